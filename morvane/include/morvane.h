@@ -1,0 +1,55 @@
+/* libmorvane: the sound generators that instrument scripts call. C ABI. */
+#ifndef MORVANE_H
+#define MORVANE_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(MORVANE_BUILDING)
+#define MORVANE_API __attribute__((visibility("default")))
+#else
+#define MORVANE_API
+#endif
+
+/* One name a script can use. Kind: 0 procedure, 1 function, 2 inert name, 3 variable (Address
+ * points at its 32-bit cell), 4 constant (Address holds the value). Procedures and functions
+ * take ParamCount 32-bit arguments in written order and return one 32-bit value; ParamTypes
+ * holds one byte per argument slot from the last parameter to the first (0 integer, 1 float
+ * passed as its IEEE-754 single-precision bits), or is null for all-integer. */
+#pragma pack(push, 1)
+typedef struct MorvaneIdentEntry {
+    uint8_t Kind;
+    const char* EntryName;
+    intptr_t Address;
+    int32_t ParamCount;
+    const uint8_t* ParamTypes;
+} MorvaneIdentEntry;
+#pragma pack(pop)
+
+/* The identifier table, ended by the first entry whose Address is 0. */
+MORVANE_API const MorvaneIdentEntry* GetSampleTableAddres(void);
+/* Address of a sample procedure by its name (as written, e.g. "CreateSample"), or 0. */
+MORVANE_API intptr_t GetSampleProcAddres(const char* name);
+/* Kellix has no raster or model generators: both always return 0. */
+MORVANE_API intptr_t GetRasterProcAddres(const char* name);
+MORVANE_API intptr_t GetModelProcAddres(const char* name);
+
+/* Releases the block behind a handle and returns 0; 0 or a stale handle does nothing. */
+MORVANE_API int32_t FreeSample(int32_t handle);
+/* The packed block behind a handle (4-byte header, Format, DataSize, Data), or null for 0 and
+ * stale handles. A freed handle never resolves to another block later. */
+MORVANE_API void* MorvaneSampleBlock(int32_t handle);
+/* The handle stored in a block's header (0 for null). */
+MORVANE_API int32_t MorvaneSampleHandle(const void* block);
+/* Returns every setting that affects generation (sample mode, curve points, ...) to its start
+ * value, so that a script's result depends on its own code only. */
+MORVANE_API void MorvaneReset(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "song/track.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace kellix {
+
+constexpr int kWavHeaderSize = 44;
+
+// Writes the 44-byte header of a 16-bit stereo 44100 Hz PCM file with dataBytes of samples.
+void WriteWavHeader(uint8_t* header, uint32_t dataBytes, int channels = 2);
+
+// Called after each rendered second with the bytes written so far and the total.
+using ExportProgress = std::function<void(int64_t done, int64_t total)>;
+
+// Renders the song on a fresh mixer (clock 0, silent echo) into a WAV file of exactly the
+// song's length. The file is written under a temporary name in the same folder and renamed over
+// path only when complete. Returns false with a message in *error when the song is too long
+// for a WAV file or the file cannot be written; the old file at path is then left untouched.
+// The caller holds the mixing exclusion when live playback runs.
+bool ExportWav(const TTrack& song, const std::string& path, std::string* error = nullptr,
+               const ExportProgress& progress = {});
+
+} // namespace kellix

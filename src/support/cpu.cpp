@@ -1,0 +1,72 @@
+#include "support/cpu.h"
+
+#include "support/fatal.h"
+
+#include <cstring>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#define KELLIX_HAVE_CPUID 1
+#endif
+
+namespace kellix {
+
+uint32_t ProcessorFeatures = 0;
+
+namespace {
+char g_vendor[13] = "No Processor";
+}
+
+const char* ProcessorVendor() { return g_vendor; }
+
+uint32_t FeaturesFromCpuid(uint32_t leaf1Edx, uint32_t maxExtendedLeaf, uint32_t ext1Edx) {
+    struct Bit {
+        uint32_t edxBit;
+        uint32_t flag;
+    };
+    static constexpr Bit kLeaf1[] = {{0, CPU_FPU},  {23, CPU_MMX}, {24, CPU_FXSR},
+                                     {15, CPU_CMOV}, {4, CPU_TSC},  {5, CPU_MSR},
+                                     {8, CPU_CX8},   {25, CPU_SSE}, {26, CPU_SSE2}};
+    uint32_t features = 0;
+    for (const Bit& b : kLeaf1) {
+        if (leaf1Edx & (1u << b.edxBit)) {
+            features |= b.flag;
+        }
+    }
+    if (maxExtendedLeaf > 0x80000000u && (ext1Edx & (1u << 31))) {
+        features |= CPU_3DNOW;
+    }
+    return features;
+}
+
+void TestCPU() {
+#ifdef KELLIX_HAVE_CPUID
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    // __get_cpuid_max performs the flags-register ID test on 32-bit x86.
+    if (__get_cpuid_max(0, nullptr) == 0) {
+        FatalError("There is no opportunity to define a type of the processor");
+    }
+    __cpuid(0, a, b, c, d);
+    std::memcpy(g_vendor, &b, 4);
+    std::memcpy(g_vendor + 4, &d, 4);
+    std::memcpy(g_vendor + 8, &c, 4);
+    g_vendor[12] = 0;
+    unsigned edx1 = 0;
+    __cpuid(1, a, b, c, edx1);
+    unsigned maxExt = 0;
+    __cpuid(0x80000000u, maxExt, b, c, d);
+    unsigned ext1Edx = 0;
+    if (maxExt > 0x80000000u) {
+        __cpuid(0x80000001u, a, b, c, ext1Edx);
+    }
+    ProcessorFeatures = FeaturesFromCpuid(edx1, maxExt, ext1Edx);
+#else
+    // Without the identification instruction: every platform we build for has floating point.
+    ProcessorFeatures = CPU_FPU;
+#endif
+    if (!(ProcessorFeatures & CPU_FPU)) {
+        FatalError("FPU is not supported!");
+    }
+}
+
+} // namespace kellix

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kellix {
+
+// Decimal text of a signed value, "-" before negative values.
+std::string IntToText(int32_t value);
+
+// The number rule of the song text and of scripts: leading spaces skipped; then "-" or "+",
+// or "$" and hexadecimal digits; then decimal digits. When the digits run to the end of the
+// text the result carries the sign; when reading stops at another character the result is the
+// digits read so far without the sign (0 when there are none). A decimal value above 214748364
+// takes no further digit: reading stops there as at an invalid character. Never fails.
+int32_t TextToInt(const char* text);
+
+// Optional sign, digits, optional "." and digits, optional exponent; the value of the part
+// read before the first character that does not fit, as a single-precision float. Locale-free.
+float TextToSingle(const char* text);
+
+// Write the decimal digits at dst, then a zero byte; return the position of that zero byte.
+// Unsigned form: the value taken as an unsigned 32-bit number (-1 gives 4294967295).
+char* WriteUnsigned(char* dst, int32_t value);
+// Signed form: "-" before negative values, nothing before others.
+char* WriteSigned(char* dst, int32_t value);
+
+// Arithmetic shift right by a count taken modulo 32, keeping the sign.
+inline int32_t ShiftRightArith(int32_t value, int32_t count) {
+    return value >> (count & 31);
+}
+
+} // namespace kellix

@@ -1,0 +1,39 @@
+#include "support/text.h"
+
+#include "support/blocks.h"
+
+#include <cstring>
+
+namespace kellix {
+
+std::size_t TextLength(const char* text) { return text ? std::strlen(text) : 0; }
+
+char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+void TextUpper(char* text) {
+    if (!text) {
+        return;
+    }
+    for (; *text; ++text) {
+        *text = UpperAscii(*text);
+    }
+}
+
+const char* TextPos(const char* text, const char* what) {
+    if (!text || !what || !*what) {
+        return nullptr;
+    }
+    return std::strstr(text, what);
+}
+
+char* TextDuplicate(const char* text, std::size_t length) {
+    char* copy = nullptr;
+    AllocBlock(copy, length + 1);
+    if (length) {
+        std::memcpy(copy, text, length);
+    }
+    copy[length] = 0;
+    return copy;
+}
+
+} // namespace kellix
