@@ -33,7 +33,7 @@ struct SoundBuffer {
     uint8_t Channels = 0;
     // Set up once per mixer so that MixBlock neither builds tables nor allocates.
     int32_t* Weights = nullptr; // W[e] = truncate(e / Rate x 65536), e < Rate
-    int16_t* Levels = nullptr;  // per-frame envelope gains of the voice being mixed
+    int32_t* Levels = nullptr;  // per-frame envelope levels of the voice being mixed
     Voice* FreeVoices = nullptr; // removed voices kept for reuse by AddVoice
 };
 

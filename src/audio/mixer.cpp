@@ -1,0 +1,408 @@
+#include "audio/mixer.h"
+
+#include "audio/effects.h"
+#include "support/blocks.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace kellix {
+
+namespace {
+
+int16_t Saturate16(int32_t v) {
+    return static_cast<int16_t>(std::clamp<int32_t>(v, -32768, 32767));
+}
+
+// Builds the interpolation weights W[e] = truncate(e / Rate x 65536) for e < Rate, the only
+// indices the resampler reaches.
+void BuildWeights(int32_t* w, int32_t rate) {
+    for (int32_t i = 0; i < rate; ++i) {
+        w[i] = static_cast<int32_t>(static_cast<long double>(i) / rate * 65536.0L);
+    }
+}
+
+int32_t MaxBlockFrames(const SoundBuffer* m) { return m->Size / 4; }
+
+void RemoveVoice(SoundBuffer* m, Voice* v) {
+    (v->Prev ? v->Prev->Next : m->First) = v->Next;
+    (v->Next ? v->Next->Prev : m->Last) = v->Prev;
+    v->Prev = nullptr;
+    v->Sample = nullptr;
+    v->Next = m->FreeVoices;
+    m->FreeVoices = v;
+}
+
+// The envelope of one voice over one block. The level follows the closed formulas at the block
+// start and an integer accumulator from frame to frame.
+struct Envelope {
+    int64_t Pos;   // frames since the voice's start
+    int64_t Acc;   // error accumulator
+    int32_t Level;
+    int32_t Peak;
+    TEnvelope Env;
+};
+
+void EnvStart(Envelope& s, int64_t e0) {
+    const TEnvelope& env = s.Env;
+    s.Pos = e0;
+    s.Acc = 0;
+    if (e0 < env.Attack && env.Attack > 0) {
+        long double slope = static_cast<long double>(s.Peak) / env.Attack;
+        s.Level = static_cast<int32_t>(slope * e0);
+    } else if (e0 - env.Attack < env.Cont) {
+        s.Level = s.Peak;
+    } else if (e0 - env.Attack - env.Cont < env.Ende && env.Ende > 0) {
+        long double slope = static_cast<long double>(s.Peak) / env.Ende;
+        s.Level = s.Peak - static_cast<int32_t>(slope * (e0 - env.Attack - env.Cont));
+    } else {
+        s.Level = 0;
+    }
+}
+
+// count accumulator steps of a rising (direction +1) or falling (-1) ramp that moves the level
+// by Peak / span per frame; levels[i] receives the level after step i.
+void RampSteps(Envelope& s, int64_t span, int32_t direction, int32_t count, int32_t* levels) {
+    const int64_t peak = s.Peak;
+    const int64_t whole = peak / span;
+    const int64_t part = peak % span;
+    for (int32_t i = 0; i < count; ++i) {
+        if (s.Acc >= 0 && s.Acc < span) {
+            // Acc -= Peak; while Acc < 0 { Level += direction; Acc += span }, without the loop.
+            s.Level += static_cast<int32_t>(direction * whole);
+            s.Acc -= part;
+            if (s.Acc < 0) {
+                s.Level += direction;
+                s.Acc += span;
+            }
+        } else {
+            s.Acc -= peak;
+            if (s.Acc < 0) {
+                int64_t wraps = (-s.Acc + span - 1) / span;
+                s.Level += static_cast<int32_t>(direction * wraps);
+                s.Acc += wraps * span;
+            }
+        }
+        levels[i] = s.Level;
+    }
+    s.Pos += count;
+}
+
+// Runs count envelope steps from the current state: levels[0] is the level before the first
+// step, levels[i + 1] the level after step i.
+void EnvelopeLevels(Envelope& s, int32_t count, int32_t* levels) {
+    const TEnvelope& env = s.Env;
+    levels[0] = s.Level;
+    int32_t done = 0;
+    while (done < count) {
+        int32_t left = count - done;
+        int32_t* out = levels + 1 + done;
+        int32_t run;
+        if (s.Pos < env.Attack) {
+            run = static_cast<int32_t>(std::min<int64_t>(left, env.Attack - s.Pos));
+            RampSteps(s, env.Attack, +1, run, out);
+        } else if (s.Pos - env.Attack < env.Cont) {
+            run = static_cast<int32_t>(std::min<int64_t>(left, env.Attack + env.Cont - s.Pos));
+            s.Level = s.Peak;
+            std::fill(out, out + run, s.Level);
+            s.Pos += run;
+        } else if (s.Pos - env.Attack - env.Cont < env.Ende) {
+            run = static_cast<int32_t>(
+                std::min<int64_t>(left, int64_t{env.Attack} + env.Cont + env.Ende - s.Pos));
+            RampSteps(s, env.Ende, -1, run, out);
+        } else {
+            run = left;
+            s.Level = 0;
+            std::fill(out, out + run, 0);
+            s.Pos += run;
+        }
+        done += run;
+    }
+}
+
+// The resampler's source position: whole frame k and error term e, advanced by Step / Rate
+// per output frame (e -= Step; while e < 0 { k++; e += Rate }) without the loop.
+struct Cursor {
+    int64_t k;
+    int32_t e;
+    int32_t whole; // Step / Rate
+    int32_t part;  // Step % Rate
+    int32_t rate;
+    void Advance() {
+        k += whole;
+        e -= part;
+        if (e < 0) {
+            ++k;
+            e += rate;
+        }
+    }
+};
+
+inline int16_t Interpolate(const uint8_t* s0, const uint8_t* s1, int32_t w) {
+    int16_t a = static_cast<int16_t>((LoadS16(s0) * w) >> 16);
+    int16_t b = static_cast<int16_t>((LoadS16(s1) * (65535 - w)) >> 16);
+    return static_cast<int16_t>(a + b);
+}
+
+void MixMonoRun(const SoundBuffer* m, const uint8_t* data, Cursor& c, const int32_t* levels,
+                int16_t* out, int32_t frames) {
+    const int32_t* w = m->Weights;
+    for (int32_t j = 0; j < frames; ++j) {
+        const uint8_t* s = data + 2 * c.k;
+        int32_t value = Interpolate(s, s + 2, w[c.e]);
+        int32_t v = (value * static_cast<int16_t>(levels[j])) >> 16;
+        out[2 * j] = Saturate16(out[2 * j] + v);
+        out[2 * j + 1] = Saturate16(out[2 * j + 1] + v);
+        c.Advance();
+    }
+}
+
+void MixStereoRun(const SoundBuffer* m, const uint8_t* data, Cursor& c, const int32_t* levels,
+                  int32_t pan, int16_t* out, int32_t frames) {
+    const int32_t* w = m->Weights;
+    for (int32_t j = 0; j < frames; ++j) {
+        const uint8_t* s = data + 4 * c.k;
+        int32_t weight = w[c.e];
+        int32_t vl = Interpolate(s, s + 4, weight);
+        int32_t vr = Interpolate(s + 2, s + 6, weight);
+        int32_t level = levels[j];
+        int32_t gainL = level;
+        int32_t gainR = level;
+        if (pan > 128) {
+            gainR = (level * (255 - pan)) >> 7;
+        }
+        if (pan < 128) {
+            gainL = (level * pan) >> 7;
+        }
+        out[2 * j] = Saturate16(out[2 * j] + ((vl * gainL) >> 16));
+        out[2 * j + 1] = Saturate16(out[2 * j + 1] + ((vr * gainR) >> 16));
+        c.Advance();
+    }
+}
+
+void MixVoice(SoundBuffer* m, Voice* v, int32_t o, int32_t nbytes, uint8_t* ring) {
+    const SampleBlock* sample = v->Sample;
+    const int64_t position = v->Position;
+    v->Position += nbytes;
+    if (position + nbytes < 0) {
+        return;
+    }
+    const int format = sample->Format;
+    if (format != kSampleMono && format != kSampleStereo) {
+        return;
+    }
+    const int32_t frameBytes = 2 * format;
+    const int64_t sourceFrames = sample->DataSize / frameBytes;
+    const float r = static_cast<float>(static_cast<long double>(m->Rate) / v->Step);
+
+    // The sounding length in output bytes: the data less two frames (the read position's
+    // one-frame lead and the interpolation's look-ahead).
+    int64_t length = 0;
+    if (sourceFrames >= 2) {
+        long double scaled = static_cast<long double>(sample->DataSize - 2 * frameBytes) * r;
+        length = 4 * (static_cast<int64_t>(scaled) / frameBytes);
+    }
+
+    int64_t first;    // first source frame
+    int64_t outStart; // byte offset of the first output frame in the ring
+    int64_t count;    // output bytes to mix
+    int64_t e0;       // envelope frame at the first output frame
+    if (position >= 0) {
+        first = static_cast<int64_t>(static_cast<long double>(position) / r) / 4;
+        outStart = o;
+        count = std::min<int64_t>(length - position, nbytes);
+        e0 = position / 4;
+    } else {
+        first = 0;
+        outStart = o - position;
+        count = std::min<int64_t>(length, nbytes + position);
+        e0 = 0;
+    }
+    if (count <= 0) {
+        return;
+    }
+    int64_t frames = count / 4;
+    // Never read past the data, whatever the single-precision rate rounding does at the end:
+    // frame j reads source frames first + ceil(j x Step / Rate) and the one after it.
+    int64_t lastReadable = sourceFrames - 2 - first;
+    if (lastReadable < 0) {
+        return;
+    }
+    frames = std::min<int64_t>(frames, lastReadable * m->Rate / v->Step + 1);
+
+    Envelope env{0, 0, 0, v->Peak, v->Env};
+    EnvStart(env, e0);
+    int32_t* levels = m->Levels;
+    EnvelopeLevels(env, static_cast<int32_t>(frames), levels);
+
+    Cursor c{0, 0, v->Step / m->Rate, v->Step % m->Rate, m->Rate};
+    const uint8_t* data = SampleData(sample) + first * frameBytes;
+    const int32_t ringFrames = m->Size / 4;
+    int16_t* ring16 = reinterpret_cast<int16_t*>(ring);
+    int32_t outFrame = static_cast<int32_t>((outStart % m->Size) / 4);
+    int32_t done = 0;
+    while (done < frames) {
+        int32_t run = static_cast<int32_t>(std::min<int64_t>(frames - done, ringFrames - outFrame));
+        int16_t* out = ring16 + 2 * outFrame;
+        if (format == kSampleMono) {
+            // Mono: the level before the envelope step, the same on both channels.
+            MixMonoRun(m, data, c, levels + done, out, run);
+        } else {
+            // Stereo: the gains after the envelope step, split by pan.
+            MixStereoRun(m, data, c, levels + done + 1, v->Pan, out, run);
+        }
+        done += run;
+        outFrame = 0;
+    }
+}
+
+// Bytes after which the voice is finished: its whole data at the voice's rate.
+int64_t VoiceEnd(const SoundBuffer* m, const Voice* v) {
+    long double ratio = static_cast<long double>(m->Rate) / v->Step;
+    int64_t d = static_cast<int64_t>(ratio * v->Sample->DataSize);
+    if (v->Sample->Format != m->Channels && m->Channels == 2) {
+        d *= 2;
+    }
+    return d;
+}
+
+} // namespace
+
+SoundBuffer* CreateSoundBuffer(uint8_t channels, int32_t rate, int32_t bits) {
+    if (channels != 2 || bits != 16 || rate < 1 || rate > 65536) {
+        return nullptr;
+    }
+    auto* m = new SoundBuffer;
+    m->Channels = channels;
+    m->Rate = rate;
+    m->Bits = bits;
+    m->Size = channels * rate * bits / 8;
+    AllocBlock(m->EchoBuffer, static_cast<std::size_t>(m->Size));
+    std::memset(m->EchoBuffer, 0, static_cast<std::size_t>(m->Size));
+    AllocBlock(m->Weights, sizeof(int32_t) * static_cast<std::size_t>(rate));
+    BuildWeights(m->Weights, rate);
+    AllocBlock(m->Levels, sizeof(int32_t) * (static_cast<std::size_t>(MaxBlockFrames(m)) + 1));
+    return m;
+}
+
+void FreeSoundBuffer(SoundBuffer* mixer) {
+    if (!mixer) {
+        return;
+    }
+    ClearVoices(mixer);
+    while (Voice* v = mixer->FreeVoices) {
+        mixer->FreeVoices = v->Next;
+        delete v;
+    }
+    FreeBlock(mixer->EchoBuffer);
+    FreeBlock(mixer->Weights);
+    FreeBlock(mixer->Levels);
+    delete mixer;
+}
+
+int32_t PitchToStep(float pitch) {
+    // exp(ln 2 x (p / 12 + 14.4285 - 1)) in extended precision, as the rate was always computed.
+    long double x = std::exp(std::log(2.0L) * (static_cast<long double>(pitch) * (1.0L / 12) +
+                                               14.4285L - 1));
+    if (!(x >= 1.0L)) {
+        return 1; // also NaN
+    }
+    if (x >= 2147483647.0L) {
+        return std::numeric_limits<int32_t>::max();
+    }
+    return static_cast<int32_t>(x);
+}
+
+void AddVoice(SoundBuffer* mixer, int64_t start, int32_t step, int32_t peak, int32_t pan,
+              const TEnvelope* env, const SampleBlock* sample) {
+    if (!mixer) {
+        return;
+    }
+    Voice* v = mixer->FreeVoices;
+    if (v) {
+        mixer->FreeVoices = v->Next;
+    } else {
+        v = new Voice;
+    }
+    v->Sample = sample;
+    v->Step = std::max(step, 1);
+    // Starts far in the past or future saturate instead of wrapping.
+    constexpr int64_t kFar = int64_t{1} << 60;
+    int64_t elapsed = std::clamp(mixer->Total - std::clamp(start, -kFar, kFar), -kFar, kFar);
+    v->Position = elapsed * (mixer->Bits / 8) * mixer->Channels;
+    v->Peak = std::clamp(peak, 0, 32767);
+    v->Pan = std::clamp(pan, 0, 255);
+    if (env) {
+        v->Env = {std::max(env->Attack, 0), std::max(env->Cont, 0), std::max(env->Ende, 0)};
+    } else {
+        v->Env = {0, 268435455, 0};
+    }
+    v->Next = nullptr;
+    v->Prev = mixer->Last;
+    (mixer->Last ? mixer->Last->Next : mixer->First) = v;
+    mixer->Last = v;
+}
+
+void ClearVoices(SoundBuffer* mixer) {
+    if (!mixer) {
+        return;
+    }
+    while (mixer->First) {
+        RemoveVoice(mixer, mixer->First);
+    }
+}
+
+int32_t VoiceCount(const SoundBuffer* mixer) {
+    int32_t n = 0;
+    for (const Voice* v = mixer ? mixer->First : nullptr; v; v = v->Next) {
+        ++n;
+    }
+    return n;
+}
+
+bool MixerUsesSample(const SoundBuffer* mixer, const SampleBlock* sample) {
+    for (const Voice* v = mixer ? mixer->First : nullptr; v; v = v->Next) {
+        if (v->Sample == sample) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void MixBlock(SoundBuffer* mixer, uint8_t* ring, int32_t n) {
+    if (!mixer || !ring) {
+        return;
+    }
+    n = std::clamp(n, 0, MaxBlockFrames(mixer));
+    const int32_t nbytes = n * (mixer->Bits / 8) * mixer->Channels;
+
+    // Clear the block, wrapping at the end of the ring.
+    int32_t firstPart = std::min(nbytes, mixer->Size - mixer->WritePos);
+    std::memset(ring + mixer->WritePos, 0, static_cast<std::size_t>(firstPart));
+    std::memset(ring, 0, static_cast<std::size_t>(nbytes - firstPart));
+
+    for (Voice* v = mixer->First; v;) {
+        Voice* next = v->Next;
+        if (!v->Sample) {
+            RemoveVoice(mixer, v);
+        } else {
+            MixVoice(mixer, v, mixer->WritePos, nbytes, ring);
+            if (VoiceEnd(mixer, v) <= v->Position) {
+                RemoveVoice(mixer, v);
+            }
+        }
+        v = next;
+    }
+
+    ApplyStereoDelay(mixer, ring, n);
+
+    mixer->WritePos += nbytes;
+    while (mixer->WritePos >= mixer->Size) {
+        mixer->WritePos -= mixer->Size;
+    }
+    mixer->Total += n;
+}
+
+} // namespace kellix
