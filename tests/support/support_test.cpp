@@ -1,0 +1,184 @@
+#include "support/blocks.h"
+#include "support/cpu.h"
+#include "support/fatal.h"
+#include "support/numtext.h"
+#include "support/random.h"
+#include "support/text.h"
+#include "support/tokenizer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+using namespace kellix;
+
+namespace {
+
+TEST(Random, SeedOneOneGivesTheKnownSequence) {
+    RandomGenerator g;
+    RandomSeed(g, 1, 1);
+    EXPECT_EQ(g.R[0], 16808);
+    EXPECT_EQ(g.R[1], 811338969);
+    EXPECT_EQ(g.R[2], -1179516242);
+    EXPECT_EQ(g.R[3], 1439559043);
+    EXPECT_EQ(RandomNext(g), 139959439);
+    EXPECT_EQ(RandomNext(g), -204241641);
+    EXPECT_EQ(RandomNext(g), -1164692004);
+    EXPECT_EQ(RandomNext(g), 1113924684);
+}
+
+TEST(Random, StaysWithinTheModulus) {
+    RandomGenerator g;
+    RandomSeed(g, -123456789, 987654321);
+    for (int i = 0; i < 100000; ++i) {
+        int32_t v = RandomNext(g);
+        ASSERT_GE(v, -2147483646);
+        ASSERT_LE(v, 2147483646);
+    }
+}
+
+TEST(NumberText, WritesUnsignedAndSignedForms) {
+    char buf[16];
+    char* end = WriteUnsigned(buf, -1);
+    EXPECT_STREQ(buf, "4294967295");
+    EXPECT_EQ(end, buf + 10);
+    EXPECT_EQ(*end, 0);
+    WriteSigned(buf, -1);
+    EXPECT_STREQ(buf, "-1");
+    WriteUnsigned(buf, 0);
+    EXPECT_STREQ(buf, "0");
+    WriteSigned(buf, 0);
+    EXPECT_STREQ(buf, "0");
+    WriteSigned(buf, -2147483647 - 1);
+    EXPECT_STREQ(buf, "-2147483648");
+    WriteSigned(buf, 2147483647);
+    EXPECT_STREQ(buf, "2147483647");
+    // Appending: the returned end is where the next text goes.
+    WriteUnsigned(WriteSigned(buf, -12), 34);
+    EXPECT_STREQ(buf, "-1234");
+    EXPECT_EQ(IntToText(-5), "-5");
+    EXPECT_EQ(IntToText(123), "123");
+}
+
+TEST(NumberText, ReadsIntegersByTheNumberRule) {
+    EXPECT_EQ(TextToInt("12"), 12);
+    EXPECT_EQ(TextToInt("-12"), -12);
+    EXPECT_EQ(TextToInt("+12"), 12);
+    EXPECT_EQ(TextToInt("   7"), 7);
+    EXPECT_EQ(TextToInt("12AB"), 12);  // stops early: digits so far
+    EXPECT_EQ(TextToInt("-12AB"), 12); // ... without the sign
+    EXPECT_EQ(TextToInt("AB"), 0);
+    EXPECT_EQ(TextToInt("\t7"), 0); // a tab is not skipped
+    EXPECT_EQ(TextToInt(""), 0);
+    EXPECT_EQ(TextToInt("-"), 0);
+    EXPECT_EQ(TextToInt(nullptr), 0);
+    EXPECT_EQ(TextToInt("$1F"), 31);
+    EXPECT_EQ(TextToInt("$ff"), 255);
+    EXPECT_EQ(TextToInt("$FFFFFFFF"), -1);
+    EXPECT_EQ(TextToInt("2147483647"), 2147483647);
+    EXPECT_EQ(TextToInt("-2147483648"), -2147483647 - 1);
+    EXPECT_EQ(TextToInt("4294967295"), 429496729); // a value past 214748364 takes no digit
+    EXPECT_EQ(TextToInt("-4294967295"), 429496729);
+}
+
+TEST(NumberText, ReadsSinglesUpToTheFirstUnfittingCharacter) {
+    EXPECT_FLOAT_EQ(TextToSingle("261.63"), 261.63f);
+    EXPECT_FLOAT_EQ(TextToSingle("-0.5"), -0.5f);
+    EXPECT_FLOAT_EQ(TextToSingle("+2"), 2.0f);
+    EXPECT_FLOAT_EQ(TextToSingle("1e3"), 1000.0f);
+    EXPECT_FLOAT_EQ(TextToSingle("1.5E-1"), 0.15f);
+    EXPECT_FLOAT_EQ(TextToSingle("3.25xyz"), 3.25f);
+    EXPECT_FLOAT_EQ(TextToSingle("7e"), 7.0f);
+    EXPECT_FLOAT_EQ(TextToSingle(".5"), 0.5f);
+    EXPECT_EQ(TextToSingle("abc"), 0.0f);
+    EXPECT_EQ(TextToSingle(""), 0.0f);
+    EXPECT_EQ(TextToSingle("1e99"), std::numeric_limits<float>::infinity());
+    EXPECT_EQ(TextToSingle("1e-99"), 0.0f);
+}
+
+TEST(WordSplitter, SplitsInPlaceAndKeepsTheDelimiterRun) {
+    char text[] = "A, B";
+    WordSplitter ws;
+    char* w = NextToken(ws, text, " ,");
+    EXPECT_STREQ(w, "A");
+    EXPECT_EQ(ws.Delimiters, ", ");
+    EXPECT_EQ(ws.Resume, text + 3);
+    w = NextToken(ws, nullptr, " ,");
+    EXPECT_STREQ(w, "B");
+    EXPECT_EQ(ws.Delimiters, "");
+    EXPECT_EQ(ws.Resume, nullptr);
+    EXPECT_EQ(NextToken(ws, nullptr, " ,"), nullptr);
+}
+
+TEST(WordSplitter, EmptyWordsAndTrailingRuns) {
+    char text[] = ";;x;;";
+    WordSplitter ws;
+    char* w = NextToken(ws, text, ";");
+    EXPECT_STREQ(w, "");
+    EXPECT_EQ(ws.Delimiters, ";;");
+    w = NextToken(ws, nullptr, ";");
+    EXPECT_STREQ(w, "x");
+    EXPECT_EQ(ws.Delimiters, ";;");
+    EXPECT_EQ(ws.Resume, nullptr); // the run reached the end of the text
+    EXPECT_EQ(NextToken(ws, nullptr, ";"), nullptr);
+    EXPECT_EQ(ws.Delimiters, "");
+    char empty[] = "";
+    EXPECT_STREQ(NextToken(ws, empty, ";"), "");
+    EXPECT_EQ(ws.Resume, nullptr);
+}
+
+TEST(Text, RoutinesOnZeroTerminatedTexts) {
+    EXPECT_EQ(TextLength(nullptr), 0u);
+    EXPECT_EQ(TextLength("abc"), 3u);
+    char s[] = "aBz{`\xe4";
+    TextUpper(s);
+    EXPECT_STREQ(s, "ABZ{`\xe4");
+    EXPECT_EQ(TextPos("hello", ""), nullptr);
+    EXPECT_EQ(TextPos(nullptr, "a"), nullptr);
+    const char* h = "hello";
+    EXPECT_EQ(TextPos(h, "ll"), h + 2);
+    char* copy = TextDuplicate("abcdef", 3);
+    EXPECT_STREQ(copy, "abc");
+    FreeBlock(copy);
+    EXPECT_EQ(copy, nullptr);
+}
+
+TEST(Blocks, SizeZeroGivesNull) {
+    char* p = reinterpret_cast<char*>(1);
+    AllocBlock(p, 0);
+    EXPECT_EQ(p, nullptr);
+    FreeBlock(p); // harmless
+    AllocBlock(p, 16);
+    EXPECT_NE(p, nullptr);
+    FreeBlock(p);
+    EXPECT_EQ(p, nullptr);
+}
+
+TEST(Processor, FeatureBitsComeFromTheIdentificationRegisters) {
+    uint32_t edx = (1u << 0) | (1u << 23) | (1u << 25) | (1u << 26);
+    EXPECT_EQ(FeaturesFromCpuid(edx, 0x80000000u, 1u << 31), CPU_FPU | CPU_MMX | CPU_SSE | CPU_SSE2);
+    EXPECT_EQ(FeaturesFromCpuid(0, 0x80000001u, 1u << 31), CPU_3DNOW);
+    EXPECT_EQ(FeaturesFromCpuid(1u << 15 | 1u << 4 | 1u << 5 | 1u << 8 | 1u << 24, 0, 0),
+              CPU_CMOV | CPU_TSC | CPU_MSR | CPU_CX8 | CPU_FXSR);
+    EXPECT_STREQ(ProcessorVendor(), "No Processor");
+    TestCPU();
+    EXPECT_TRUE(ProcessorFeatures & CPU_FPU);
+    EXPECT_STRNE(ProcessorVendor(), "No Processor");
+}
+
+TEST(FatalErrorDeathTest, ShowsTheMessageAndExitsWithFailure) {
+    EXPECT_EXIT(FatalError("FPU is not supported!"), ::testing::ExitedWithCode(1),
+                "Error!: FPU is not supported!");
+}
+
+TEST(FatalErrorDeathTest, UsesTheInstalledDisplay) {
+    EXPECT_EXIT(
+        {
+            SetFatalErrorDisplay([](const char* m) { fprintf(stderr, "shown <%s>\n", m); });
+            FatalError("boom");
+        },
+        ::testing::ExitedWithCode(1), "shown <boom>");
+}
+
+} // namespace
