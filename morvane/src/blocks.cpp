@@ -1,0 +1,169 @@
+#include "blocks.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+namespace morvane {
+namespace {
+
+// A handle is (generation << 20) | slot. A slot's generation grows with every release and the
+// slot is retired once it runs out, so a released handle never names a later block.
+constexpr uint32_t kSlotBits = 20;
+constexpr uint32_t kMaxSlots = 1u << kSlotBits;
+constexpr uint32_t kMaxGeneration = (1u << (31 - kSlotBits)) - 1;
+
+struct Slot {
+    uint8_t* block = nullptr;
+    uint32_t generation = 1;
+};
+
+struct HandleTable {
+    std::mutex lock;
+    std::vector<Slot> slots;
+    std::vector<uint32_t> free;
+};
+
+HandleTable& Table() {
+    static HandleTable table;
+    return table;
+}
+
+int32_t MakeHandle(uint32_t slot, uint32_t generation) {
+    return static_cast<int32_t>((generation << kSlotBits) | slot);
+}
+
+// Caller holds the lock.
+Slot* Find(HandleTable& t, int32_t handle) {
+    if (handle <= 0) {
+        return nullptr;
+    }
+    uint32_t h = static_cast<uint32_t>(handle);
+    uint32_t slot = h & (kMaxSlots - 1);
+    if (slot >= t.slots.size()) {
+        return nullptr;
+    }
+    Slot& s = t.slots[slot];
+    if (s.block == nullptr || s.generation != (h >> kSlotBits)) {
+        return nullptr;
+    }
+    return &s;
+}
+
+int32_t Register(uint8_t* block) {
+    HandleTable& t = Table();
+    std::lock_guard<std::mutex> guard(t.lock);
+    uint32_t slot;
+    if (!t.free.empty()) {
+        slot = t.free.back();
+        t.free.pop_back();
+    } else if (t.slots.size() < kMaxSlots) {
+        slot = static_cast<uint32_t>(t.slots.size());
+        t.slots.push_back(Slot{});
+    } else {
+        return 0;
+    }
+    Slot& s = t.slots[slot];
+    s.block = block;
+    int32_t handle = MakeHandle(slot, s.generation);
+    std::memcpy(block, &handle, 4);
+    return handle;
+}
+
+int32_t DataBytes(const uint8_t* block) {
+    int32_t size;
+    std::memcpy(&size, block + 5, 4);
+    return size;
+}
+
+} // namespace
+
+int32_t NewBlock(int32_t frames, int32_t channels) {
+    if (frames < 1 || frames > kMaxFrames || (channels != 1 && channels != 2)) {
+        return 0;
+    }
+    int32_t bytes = frames * channels * 2;
+    auto* block = static_cast<uint8_t*>(std::calloc(1, kHeaderSize + bytes));
+    if (block == nullptr) {
+        return 0;
+    }
+    block[4] = static_cast<uint8_t>(channels);
+    std::memcpy(block + 5, &bytes, 4);
+    int32_t handle = Register(block);
+    if (handle == 0) {
+        std::free(block);
+    }
+    return handle;
+}
+
+int32_t CopyBlock(int32_t handle) {
+    Block src;
+    if (!Resolve(handle, src)) {
+        return 0;
+    }
+    int32_t copy = NewBlock(src.frames, src.channels);
+    Block dst;
+    if (copy != 0 && Resolve(copy, dst)) {
+        std::memcpy(dst.data, src.data, static_cast<size_t>(src.frames) * src.channels * 2);
+    }
+    return copy;
+}
+
+void ReleaseBlock(int32_t handle) {
+    HandleTable& t = Table();
+    uint8_t* block;
+    {
+        std::lock_guard<std::mutex> guard(t.lock);
+        Slot* s = Find(t, handle);
+        if (s == nullptr) {
+            return;
+        }
+        block = s->block;
+        s->block = nullptr;
+        if (s->generation < kMaxGeneration) {
+            ++s->generation;
+            t.free.push_back(static_cast<uint32_t>(s - t.slots.data()));
+        }
+    }
+    std::free(block);
+}
+
+bool Resolve(int32_t handle, Block& out) {
+    HandleTable& t = Table();
+    std::lock_guard<std::mutex> guard(t.lock);
+    Slot* s = Find(t, handle);
+    if (s == nullptr) {
+        return false;
+    }
+    out.data = s->block + kHeaderSize;
+    out.channels = s->block[4];
+    out.frames = DataBytes(s->block) / (2 * out.channels);
+    return true;
+}
+
+void* BlockPointer(int32_t handle) {
+    HandleTable& t = Table();
+    std::lock_guard<std::mutex> guard(t.lock);
+    Slot* s = Find(t, handle);
+    return s == nullptr ? nullptr : s->block;
+}
+
+int32_t HandleOf(const void* block) {
+    if (block == nullptr) {
+        return 0;
+    }
+    // The header is trusted only when the table still maps it to this very block.
+    HandleTable& t = Table();
+    std::lock_guard<std::mutex> guard(t.lock);
+    int32_t handle;
+    for (const Slot& s : t.slots) {
+        if (s.block == block) {
+            std::memcpy(&handle, block, 4);
+            return Find(t, handle) != nullptr ? handle : 0;
+        }
+    }
+    return 0;
+}
+
+} // namespace morvane

@@ -1,0 +1,31 @@
+// Sample blocks and the handle table that scripts refer to them by.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace morvane {
+
+constexpr int32_t kSampleRate = 44100;
+constexpr int32_t kMaxFrames = 2646000; // one minute
+constexpr size_t kHeaderSize = 9;       // handle, Format, DataSize
+
+// A resolved block: its 16-bit data (at an odd address, so always accessed through memcpy),
+// interleaved when stereo.
+struct Block {
+    uint8_t* data = nullptr;
+    int32_t frames = 0;
+    int32_t channels = 0;
+};
+
+// A new zero-filled block and its handle, or 0 when the length or format is not accepted or
+// the handles are used up.
+int32_t NewBlock(int32_t frames, int32_t channels);
+int32_t CopyBlock(int32_t handle);
+void ReleaseBlock(int32_t handle);
+// False for 0 and for handles whose block was released.
+bool Resolve(int32_t handle, Block& out);
+void* BlockPointer(int32_t handle);
+int32_t HandleOf(const void* block);
+
+} // namespace morvane

@@ -1,0 +1,10 @@
+#include "state.h"
+
+namespace morvane {
+
+Settings& CurrentSettings() {
+    static Settings settings;
+    return settings;
+}
+
+} // namespace morvane
