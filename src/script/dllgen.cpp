@@ -1,0 +1,46 @@
+#include "script/dllgen.h"
+
+#include "script/exec.h"
+
+#include "morvane.h"
+
+#include <cstddef>
+#include <vector>
+
+namespace kellix {
+
+namespace {
+
+SampleBlock* LibraryBlock(int32_t handle) {
+    return static_cast<SampleBlock*>(MorvaneSampleBlock(handle));
+}
+
+void LibraryRelease(SampleBlock* block) {
+    FreeSample(MorvaneSampleHandle(block));
+}
+
+} // namespace
+
+void StartScripting() {
+    // Copied field by field, so that the two declarations of the layout need not be one type.
+    std::vector<IdentEntry> table;
+    const MorvaneIdentEntry* entry = GetSampleTableAddres();
+    for (; entry && entry->Address != 0; ++entry) {
+        table.push_back(IdentEntry{entry->Kind, entry->EntryName, entry->Address, entry->ParamCount,
+                                   entry->ParamTypes});
+    }
+    table.push_back(IdentEntry{});
+    GeneratorBinding binding;
+    binding.Table = table.data();
+    binding.FreeSample = &FreeSample;
+    binding.BlockOf = &LibraryBlock;
+    binding.Reset = &MorvaneReset;
+    InitScripts(binding);
+    SetSampleRelease(&LibraryRelease);
+}
+
+void EndScripting() {
+    DoneScripts();
+}
+
+} // namespace kellix

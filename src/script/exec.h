@@ -1,0 +1,60 @@
+#pragma once
+
+#include "script/ident.h"
+#include "song/track.h"
+
+#include <cstdint>
+#include <string>
+
+namespace kellix {
+
+// The generator library as script execution sees it. The program binds the real library
+// (StartScripting in script/dllgen.h); tests bind tables of their own.
+struct GeneratorBinding {
+    // The library's entries, ended by the first entry whose Address is 0. Copied at start.
+    const IdentEntry* Table = nullptr;
+    // Releases the block behind a handle and returns 0; 0 or a stale handle does nothing.
+    int32_t (*FreeSample)(int32_t handle) = nullptr;
+    // The block behind a handle, or null for 0 and stale handles.
+    SampleBlock* (*BlockOf)(int32_t handle) = nullptr;
+    // Returns the library's generation settings to their start values.
+    void (*Reset)() = nullptr;
+};
+
+// The script variables: 32-bit cells holding sample handles (0 for none). WAV is never reset
+// or released by the program.
+struct ScriptVariables {
+    int32_t Result = 0;
+    int32_t Wav = 0;
+    int32_t S[8] = {};
+};
+extern ScriptVariables Vars;
+
+// The library's entries (in its order) followed by the 21 built-in names, from InitScripts
+// until DoneScripts.
+extern IdentEntry* IdentTable;
+extern int32_t IdentCount;
+constexpr int32_t kBuiltinCount = 21;
+
+// Program start: builds IdentTable from the binding's table (entries the compiler cannot use,
+// such as one with more than 16 parameters, are left out), sets RESULT and S1..S8 to 0.
+void InitScripts(const GeneratorBinding& generator);
+// Program end: frees a sample left in RESULT and the identifier table.
+void DoneScripts();
+
+// Runs the last compiled program: releases a sample left in RESULT and the temporaries S1..S8,
+// resets the library, runs, and releases the temporaries again (each distinct block once,
+// never the one RESULT holds).
+void RunScript();
+
+// The built-in RESAMPLE(sample, ignored): frequency doubling of the block behind the handle.
+int32_t ResampleProc(int32_t sample, int32_t ignored);
+
+// Compiles and, when the text compiled, runs an instrument's code. With an active instrument
+// its old sample is released (through ReleaseSample), it takes the block of RESULT (or none)
+// and RESULT becomes 0; without one RESULT keeps the sample until the next run. Returns the
+// status text: "Ok", or "Error: " + message + " " + the code text from the error position to
+// its end. ErrorCode tells whether the text compiled.
+std::string ExeScript(const char* code, TInstrument* active);
+
+} // namespace kellix

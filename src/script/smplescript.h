@@ -1,0 +1,74 @@
+#pragma once
+
+#include "script/ident.h"
+#include "script/records.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kellix {
+
+// Error codes of the last compilation, indexes into ErrorMessages.
+enum : int32_t {
+    kErrSuccess = 0,
+    kErrUndeclared = 1,
+    kErrNotEnoughParams = 2,
+    kErrTooManyParams = 3,
+    kErrUnterminatedString = 4,
+    kErrWrongIndex = 5, // never raised by the compiler
+    kErrArgumentTooLong = 6,
+};
+constexpr int32_t kErrorMessageCount = 7;
+extern const char* const ErrorMessages[kErrorMessageCount];
+
+// An argument's text (a token, or a string's characters) must be shorter than this.
+constexpr std::size_t kMaxArgumentText = 128;
+
+// State of the last compilation: ErrorCode 0 on success; ErrorPos is the byte offset of the
+// offending token in the text given to CompileScript (comments included), -1 for none.
+extern int32_t ErrorCode;
+extern std::ptrdiff_t ErrorPos;
+
+// Takes function results that no variable asked for.
+extern int32_t DiscardCell;
+
+// The table the next compilations bind names against; it must outlive the compiled program.
+void SetIdentifierTable(const IdentEntry* entries, int32_t count);
+
+// Replaces the compiled program by the compilation of a zero-terminated text (null counts as
+// empty). Compilation stops at the first error; statements compiled before it stay but must
+// not be run. The text itself is not changed.
+void CompileScript(const char* text);
+
+// Runs the statements of the last compilation in order.
+void RunProgram();
+
+// ---- The compiled program, one statement a record.
+
+enum : int32_t {
+    kArgImmediate = 0, // ArgValue is passed
+    kArgConstant = 1,  // ArgValue is passed
+    kArgVariable = 2, // ArgValue is the index of the variable's entry; its cell is read at the call
+};
+
+struct ArgSlot {
+    int32_t ArgKind;
+    int32_t ArgValue;
+    const char* ArgText; // the argument as written (owned by the program), null for an empty slot
+};
+
+// Entry is the statement's index into the identifier table. Slots[n - 1] holds the first
+// written argument of an n-parameter call, Slots[0] the last.
+struct Statement {
+    int32_t Entry;
+    ArgSlot Slots[kMaxParams];
+};
+
+// Number of compiled statements, and statement n (1-based); false when there is none.
+int32_t StatementCount();
+bool ReadStatement(int32_t n, Statement& out);
+
+// The record table that holds the program: field codes 7, then sixteen times 7, 7, 9.
+TRecords& ScriptProgram();
+
+} // namespace kellix
