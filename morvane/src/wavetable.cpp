@@ -49,7 +49,7 @@ uint32_t PhaseStep(double hz) {
 namespace {
 
 // Lanczos sigma factor: tames the ringing that cutting off the harmonics leaves at edges.
-double Sigma(int32_t k, int32_t top) {
+double Taper(int32_t k, int32_t top) {
     double x = kPi * k / (top + 1);
     return DetSin(x) / x;
 }
@@ -84,7 +84,7 @@ WaveTable BuildTable(int32_t shape, double hz, const CurveShape& curve) {
         }
         Fft(re.data(), im.data(), kTableSize, -1);
         for (int32_t k = 1; k < kTableSize / 2; ++k) {
-            double keep = k <= top ? Sigma(k, top) : 0.0;
+            double keep = k <= top ? Taper(k, top) : 0.0;
             re[k] *= keep;
             im[k] *= keep;
             re[kTableSize - k] *= keep;
@@ -99,7 +99,7 @@ WaveTable BuildTable(int32_t shape, double hz, const CurveShape& curve) {
             re[0] = 2.0 / kPi; // |sin| of half the phase: one hump per period, 0..1
         }
         for (int32_t k = 1; k <= top; ++k) {
-            double s = Sigma(k, top);
+            double s = Taper(k, top);
             bool odd = (k & 1) != 0;
             switch (shape) {
             case kShapeAbsSin:

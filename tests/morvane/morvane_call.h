@@ -1,0 +1,109 @@
+// Calls the generator library the way the script runner does: through the identifier table,
+// with every argument a 32-bit value.
+#pragma once
+
+#include "morvane.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cctype>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+namespace mvtest {
+
+enum : int32_t { SM_NORMAL = 0, SM_ADD = 1, SM_SUB = 2, SM_MUL = 3 };
+enum : int32_t {
+    FG_SIN = 0,
+    FG_ABSSIN = 1,
+    FG_SQUARE = 2,
+    FG_TRIANGL = 3,
+    FG_SAW = 4,
+    FG_SPLINE = 5
+};
+
+constexpr double kRate = 44100.0;
+
+inline int32_t F(float v) {
+    return std::bit_cast<int32_t>(v);
+}
+
+inline const MorvaneIdentEntry* Entry(const char* name) {
+    std::string upper(name);
+    for (char& c : upper) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    for (const MorvaneIdentEntry* e = GetSampleTableAddres(); e->Address != 0; ++e) {
+        if (upper == e->EntryName) {
+            return e;
+        }
+    }
+    return nullptr;
+}
+
+template <class... A> int32_t Call(const char* name, A... args) {
+    const MorvaneIdentEntry* e = Entry(name);
+    if (e == nullptr || e->ParamCount != static_cast<int32_t>(sizeof...(args))) {
+        ADD_FAILURE() << name << " is not in the table with " << sizeof...(args) << " parameters";
+        return 0;
+    }
+    using Fn = int32_t (*)(std::conditional_t<true, int32_t, A>...);
+    return reinterpret_cast<Fn>(e->Address)(static_cast<int32_t>(args)...);
+}
+
+// A block that is released when the test ends.
+struct Sample {
+    int32_t h;
+    Sample(int32_t frames, int32_t format) : h(Call("CreateSample", frames, format)) {}
+    ~Sample() { FreeSample(h); }
+    Sample(const Sample&) = delete;
+    Sample& operator=(const Sample&) = delete;
+    operator int32_t() const { return h; }
+};
+
+inline std::vector<int16_t> Data(int32_t h) {
+    auto* block = static_cast<const uint8_t*>(MorvaneSampleBlock(h));
+    if (block == nullptr) {
+        return {};
+    }
+    int32_t size;
+    std::memcpy(&size, block + 5, 4);
+    std::vector<int16_t> out(static_cast<size_t>(size) / 2);
+    std::memcpy(out.data(), block + 9, static_cast<size_t>(size));
+    return out;
+}
+
+// One channel of interleaved data as reals.
+inline std::vector<double> Channel(const std::vector<int16_t>& d, int channels, int c) {
+    std::vector<double> out;
+    for (size_t i = static_cast<size_t>(c); i < d.size(); i += static_cast<size_t>(channels)) {
+        out.push_back(d[i]);
+    }
+    return out;
+}
+
+// Amplitude of the component at hz, by a plain DFT sum (exact for whole cycles in x).
+inline double ToneAmplitude(const std::vector<double>& x, double hz) {
+    double re = 0;
+    double im = 0;
+    for (size_t n = 0; n < x.size(); ++n) {
+        double a = 2.0 * M_PI * hz * static_cast<double>(n) / kRate;
+        re += x[n] * std::cos(a);
+        im -= x[n] * std::sin(a);
+    }
+    return 2.0 * std::hypot(re, im) / static_cast<double>(x.size());
+}
+
+inline double Peak(const std::vector<double>& x) {
+    double p = 0;
+    for (double v : x) {
+        p = std::fmax(p, std::fabs(v));
+    }
+    return p;
+}
+
+} // namespace mvtest
