@@ -1,0 +1,50 @@
+#include "script/dllgen.h"
+#include "script/exec.h"
+#include "script/smplescript.h"
+
+#include "morvane.h"
+
+#include <gtest/gtest.h>
+
+using namespace kellix;
+
+namespace {
+
+// The script runner bound to the generator library itself.
+class Binding : public ::testing::Test {
+  protected:
+    void SetUp() override { StartScripting(); }
+    void TearDown() override {
+        ReleaseSample(instrument.Sample);
+        EndScripting();
+        SetSampleRelease(nullptr);
+    }
+    TInstrument instrument{};
+};
+
+TEST_F(Binding, DefaultCodeMakesASampleThroughTheLibrary) {
+    ASSERT_GT(IdentCount, kBuiltinCount);
+    EXPECT_EQ(ExeScript(" GeneratorSampleMode( SM_ADD );\r\n Result:=CreateSample( 10000 , 1 );",
+                        &instrument),
+              "Ok");
+    ASSERT_NE(instrument.Sample, nullptr);
+    EXPECT_EQ(instrument.Sample->Format, 1);
+    EXPECT_EQ(int32_t{instrument.Sample->DataSize}, 20000);
+    int32_t handle = MorvaneSampleHandle(instrument.Sample);
+    // Replacing the sample releases the old block through the library.
+    ExeScript("Result:=CreateSample( 100 , 2 )", &instrument);
+    EXPECT_EQ(MorvaneSampleBlock(handle), nullptr);
+    ASSERT_NE(instrument.Sample, nullptr);
+    EXPECT_EQ(int32_t{instrument.Sample->DataSize}, 400);
+}
+
+TEST_F(Binding, ResultLeftAtProgramEndIsFreed) {
+    ExeScript("Result:=CreateSample( 100 , 1 )", nullptr);
+    int32_t handle = Vars.Result;
+    ASSERT_NE(MorvaneSampleBlock(handle), nullptr);
+    EndScripting();
+    EXPECT_EQ(MorvaneSampleBlock(handle), nullptr);
+    StartScripting();
+}
+
+} // namespace
