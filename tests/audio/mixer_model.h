@@ -104,7 +104,7 @@ inline int16_t Interp(int16_t s0, int16_t s1, int32_t w) {
     return static_cast<int16_t>(a + b);
 }
 
-inline void MixVoice(Mixer& m, Voice& v, int32_t o, int32_t nbytes, int16_t* ring) {
+inline void MixVoice(Voice& v, int32_t o, int32_t nbytes, int16_t* ring) {
     if (v.position + nbytes < 0) {
         v.position += nbytes;
         return;
@@ -197,7 +197,7 @@ inline void MixBlock(Mixer& m, int16_t* ring, int32_t n, const Delay& delay) {
             continue;
         }
         if (v.sample->Format == 1 || v.sample->Format == 2) {
-            MixVoice(m, v, m.writePos, nbytes, ring);
+            MixVoice(v, m.writePos, nbytes, ring);
         } else {
             v.position += nbytes;
         }

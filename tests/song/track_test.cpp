@@ -137,7 +137,8 @@ TEST_F(TrackFixture, PatternIndexEntriesAreFoundAppendedAndDeleted) {
     ResizeTracks(song, 2);
     TTrackPattern& t = song.Tracks[1];
     for (int v : {5, 6, 5, 7}) {
-        t.PatternIndex[AppendPatternIndex(t)] = v;
+        int at = AppendPatternIndex(t);
+        t.PatternIndex[at] = v;
     }
     EXPECT_EQ(FindPatternIndex(t, 5), 2);
     EXPECT_EQ(FindPatternIndex(t, 9), -1);
