@@ -6,8 +6,8 @@ namespace kellix {
 
 namespace {
 
-void AddNote(SoundBuffer* mixer, const TInstrument& inst, int64_t start, int32_t tone,
-             int32_t vol, int32_t pan) {
+void AddNote(SoundBuffer* mixer, const TInstrument& inst, int64_t start, int32_t tone, int32_t vol,
+             int32_t pan) {
     // The pitch is formed exactly, then handed over in single precision.
     float pitch = static_cast<float>(static_cast<double>(tone) + inst.SampleTone * 0.0625);
     int64_t peak = std::clamp<int64_t>(int64_t{vol} * 127, INT32_MIN, INT32_MAX);
