@@ -8,9 +8,7 @@ namespace {
 std::atomic<SampleReleaseFn> g_release{nullptr};
 }
 
-void SetSampleRelease(SampleReleaseFn release) {
-    g_release.store(release);
-}
+void SetSampleRelease(SampleReleaseFn release) { g_release.store(release); }
 
 void ReleaseSample(SampleBlock* block) {
     if (!block) {

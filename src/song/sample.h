@@ -21,9 +21,7 @@ constexpr uint8_t kSampleMono = 1;
 constexpr uint8_t kSampleStereo = 2;
 
 // Data starts at an odd address, so 16-bit samples are read and written through memcpy.
-inline uint8_t* SampleData(SampleBlock* block) {
-    return reinterpret_cast<uint8_t*>(block) + 9;
-}
+inline uint8_t* SampleData(SampleBlock* block) { return reinterpret_cast<uint8_t*>(block) + 9; }
 inline const uint8_t* SampleData(const SampleBlock* block) {
     return reinterpret_cast<const uint8_t*>(block) + 9;
 }
@@ -32,9 +30,7 @@ inline int16_t LoadS16(const uint8_t* p) {
     std::memcpy(&v, p, 2);
     return v;
 }
-inline void StoreS16(uint8_t* p, int16_t v) {
-    std::memcpy(p, &v, 2);
-}
+inline void StoreS16(uint8_t* p, int16_t v) { std::memcpy(p, &v, 2); }
 
 // Every release of a sample block goes through ReleaseSample, which hands the block to the
 // routine installed here (the generator library's FreeSample, by way of the script binding).
