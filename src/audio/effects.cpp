@@ -12,12 +12,13 @@ namespace {
 // Plain 32-bit values written by the window's thread and read by the mixing thread; relaxed
 // atomics make each read whole without any ordering cost.
 std::atomic<int32_t> g_decayL{9980}, g_decayR{8191}, g_delayL{10584}, g_delayR{15876};
-std::atomic<int32_t> g_amplitude{4000}, g_spare{20000}, g_step{10400}, g_band{256},
-    g_cutoff{256};
+std::atomic<int32_t> g_amplitude{4000}, g_spare{20000}, g_step{10400}, g_band{256}, g_cutoff{256};
 
 constexpr int32_t kMaxDelay = 44099;
 
-int32_t Clamp16Echo(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, -32767, 32766)); }
+int32_t Clamp16Echo(int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, -32767, 32766));
+}
 
 } // namespace
 

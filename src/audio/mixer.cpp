@@ -1,6 +1,7 @@
 #include "audio/mixer.h"
 
 #include "audio/effects.h"
+#include "audio/mix_kernels.h"
 #include "support/blocks.h"
 
 #include <algorithm>
@@ -12,10 +13,6 @@ namespace kellix {
 
 namespace {
 
-int16_t Saturate16(int32_t v) {
-    return static_cast<int16_t>(std::clamp<int32_t>(v, -32768, 32767));
-}
-
 // Builds the interpolation weights W[e] = truncate(e / Rate x 65536) for e < Rate, the only
 // indices the resampler reaches.
 void BuildWeights(int32_t* w, int32_t rate) {
@@ -24,7 +21,9 @@ void BuildWeights(int32_t* w, int32_t rate) {
     }
 }
 
-int32_t MaxBlockFrames(const SoundBuffer* m) { return m->Size / 4; }
+int32_t MaxBlockFrames(const SoundBuffer* m) {
+    return m->Size / 4;
+}
 
 void RemoveVoice(SoundBuffer* m, Voice* v) {
     (v->Prev ? v->Prev->Next : m->First) = v->Next;
@@ -38,8 +37,8 @@ void RemoveVoice(SoundBuffer* m, Voice* v) {
 // The envelope of one voice over one block. The level follows the closed formulas at the block
 // start and an integer accumulator from frame to frame.
 struct Envelope {
-    int64_t Pos;   // frames since the voice's start
-    int64_t Acc;   // error accumulator
+    int64_t Pos; // frames since the voice's start
+    int64_t Acc; // error accumulator
     int32_t Level;
     int32_t Peak;
     TEnvelope Env;
@@ -122,66 +121,6 @@ void EnvelopeLevels(Envelope& s, int32_t count, int32_t* levels) {
     }
 }
 
-// The resampler's source position: whole frame k and error term e, advanced by Step / Rate
-// per output frame (e -= Step; while e < 0 { k++; e += Rate }) without the loop.
-struct Cursor {
-    int64_t k;
-    int32_t e;
-    int32_t whole; // Step / Rate
-    int32_t part;  // Step % Rate
-    int32_t rate;
-    void Advance() {
-        k += whole;
-        e -= part;
-        if (e < 0) {
-            ++k;
-            e += rate;
-        }
-    }
-};
-
-inline int16_t Interpolate(const uint8_t* s0, const uint8_t* s1, int32_t w) {
-    int16_t a = static_cast<int16_t>((LoadS16(s0) * w) >> 16);
-    int16_t b = static_cast<int16_t>((LoadS16(s1) * (65535 - w)) >> 16);
-    return static_cast<int16_t>(a + b);
-}
-
-void MixMonoRun(const SoundBuffer* m, const uint8_t* data, Cursor& c, const int32_t* levels,
-                int16_t* out, int32_t frames) {
-    const int32_t* w = m->Weights;
-    for (int32_t j = 0; j < frames; ++j) {
-        const uint8_t* s = data + 2 * c.k;
-        int32_t value = Interpolate(s, s + 2, w[c.e]);
-        int32_t v = (value * static_cast<int16_t>(levels[j])) >> 16;
-        out[2 * j] = Saturate16(out[2 * j] + v);
-        out[2 * j + 1] = Saturate16(out[2 * j + 1] + v);
-        c.Advance();
-    }
-}
-
-void MixStereoRun(const SoundBuffer* m, const uint8_t* data, Cursor& c, const int32_t* levels,
-                  int32_t pan, int16_t* out, int32_t frames) {
-    const int32_t* w = m->Weights;
-    for (int32_t j = 0; j < frames; ++j) {
-        const uint8_t* s = data + 4 * c.k;
-        int32_t weight = w[c.e];
-        int32_t vl = Interpolate(s, s + 4, weight);
-        int32_t vr = Interpolate(s + 2, s + 6, weight);
-        int32_t level = levels[j];
-        int32_t gainL = level;
-        int32_t gainR = level;
-        if (pan > 128) {
-            gainR = (level * (255 - pan)) >> 7;
-        }
-        if (pan < 128) {
-            gainL = (level * pan) >> 7;
-        }
-        out[2 * j] = Saturate16(out[2 * j] + ((vl * gainL) >> 16));
-        out[2 * j + 1] = Saturate16(out[2 * j + 1] + ((vr * gainR) >> 16));
-        c.Advance();
-    }
-}
-
 void MixVoice(SoundBuffer* m, Voice* v, int32_t o, int32_t nbytes, uint8_t* ring) {
     const SampleBlock* sample = v->Sample;
     const int64_t position = v->Position;
@@ -237,7 +176,7 @@ void MixVoice(SoundBuffer* m, Voice* v, int32_t o, int32_t nbytes, uint8_t* ring
     int32_t* levels = m->Levels;
     EnvelopeLevels(env, static_cast<int32_t>(frames), levels);
 
-    Cursor c{0, 0, v->Step / m->Rate, v->Step % m->Rate, m->Rate};
+    MixCursor c{0, 0, v->Step / m->Rate, v->Step % m->Rate, m->Rate, v->Step};
     const uint8_t* data = SampleData(sample) + first * frameBytes;
     const int32_t ringFrames = m->Size / 4;
     int16_t* ring16 = reinterpret_cast<int16_t*>(ring);
@@ -248,10 +187,10 @@ void MixVoice(SoundBuffer* m, Voice* v, int32_t o, int32_t nbytes, uint8_t* ring
         int16_t* out = ring16 + 2 * outFrame;
         if (format == kSampleMono) {
             // Mono: the level before the envelope step, the same on both channels.
-            MixMonoRun(m, data, c, levels + done, out, run);
+            MixMonoFrames(m->Weights, data, c, levels + done, out, run);
         } else {
             // Stereo: the gains after the envelope step, split by pan.
-            MixStereoRun(m, data, c, levels + done + 1, v->Pan, out, run);
+            MixStereoFrames(m->Weights, data, c, levels + done + 1, v->Pan, out, run);
         }
         done += run;
         outFrame = 0;
@@ -281,8 +220,9 @@ SoundBuffer* CreateSoundBuffer(uint8_t channels, int32_t rate, int32_t bits) {
     m->Size = channels * rate * bits / 8;
     AllocBlock(m->EchoBuffer, static_cast<std::size_t>(m->Size));
     std::memset(m->EchoBuffer, 0, static_cast<std::size_t>(m->Size));
-    AllocBlock(m->Weights, sizeof(int32_t) * static_cast<std::size_t>(rate));
-    BuildWeights(m->Weights, rate);
+    AllocBlock(m->WeightTable, sizeof(int32_t) * static_cast<std::size_t>(rate));
+    BuildWeights(m->WeightTable, rate);
+    m->Weights = MakeMixWeights(m->WeightTable, rate);
     AllocBlock(m->Levels, sizeof(int32_t) * (static_cast<std::size_t>(MaxBlockFrames(m)) + 1));
     return m;
 }
@@ -297,15 +237,15 @@ void FreeSoundBuffer(SoundBuffer* mixer) {
         delete v;
     }
     FreeBlock(mixer->EchoBuffer);
-    FreeBlock(mixer->Weights);
+    FreeBlock(mixer->WeightTable);
     FreeBlock(mixer->Levels);
     delete mixer;
 }
 
 int32_t PitchToStep(float pitch) {
     // exp(ln 2 x (p / 12 + 14.4285 - 1)) in extended precision, as the rate was always computed.
-    long double x = std::exp(std::log(2.0L) * (static_cast<long double>(pitch) * (1.0L / 12) +
-                                               14.4285L - 1));
+    long double x =
+        std::exp(std::log(2.0L) * (static_cast<long double>(pitch) * (1.0L / 12) + 14.4285L - 1));
     if (!(x >= 1.0L)) {
         return 1; // also NaN
     }

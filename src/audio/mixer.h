@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/mix_kernels.h"
 #include "song/sample.h"
 #include "song/track.h"
 
@@ -32,8 +33,9 @@ struct SoundBuffer {
     int32_t Bits = 0;
     uint8_t Channels = 0;
     // Set up once per mixer so that MixBlock neither builds tables nor allocates.
-    int32_t* Weights = nullptr; // W[e] = truncate(e / Rate x 65536), e < Rate
-    int32_t* Levels = nullptr;  // per-frame envelope levels of the voice being mixed
+    int32_t* WeightTable = nullptr; // W[e] = truncate(e / Rate x 65536), e < Rate
+    MixWeights Weights{};
+    int32_t* Levels = nullptr;   // per-frame envelope levels of the voice being mixed
     Voice* FreeVoices = nullptr; // removed voices kept for reuse by AddVoice
 };
 

@@ -6,15 +6,8 @@ namespace kellix {
 
 namespace {
 
-// Frame arithmetic saturates far outside any real song instead of wrapping.
-constexpr int64_t kFar = int64_t{1} << 60;
-
-int64_t SatFrames(__int128 v) {
-    return static_cast<int64_t>(std::clamp<__int128>(v, -kFar, kFar));
-}
-
-void AddNote(SoundBuffer* mixer, const TInstrument& inst, int64_t start, int32_t tone,
-             int32_t vol, int32_t pan) {
+void AddNote(SoundBuffer* mixer, const TInstrument& inst, int64_t start, int32_t tone, int32_t vol,
+             int32_t pan) {
     // The pitch is formed exactly, then handed over in single precision.
     float pitch = static_cast<float>(static_cast<double>(tone) + inst.SampleTone * 0.0625);
     int64_t peak = std::clamp<int64_t>(int64_t{vol} * 127, INT32_MIN, INT32_MAX);
@@ -43,7 +36,7 @@ void PlayPattern(SoundBuffer* mixer, const TTrack& song, int32_t pattern, int64_
         if (!inst.Sample) {
             continue;
         }
-        int64_t start = SatFrames(__int128{e.Time} * stepFrames + mixer->Total + base);
+        int64_t start = ClampFrames(__int128{e.Time} * stepFrames + mixer->Total + base);
         AddNote(mixer, inst, start, e.Tone, e.Vol, e.Pan);
     }
 }
@@ -66,7 +59,7 @@ void PlayFrom(SoundBuffer* mixer, const TTrack& song, int32_t first, int64_t bas
     const int64_t entry = EntryFrames(song);
     for (int32_t i = first; i < song.TrackIndexCount; ++i) {
         PlayTrack(mixer, song, song.TracksIndex[i], offset);
-        offset = SatFrames(__int128{offset} + entry);
+        offset = ClampFrames(__int128{offset} + entry);
     }
 }
 

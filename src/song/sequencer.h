@@ -18,10 +18,23 @@ void PlayFrom(SoundBuffer* mixer, const TTrack& song, int32_t first, int64_t bas
 void PreviewNote(SoundBuffer* mixer, const TTrack& song, int32_t instrument, int32_t tone,
                  int32_t vol, int32_t pan);
 
-// Frames of one time step and of one play-list entry (64-bit: large values do not wrap).
-inline int64_t StepFrames(const TTrack& song) { return int64_t{song.Speed} * 32; }
-inline int64_t EntryFrames(const TTrack& song) { return StepFrames(song) * song.Row; }
-// The whole song: TrackIndexCount entries.
-inline int64_t SongFrames(const TTrack& song) { return EntryFrames(song) * song.TrackIndexCount; }
+// Frame arithmetic saturates far outside any real song (2^60 frames) instead of wrapping.
+constexpr int64_t kFarFrames = int64_t{1} << 60;
+inline int64_t ClampFrames(__int128 frames) {
+    return static_cast<int64_t>(frames < -kFarFrames  ? -kFarFrames
+                                : frames > kFarFrames ? kFarFrames
+                                                      : frames);
+}
+
+// Frames of one time step, of one play-list entry and of the whole song.
+inline int64_t StepFrames(const TTrack& song) {
+    return int64_t{song.Speed} * 32;
+}
+inline int64_t EntryFrames(const TTrack& song) {
+    return ClampFrames(__int128{StepFrames(song)} * song.Row);
+}
+inline int64_t SongFrames(const TTrack& song) {
+    return ClampFrames(__int128{EntryFrames(song)} * song.TrackIndexCount);
+}
 
 } // namespace kellix

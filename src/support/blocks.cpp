@@ -17,6 +17,8 @@ void* AllocRaw(std::size_t size) {
     return block;
 }
 
-void FreeRaw(void* block) { std::free(block); }
+void FreeRaw(void* block) {
+    std::free(block);
+}
 
 } // namespace kellix

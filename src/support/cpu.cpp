@@ -17,14 +17,16 @@ namespace {
 char g_vendor[13] = "No Processor";
 }
 
-const char* ProcessorVendor() { return g_vendor; }
+const char* ProcessorVendor() {
+    return g_vendor;
+}
 
 uint32_t FeaturesFromCpuid(uint32_t leaf1Edx, uint32_t maxExtendedLeaf, uint32_t ext1Edx) {
     struct Bit {
         uint32_t edxBit;
         uint32_t flag;
     };
-    static constexpr Bit kLeaf1[] = {{0, CPU_FPU},  {23, CPU_MMX}, {24, CPU_FXSR},
+    static constexpr Bit kLeaf1[] = {{0, CPU_FPU},   {23, CPU_MMX}, {24, CPU_FXSR},
                                      {15, CPU_CMOV}, {4, CPU_TSC},  {5, CPU_MSR},
                                      {8, CPU_CX8},   {25, CPU_SSE}, {26, CPU_SSE2}};
     uint32_t features = 0;

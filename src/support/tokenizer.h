@@ -8,8 +8,8 @@ namespace kellix {
 // the run of delimiters after a word is overwritten with zero bytes, so each word is a
 // zero-terminated text inside the caller's buffer.
 struct WordSplitter {
-    char* Resume = nullptr;  // where the next word starts, or null when the text is used up
-    std::string Delimiters;  // the whole run of delimiters that followed the last word
+    char* Resume = nullptr; // where the next word starts, or null when the text is used up
+    std::string Delimiters; // the whole run of delimiters that followed the last word
 };
 
 // Called with a text, starts at its first character; called with nullptr, continues at the

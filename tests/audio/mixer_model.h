@@ -45,7 +45,9 @@ inline int32_t Weight(int32_t e) {
     return static_cast<int32_t>(static_cast<long double>(e) / Mixer::kRate * 65536.0L);
 }
 
-inline int16_t Sat(int32_t v) { return static_cast<int16_t>(std::clamp(v, -32768, 32767)); }
+inline int16_t Sat(int32_t v) {
+    return static_cast<int16_t>(std::clamp(v, -32768, 32767));
+}
 
 struct EnvState {
     int64_t pos;
@@ -104,7 +106,7 @@ inline int16_t Interp(int16_t s0, int16_t s1, int32_t w) {
     return static_cast<int16_t>(a + b);
 }
 
-inline void MixVoice(Mixer& m, Voice& v, int32_t o, int32_t nbytes, int16_t* ring) {
+inline void MixVoice(Voice& v, int32_t o, int32_t nbytes, int16_t* ring) {
     if (v.position + nbytes < 0) {
         v.position += nbytes;
         return;
@@ -171,11 +173,16 @@ inline void ApplyDelay(Mixer& m, int16_t* ring, int32_t n, const Delay& p) {
     auto mul = [](int32_t a, int32_t b) {
         return static_cast<int32_t>((static_cast<int64_t>(a) * b) >> 15);
     };
-    auto clamp = [](int64_t v) { return static_cast<int16_t>(std::clamp<int64_t>(v, -32767, 32766)); };
+    auto clamp = [](int64_t v) {
+        return static_cast<int16_t>(std::clamp<int64_t>(v, -32767, 32766));
+    };
     for (int32_t i = 0; i < n; ++i) {
-        if (d >= F) d -= F;
-        if (wL >= F) wL -= F;
-        if (wR >= F) wR -= F;
+        if (d >= F)
+            d -= F;
+        if (wL >= F)
+            wL -= F;
+        if (wR >= F)
+            wR -= F;
         int16_t yl = clamp(int64_t{ring[2 * d]} + mul(m.echo[2 * d], p.decayL));
         ring[2 * d] = yl;
         m.echo[2 * wL] = yl;
@@ -197,7 +204,7 @@ inline void MixBlock(Mixer& m, int16_t* ring, int32_t n, const Delay& delay) {
             continue;
         }
         if (v.sample->Format == 1 || v.sample->Format == 2) {
-            MixVoice(m, v, m.writePos, nbytes, ring);
+            MixVoice(v, m.writePos, nbytes, ring);
         } else {
             v.position += nbytes;
         }

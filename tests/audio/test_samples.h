@@ -16,7 +16,8 @@ using TestSample = std::unique_ptr<kellix::SampleBlock, FreeDeleter>;
 
 inline TestSample MakeSample(uint8_t format, const std::vector<int16_t>& data) {
     std::size_t bytes = data.size() * 2;
-    auto* b = static_cast<kellix::SampleBlock*>(std::calloc(1, sizeof(kellix::SampleBlock) + bytes));
+    auto* b =
+        static_cast<kellix::SampleBlock*>(std::calloc(1, sizeof(kellix::SampleBlock) + bytes));
     b->Format = format;
     b->DataSize = static_cast<int32_t>(bytes);
     if (bytes) {
@@ -26,5 +27,6 @@ inline TestSample MakeSample(uint8_t format, const std::vector<int16_t>& data) {
 }
 
 inline TestSample ConstantSample(uint8_t format, int32_t frames, int16_t value) {
-    return MakeSample(format, std::vector<int16_t>(static_cast<std::size_t>(frames) * format, value));
+    return MakeSample(format,
+                      std::vector<int16_t>(static_cast<std::size_t>(frames) * format, value));
 }

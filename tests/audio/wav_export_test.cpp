@@ -59,7 +59,7 @@ TEST_F(ExportFixture, DefaultSongHasTheExactLengthAndHeader) {
     EXPECT_EQ(U32(b, 4), 2621476u);
     EXPECT_EQ(std::string(b.begin() + 8, b.begin() + 16), "WAVEfmt ");
     EXPECT_EQ(U32(b, 16), 16u);
-    EXPECT_EQ(U32(b, 20), 1u | 2u << 16);   // PCM, 2 channels
+    EXPECT_EQ(U32(b, 20), 1u | 2u << 16); // PCM, 2 channels
     EXPECT_EQ(U32(b, 24), 44100u);
     EXPECT_EQ(U32(b, 28), 176400u);
     EXPECT_EQ(U32(b, 32), 4u | 16u << 16); // 4 bytes a frame, 16 bits
@@ -121,7 +121,8 @@ TEST_F(ExportFixture, RendersWhatTheLiteralModelMixesAndIsRepeatable) {
             int32_t step = static_cast<int32_t>(
                 std::exp(std::log(2.0L) * (pitch * (1.0L / 12) + 14.4285L - 1)));
             int64_t start = e * entry + n.Time * 40 * 32;
-            ref.voices.push_back({sample.get(), step, -start * 4, n.Vol * 127, n.Pan, {500, 3000, 8000}});
+            ref.voices.push_back(
+                {sample.get(), step, -start * 4, n.Vol * 127, n.Pan, {500, 3000, 8000}});
         }
     }
     std::vector<int16_t> ring(88200);
@@ -170,12 +171,13 @@ TEST_F(ExportFixture, ReplacesAnExistingFileWhole) {
 TEST_F(ExportFixture, ReportsProgressToTheEnd) {
     int64_t lastDone = -1, lastTotal = -1;
     int calls = 0;
-    ASSERT_TRUE(ExportWav(song, (dir / "p.wav").string(), nullptr, [&](int64_t done, int64_t total) {
-        EXPECT_GT(done, lastDone);
-        lastDone = done;
-        lastTotal = total;
-        ++calls;
-    }));
+    ASSERT_TRUE(
+        ExportWav(song, (dir / "p.wav").string(), nullptr, [&](int64_t done, int64_t total) {
+            EXPECT_GT(done, lastDone);
+            lastDone = done;
+            lastTotal = total;
+            ++calls;
+        }));
     EXPECT_EQ(lastDone, 2621440);
     EXPECT_EQ(lastTotal, 2621440);
     EXPECT_EQ(calls, 15); // 14 whole seconds and a cut one

@@ -12,7 +12,9 @@ using namespace kellix;
 namespace {
 
 std::vector<SampleBlock*> g_released;
-void RecordRelease(SampleBlock* b) { g_released.push_back(b); }
+void RecordRelease(SampleBlock* b) {
+    g_released.push_back(b);
+}
 
 struct TrackFixture : ::testing::Test {
     TTrack song;
@@ -137,7 +139,8 @@ TEST_F(TrackFixture, PatternIndexEntriesAreFoundAppendedAndDeleted) {
     ResizeTracks(song, 2);
     TTrackPattern& t = song.Tracks[1];
     for (int v : {5, 6, 5, 7}) {
-        t.PatternIndex[AppendPatternIndex(t)] = v;
+        int at = AppendPatternIndex(t);
+        t.PatternIndex[at] = v;
     }
     EXPECT_EQ(FindPatternIndex(t, 5), 2);
     EXPECT_EQ(FindPatternIndex(t, 9), -1);
@@ -153,7 +156,7 @@ TEST_F(TrackFixture, ResizingKeepsTheFirstElementsAndFreesTheRest) {
     ResizePoints(song, 2, 6);
     EXPECT_EQ(song.Patterns[2].Points[3].Tone, -7);
     EXPECT_EQ(song.Patterns[2].Points[5].Tone, 0);
-    ResizePoints(song, 3, 4);  // no such pattern
+    ResizePoints(song, 3, 4); // no such pattern
     ResizePoints(song, -1, 4);
     ResizeTracks(song, 2);
     ResizePatternIndex(song, 1, 3);

@@ -157,7 +157,8 @@ TEST(Blocks, SizeZeroGivesNull) {
 
 TEST(Processor, FeatureBitsComeFromTheIdentificationRegisters) {
     uint32_t edx = (1u << 0) | (1u << 23) | (1u << 25) | (1u << 26);
-    EXPECT_EQ(FeaturesFromCpuid(edx, 0x80000000u, 1u << 31), CPU_FPU | CPU_MMX | CPU_SSE | CPU_SSE2);
+    EXPECT_EQ(FeaturesFromCpuid(edx, 0x80000000u, 1u << 31),
+              CPU_FPU | CPU_MMX | CPU_SSE | CPU_SSE2);
     EXPECT_EQ(FeaturesFromCpuid(0, 0x80000001u, 1u << 31), CPU_3DNOW);
     EXPECT_EQ(FeaturesFromCpuid(1u << 15 | 1u << 4 | 1u << 5 | 1u << 8 | 1u << 24, 0, 0),
               CPU_CMOV | CPU_TSC | CPU_MSR | CPU_CX8 | CPU_FXSR);
