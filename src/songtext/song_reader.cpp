@@ -139,12 +139,12 @@ bool ReadArrayHeader(SongReader& r, const char* type, int32_t& n) {
     return n >= 0;
 }
 
-// Whether a table of n elements (n within limit) may be created, charging it to the budget.
-bool Allow(SongReader& r, int64_t n, int64_t limit) {
-    if (n > limit || n > r.budget) {
+// Charges new table elements to the budget of the read; false when it would run out.
+bool Spend(SongReader& r, int64_t elements) {
+    if (elements > r.budget) {
         return false;
     }
-    r.budget -= n;
+    r.budget -= elements;
     return true;
 }
 
@@ -169,7 +169,7 @@ void InstrumentsWord(SongReader& r, const char* word) {
         if (!ReadArrayHeader(r, "TINSTRUMENT", n)) {
             return; // step 1 stays: one retry after the next word
         }
-        if (!Allow(r, int64_t{n} + 1, kMaxSongTables)) {
+        if (n >= kMaxSongTables || !Spend(r, int64_t{n} + 1)) {
             r.step = 0;
             return;
         }
@@ -234,9 +234,8 @@ void PointWord(SongReader& r, const char* word) {
         if (!ReadArrayHeader(r, "TIDPOINT", n)) {
             return; // one retry, as for Instruments
         }
-        if (r.j < 0 || r.j >= kMaxSongTables ||
-            !Allow(r, Growth(r.song.PatternCount, r.j) + n + 1,
-                   Growth(r.song.PatternCount, r.j) + kMaxSongListEntries)) {
+        if (r.j < 0 || r.j >= kMaxSongTables || n >= kMaxSongListEntries ||
+            !Spend(r, Growth(r.song.PatternCount, r.j) + n + 1)) {
             r.step = 0;
             return;
         }
@@ -289,7 +288,7 @@ void TableWord(SongReader& r, const char* type, void (*resize)(TTrack&, int32_t)
     if (!ReadArrayHeader(r, type, n)) {
         return; // one retry, as for Instruments
     }
-    if (Allow(r, int64_t{n} + 1, kMaxSongTables)) {
+    if (n < kMaxSongTables && Spend(r, int64_t{n} + 1)) {
         resize(r.song, n + 1);
     }
     r.step = 0;
@@ -301,8 +300,7 @@ bool PatternIndexWord(SongReader& r, const char* word) {
         int32_t n = 0;
         r.step = 0;
         if (!ReadArrayHeader(r, "LONGINT", n) || r.j < 0 || r.j >= kMaxSongTables ||
-            !Allow(r, Growth(r.song.TrackCount, r.j) + n + 1,
-                   Growth(r.song.TrackCount, r.j) + kMaxSongListEntries)) {
+            n >= kMaxSongListEntries || !Spend(r, Growth(r.song.TrackCount, r.j) + n + 1)) {
             return false;
         }
         if (r.song.TrackCount < r.j + 1) {
@@ -326,7 +324,8 @@ bool TracksIndexWord(SongReader& r, const char* word) {
     if (r.step == 1) {
         int32_t n = 0;
         r.step = 0;
-        if (!ReadArrayHeader(r, "LONGINT", n) || !Allow(r, int64_t{n} + 1, kMaxSongListEntries)) {
+        if (!ReadArrayHeader(r, "LONGINT", n) || n >= kMaxSongListEntries ||
+            !Spend(r, int64_t{n} + 1)) {
             return false;
         }
         ResizeTracksIndex(r.song, n + 1);
@@ -345,19 +344,32 @@ bool TracksIndexWord(SongReader& r, const char* word) {
 // The root record: the counts are skipped (they come from the array headers), Speed and Row
 // are taken.
 void TrackWord(SongReader& r, const char* word) {
-    static const char* const kLabels[] = {"TTRACK", "TRACKINDEXCOUNT", nullptr, "TRACKCOUNT",
-                                          nullptr,  "PATTERNCOUNT",    nullptr, "INSTRUMENTCOUNT",
-                                          nullptr,  "SPEED",           nullptr, "ROW"};
-    if (r.step == 11) {
+    switch (r.step) {
+    case 1:
+        return Expect(r, word, "TTRACK", 2);
+    case 2:
+        return Expect(r, word, "TRACKINDEXCOUNT", 3);
+    case 4:
+        return Expect(r, word, "TRACKCOUNT", 5);
+    case 6:
+        return Expect(r, word, "PATTERNCOUNT", 7);
+    case 8:
+        return Expect(r, word, "INSTRUMENTCOUNT", 9);
+    case 10:
+        return Expect(r, word, "SPEED", 11);
+    case 11:
         r.song.Speed = TextToInt(word);
         r.step = 12;
-    } else if (r.step == 13) {
+        return;
+    case 12:
+        return Expect(r, word, "ROW", 13);
+    case 13:
         r.song.Row = TextToInt(word);
         r.step = 0;
-    } else if (const char* label = kLabels[r.step - 1]) {
-        Expect(r, word, label, r.step + 1);
-    } else {
+        return;
+    default: // the value of a count
         ++r.step;
+        return;
     }
 }
 

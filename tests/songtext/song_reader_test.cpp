@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <unistd.h>
 
 namespace kellix {
@@ -18,59 +17,30 @@ std::string InstrumentElement(const char* sampleTone, const char* attack) {
            "; Name: nil; Sample: nil; Env: ( Attack: " + attack + "; Cont: 2; Ende: 3 ))";
 }
 
-TEST(ReadSongText, WrittenSongReadsBack) {
-    LocalSong s;
-    ReadSongText(s.song, s.code, std::string_view(kSmallSongText));
-    ASSERT_EQ(s.song.InstrumentCount, 2);
-    EXPECT_EQ(s.song.Instrument[0].SampleTone, -3);
-    EXPECT_EQ(s.song.Instrument[0].Env.Attack, 10);
-    EXPECT_EQ(s.song.Instrument[0].Env.Cont, 20);
-    EXPECT_EQ(s.song.Instrument[0].Env.Ende, 30);
-    // A negative value written unsigned reads as its leading digits.
-    EXPECT_EQ(s.song.Instrument[1].Env.Ende, 429496729);
-    ASSERT_EQ(s.song.PatternCount, 2);
-    EXPECT_EQ(s.song.Patterns[0].PointsCount, 0);
-    ASSERT_EQ(s.song.Patterns[1].PointsCount, 2);
-    const TIdPoint& first = s.song.Patterns[1].Points[0];
-    EXPECT_EQ(first.Tone, -2);
-    EXPECT_EQ(first.Vol, 429496729);
-    EXPECT_EQ(first.Pan, 128);
-    const TIdPoint& second = s.song.Patterns[1].Points[1];
-    EXPECT_EQ(second.Time, 15);
-    EXPECT_EQ(second.Tone, 24);
-    EXPECT_EQ(second.Instrument, 1);
-    EXPECT_EQ(second.Vol, 256);
-    ASSERT_EQ(s.song.TrackCount, 2);
-    ASSERT_EQ(s.song.Tracks[0].PatternCount, 2);
-    EXPECT_EQ(s.song.Tracks[0].PatternIndex[0], 1);
-    EXPECT_EQ(s.song.Tracks[0].PatternIndex[1], 0);
-    EXPECT_EQ(s.song.Tracks[1].PatternCount, 0);
-    ASSERT_EQ(s.song.TrackIndexCount, 3);
-    EXPECT_EQ(s.song.TracksIndex[0], 1);
-    EXPECT_EQ(s.song.TracksIndex[2], 1);
-    EXPECT_EQ(s.song.Speed, 100);
-    EXPECT_EQ(s.song.Row, 8);
-    ASSERT_EQ(s.code.Count, 2);
-    // "end" in a comment does not cut the code; a null code reads as one space.
-    EXPECT_EQ(CodeOf(s.code, 0), " x := 1; // the end");
-    EXPECT_EQ(CodeOf(s.code, 1), " ");
-    EXPECT_EQ(CurrentInstrument, 1);
+// The small song's text as it is written again after reading: values written unsigned from
+// negatives read as their leading digits, and the null code reads as one space.
+std::string SmallSongAfterReading() {
+    std::string text = kSmallSongText;
+    for (std::size_t at; (at = text.find("4294967295")) != std::string::npos;) {
+        text.replace(at, 10, "429496729");
+    }
+    return text.replace(text.rfind("begin\r\n\r\n"), 9, "begin\r\n \r\n");
 }
 
-TEST(ReadSongText, DefaultSongReadsBack) {
+TEST(ReadSongText, WrittenSongsReadBack) {
+    LocalSong s;
+    ReadSongText(s.song, s.code, kSmallSongText);
+    EXPECT_EQ(SongText(s.song, s.code), SmallSongAfterReading());
+    EXPECT_EQ(CurrentInstrument, 1);
+
     LocalSong written;
     NewSong(written.song, written.code);
-    LocalSong s;
-    ReadSongText(s.song, s.code, SongText(written.song, written.code));
-    EXPECT_EQ(s.song.InstrumentCount, 10);
-    EXPECT_EQ(s.song.PatternCount, 10);
-    EXPECT_EQ(s.song.TrackCount, 10);
-    ASSERT_EQ(s.song.TrackIndexCount, 10);
-    EXPECT_EQ(s.song.TracksIndex[9], 9);
-    EXPECT_EQ(s.song.Speed, 128);
-    EXPECT_EQ(s.song.Row, 16);
-    ASSERT_EQ(s.code.Count, 10);
-    EXPECT_EQ(CodeOf(s.code, 9), " ");
+    for (int32_t i = 0; i < 10; ++i) {
+        SetCode(written.code, i, " ");
+    }
+    LocalSong t;
+    ReadSongText(t.song, t.code, SongText(written.song, written.code));
+    EXPECT_EQ(SongText(t.song, t.code), SongText(written.song, written.code));
 }
 
 TEST(ReadSongText, KeywordsInAnyCaseAndHeadersWithoutSpaces) {
@@ -339,9 +309,7 @@ TEST(LoadSongText, ReadsASavedFile) {
     LocalSong s;
     EXPECT_TRUE(LoadSongText(s.song, s.code, path, &error)) << error;
     unlink(path.c_str());
-    EXPECT_EQ(s.song.InstrumentCount, 2);
-    EXPECT_EQ(s.song.Patterns[1].Points[1].Time, 15);
-    EXPECT_EQ(CodeOf(s.code, 0), " x := 1; // the end");
+    EXPECT_EQ(SongText(s.song, s.code), SmallSongAfterReading());
 }
 
 } // namespace
