@@ -74,6 +74,7 @@ void ReleaseTemporaries() {
 } // namespace
 
 void InitScripts(const GeneratorBinding& generator) {
+    ClearProgram();
     FreeBlock(IdentTable);
     g_generator = generator;
     int32_t libraryCount = 0;
@@ -101,6 +102,7 @@ void DoneScripts() {
         Vars.Result = FreeHandle(Vars.Result);
     }
     SetIdentifierTable(nullptr, 0);
+    ClearProgram();
     FreeBlock(IdentTable);
     IdentCount = 0;
 }

@@ -1,9 +1,10 @@
 #include "script/fft.h"
 
+#include "support/blocks.h"
+
 #include <cmath>
 #include <numbers>
 #include <utility>
-#include <vector>
 
 namespace kellix {
 
@@ -28,7 +29,8 @@ void FFT(double* data, int64_t count, bool inverse) {
     // w <- w + w * (-2 sin^2(theta / 2) + i sin(theta)), which keeps its error small; they are
     // worked out once per span so that each block of butterflies runs through memory in order.
     const double sign = inverse ? -1.0 : 1.0;
-    std::vector<double> w(static_cast<std::size_t>(count > 1 ? count : 2));
+    double* w = nullptr;
+    AllocBlock(w, static_cast<std::size_t>(count > 1 ? count : 2) * sizeof(double));
     for (int64_t span = 1; span < count; span *= 2) {
         const double theta = sign * 2.0 * std::numbers::pi / static_cast<double>(2 * span);
         const double s = std::sin(0.5 * theta);
@@ -56,6 +58,7 @@ void FFT(double* data, int64_t count, bool inverse) {
             }
         }
     }
+    FreeBlock(w);
     if (inverse) {
         const double scale = 1.0 / static_cast<double>(count);
         for (int64_t i = 0; i < 2 * count; ++i) {

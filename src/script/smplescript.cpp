@@ -23,6 +23,7 @@ const char* const ErrorMessages[kErrorMessageCount] = {
     "Unterminated string",
     "The wrong index of data",
     "Argument text too long",
+    "Too many statements",
 };
 
 int32_t ErrorCode = 0;
@@ -292,6 +293,10 @@ struct Compiler {
                     break;
                 }
                 const IdentEntry& e = g_table[i];
+                if (e.Kind != kIdentConstant && StatementCount() >= kMaxStatements) {
+                    Fail(kErrTooManyStatements, namePos);
+                    break;
+                }
                 Statement st{};
                 st.Entry = i;
                 if (e.Kind == kIdentProcedure || e.Kind == kIdentFunction) {
@@ -390,6 +395,12 @@ void CompileScript(const char* text) {
     g_programCount = g_count;
     Compiler compiler;
     compiler.Run(text);
+}
+
+void ClearProgram() {
+    ScriptProgram().Clear();
+    g_programTable = nullptr;
+    g_programCount = 0;
 }
 
 int32_t StatementCount() {

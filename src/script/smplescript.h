@@ -17,12 +17,15 @@ enum : int32_t {
     kErrUnterminatedString = 4,
     kErrWrongIndex = 5, // never raised by the compiler
     kErrArgumentTooLong = 6,
+    kErrTooManyStatements = 7,
 };
-constexpr int32_t kErrorMessageCount = 7;
+constexpr int32_t kErrorMessageCount = 8;
 extern const char* const ErrorMessages[kErrorMessageCount];
 
 // An argument's text (a token, or a string's characters) must be shorter than this.
 constexpr std::size_t kMaxArgumentText = 128;
+// A program holds at most this many statements; instrument code needs a few dozen.
+constexpr int32_t kMaxStatements = 65536;
 
 // State of the last compilation: ErrorCode 0 on success; ErrorPos is the byte offset of the
 // offending token in the text given to CompileScript (comments included), -1 for none.
@@ -42,6 +45,9 @@ void CompileScript(const char* text);
 
 // Runs the statements of the last compilation in order.
 void RunProgram();
+
+// Forgets the compiled program, before the table it was compiled against goes away.
+void ClearProgram();
 
 // ---- The compiled program, one statement a record.
 

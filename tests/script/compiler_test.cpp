@@ -307,4 +307,27 @@ TEST_F(Compiler, ArgumentTextsMustStayUnder128Characters) {
     EXPECT_EQ(ErrorPos, 10);
 }
 
+TEST_F(Compiler, ProgramSizeIsBounded) {
+    std::string text;
+    for (int i = 0; i < kMaxStatements; ++i) {
+        text += "INERT SM_ADD ";
+    }
+    Compile(text.c_str());
+    EXPECT_EQ(ErrorCode, 0);
+    EXPECT_EQ(StatementCount(), kMaxStatements);
+    text += "INERT";
+    Compile(text.c_str());
+    EXPECT_EQ(ErrorCode, kErrTooManyStatements);
+    EXPECT_EQ(ErrorPos, static_cast<std::ptrdiff_t>(text.size()) - 5);
+}
+
+TEST_F(Compiler, ProgramIsForgottenWithItsTable) {
+    Compile("REC3(1,2,3)");
+    ASSERT_EQ(StatementCount(), 1);
+    DoneScripts();
+    EXPECT_EQ(StatementCount(), 0);
+    RunProgram();
+    EXPECT_TRUE(fake::Calls.empty());
+}
+
 } // namespace
