@@ -138,7 +138,7 @@ void FillQuarter() {
     Idle.store(false);
     {
         std::lock_guard lock(MixLock);
-        // Only the wake bit: the wait was ended for the thread's shutdown, nothing to mix.
+        // Without an event the wait was ended for the thread's shutdown: nothing to mix.
         if (events & kEventMask) {
             // The lowest event first, as a wait on several events reports it; the device never
             // has two requests out of order.
