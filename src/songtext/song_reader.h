@@ -14,13 +14,13 @@ namespace kellix {
 //   the names "PointN" and "PatternIndexN"; a negative index is ignored as well).
 // - Events of one pattern, pattern numbers of one track and play-list entries: at most
 //   kMaxSongListEntries each.
-// - Over one read, the table elements created by headers and by index growth may not exceed
-//   kReadElementBudget plus the text's length in bytes. Every element the writer writes takes
-//   more than one byte of text, so this never refuses a written song within the limits above;
-//   it keeps a short text from demanding huge or endlessly repeated allocations.
+// - Over one read, the elements of the tables that headers create or that section indices grow
+//   may not exceed kReadElementBudget plus the text's length in bytes. A written song always
+//   fits (its text spends at least two bytes on every element), while a short text cannot
+//   demand huge or endlessly repeated allocations.
 constexpr int32_t kMaxSongTables = 65536;
 constexpr int32_t kMaxSongListEntries = 1000000;
-constexpr int64_t kReadElementBudget = int64_t{1} << 21;
+constexpr int64_t kReadElementBudget = 65536;
 
 // Reads a song text, up to its first zero byte, into song and code. The text is cut into words
 // in place (delimiters are overwritten). Instruments and codes are emptied first; patterns,
