@@ -12,9 +12,11 @@ namespace morvane {
 
 constexpr int32_t kChunk = 256;
 
-// Nearest 16-bit value (halves away from zero), saturated.
+// Nearest 16-bit value (halves away from zero), saturated; written so that even a NaN lands
+// in range instead of reaching the conversion.
 inline int32_t ToSample(float x) {
-    x = x < -32768.0f ? -32768.0f : (x > 32767.0f ? 32767.0f : x);
+    x = x > -32768.0f ? x : -32768.0f;
+    x = x < 32767.0f ? x : 32767.0f;
     return static_cast<int32_t>(x + (x < 0 ? -0.5f : 0.5f));
 }
 

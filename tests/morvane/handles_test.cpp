@@ -1,7 +1,9 @@
 // Blocks, handles and the identifier table.
 #include "morvane_call.h"
 
+#include <atomic>
 #include <set>
+#include <thread>
 
 using namespace mvtest;
 
@@ -118,4 +120,31 @@ TEST(Table, ListsEveryProcedureInUpperCaseWithReversedTypes) {
     EXPECT_EQ(g->ParamTypes[1], 1);
     EXPECT_EQ(g->ParamTypes[2], 0);
     EXPECT_EQ(g->ParamTypes[3], 0);
+}
+
+TEST(Handles, LookupsFromAnotherThreadWhileBlocksComeAndGo) {
+    std::atomic<bool> done{false};
+    std::atomic<int32_t> latest{0};
+    std::thread reader([&] {
+        while (!done) {
+            int32_t h = latest.load();
+            void* block = MorvaneSampleBlock(h);
+            // The block may be released at any moment; asking for its handle is still safe.
+            EXPECT_GE(MorvaneSampleHandle(block), 0);
+        }
+    });
+    std::vector<int32_t> live;
+    for (int i = 0; i < 20000; ++i) {
+        live.push_back(Call("CreateSample", 16, 1)); // grows the table while the reader looks
+        latest = live.back();
+        if (i % 3 == 2) {
+            FreeSample(live.front());
+            live.erase(live.begin());
+        }
+    }
+    done = true;
+    reader.join();
+    for (int32_t h : live) {
+        FreeSample(h);
+    }
 }

@@ -1,0 +1,57 @@
+#include "sdl_output.h"
+
+#include "audio/live_output.h"
+
+#include <SDL.h>
+
+namespace kellix {
+
+namespace {
+
+void PlayCallback(void*, Uint8* stream, int len) {
+    PullOutput(stream, len);
+}
+
+struct SdlDevice final : OutputDevice {
+    SDL_AudioDeviceID Id = 0;
+
+    bool Open() override {
+        // SDL would otherwise take over SIGINT and SIGTERM.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    }
+
+    bool CreateStream() override {
+        SDL_AudioSpec want{};
+        want.freq = 44100;
+        want.format = AUDIO_S16LSB;
+        want.channels = 2;
+        want.samples = 1024;
+        want.callback = PlayCallback;
+        SDL_AudioSpec have{};
+        // No format change allowed: SDL converts for the hardware, the ring stays as it is.
+        Id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+        return Id != 0;
+    }
+
+    void Play() override { SDL_PauseAudioDevice(Id, 0); }
+
+    // Pausing takes the device's lock, so no callback runs once this returns.
+    void Stop() override { SDL_PauseAudioDevice(Id, 1); }
+
+    void Close() override {
+        SDL_CloseAudioDevice(Id);
+        Id = 0;
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+};
+
+SdlDevice g_device;
+
+} // namespace
+
+void SetUpSdlOutput() {
+    SetUpOutput(&g_device);
+}
+
+} // namespace kellix

@@ -1,0 +1,11 @@
+#pragma once
+
+namespace kellix {
+
+// Sets up the live output (SetUpOutput) on the default SDL audio device: 44100 frames per
+// second, signed 16-bit little-endian stereo. SDL_AUDIODRIVER chooses the driver ("dummy" for
+// machines without sound, "disk" to write the stream to SDL_DISKAUDIOFILE). Ends the program
+// through FatalError when SDL audio cannot start or the device cannot be opened.
+void SetUpSdlOutput();
+
+} // namespace kellix

@@ -1,0 +1,510 @@
+#include "songtext/song_reader.h"
+
+#include "songtext/current_instrument.h"
+#include "songtext/text_file.h"
+#include "support/numtext.h"
+#include "support/text.h"
+#include "support/tokenizer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace kellix {
+
+namespace {
+
+// The apostrophe is an ordinary delimiter (there is no quoting); the tab is not one.
+constexpr const char* kDelimiters = " ,.:;()[]'=<>\r\n";
+
+enum class Section {
+    None,
+    Instruments,
+    Point,
+    Patterns,
+    PatternIndex,
+    TracksIndex,
+    Tracks,
+    Track,
+    Function
+};
+
+bool IsWordChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+bool Same(const char* word, const char* expected) {
+    return std::strcmp(word, expected) == 0;
+}
+
+bool StartsWith(const char* word, const char* prefix) {
+    return std::strncmp(word, prefix, std::strlen(prefix)) == 0;
+}
+
+// Offsets of every "end", in any letter case, that stands as a whole word and has no "//"
+// before it on its line. A function body ends at the first of them after its start, so that
+// "blend", "endless" or "// the end" inside the code do not cut it. Computed on the text before
+// the word splitter overwrites anything.
+std::vector<std::size_t> FindBodyEnds(const char* text) {
+    std::vector<std::size_t> ends;
+    bool comment = false;
+    for (std::size_t i = 0; text[i]; ++i) {
+        char c = text[i];
+        if (c == '\r' || c == '\n') {
+            comment = false;
+        } else if (comment) {
+            continue;
+        } else if (c == '/' && text[i + 1] == '/') {
+            comment = true;
+        } else if (UpperAscii(c) == 'E' && UpperAscii(text[i + 1]) == 'N' &&
+                   UpperAscii(text[i + 2]) == 'D' && (i == 0 || !IsWordChar(text[i - 1])) &&
+                   !IsWordChar(text[i + 3])) {
+            ends.push_back(i);
+        }
+    }
+    return ends;
+}
+
+// "INITSAMPLE" followed by the unsigned form of an existing instrument's index.
+bool InitSampleIndex(const char* word, int32_t instrumentCount, int32_t& index) {
+    if (!StartsWith(word, "INITSAMPLE")) {
+        return false;
+    }
+    const char* digits = word + 10;
+    std::size_t length = std::strlen(digits);
+    if (length == 0 || length > 10 || (digits[0] == '0' && length > 1)) {
+        return false;
+    }
+    int64_t value = 0;
+    for (const char* p = digits; *p; ++p) {
+        if (*p < '0' || *p > '9') {
+            return false;
+        }
+        value = value * 10 + (*p - '0');
+    }
+    if (value >= instrumentCount) {
+        return false;
+    }
+    index = static_cast<int32_t>(value);
+    return true;
+}
+
+struct SongReader {
+    TTrack& song;
+    TInstrumentCode& code;
+    char* text;
+    WordSplitter words;
+    std::vector<std::size_t> bodyEnds;
+    int64_t budget = 0;
+    Section section = Section::None;
+    int32_t step = 0; // 0 is idle
+    int32_t j = 0;
+    int32_t k = 0;
+};
+
+char* NextWord(SongReader& r) {
+    char* word = NextToken(r.words, nullptr, kDelimiters);
+    if (word) {
+        TextUpper(word);
+    }
+    return word;
+}
+
+// Takes "ARRAY", "0", the upper bound, "OF" and the element type. A text that ends after the
+// bound or after "OF" still yields the bound.
+bool ReadArrayHeader(SongReader& r, const char* type, int32_t& n) {
+    char* word = NextWord(r);
+    if (!word || !Same(word, "ARRAY")) {
+        return false;
+    }
+    word = NextWord(r);
+    if (!word || !Same(word, "0")) {
+        return false;
+    }
+    word = NextWord(r);
+    if (!word) {
+        return false;
+    }
+    n = TextToInt(word);
+    word = NextWord(r);
+    if (word) {
+        if (!Same(word, "OF")) {
+            return false;
+        }
+        word = NextWord(r);
+        if (word && !Same(word, type)) {
+            return false;
+        }
+    }
+    return n >= 0;
+}
+
+// Whether a table of n elements (n within limit) may be created, charging it to the budget.
+bool Allow(SongReader& r, int64_t n, int64_t limit) {
+    if (n > limit || n > r.budget) {
+        return false;
+    }
+    r.budget -= n;
+    return true;
+}
+
+// Elements added when a table of count elements grows to index + 1.
+int64_t Growth(int32_t count, int32_t index) {
+    return std::max<int64_t>(int64_t{index} + 1 - std::max(count, 0), 0);
+}
+
+// Moves to next when the word is the expected label; otherwise the step stays and the step
+// rule ends the section.
+void Expect(SongReader& r, const char* word, const char* label, int32_t next) {
+    if (Same(word, label)) {
+        r.step = next;
+    }
+}
+
+void InstrumentsWord(SongReader& r, const char* word) {
+    TInstrument* instrument = r.j < r.song.InstrumentCount ? &r.song.Instrument[r.j] : nullptr;
+    switch (r.step) {
+    case 1: {
+        int32_t n = 0;
+        if (!ReadArrayHeader(r, "TINSTRUMENT", n)) {
+            return; // step 1 stays: one retry after the next word
+        }
+        if (!Allow(r, int64_t{n} + 1, kMaxSongTables)) {
+            r.step = 0;
+            return;
+        }
+        ResizeInstruments(r.song, n + 1);
+        // Codes of kept instruments stay, so the list always matches the instruments.
+        ResizeInstrumentCode(r.code, r.song.InstrumentCount);
+        r.j = 0;
+        r.step = 2;
+        return;
+    }
+    case 2:
+        return Expect(r, word, "SAMPLETONE", 3);
+    case 3:
+        instrument->SampleTone = TextToInt(word);
+        r.step = 4;
+        return;
+    case 4:
+        return Expect(r, word, "NAME", 5);
+    case 5:
+        // The name is reserved and stays null: the reader never sets it.
+        r.step = 6;
+        return;
+    case 6:
+        return Expect(r, word, "SAMPLE", 7);
+    case 7:
+        // Samples are regenerated from the code after reading; instruments were emptied first.
+        r.step = 8;
+        return;
+    case 8:
+        return Expect(r, word, "ENV", 9);
+    case 9:
+        return Expect(r, word, "ATTACK", 10);
+    case 10:
+        instrument->Env.Attack = TextToInt(word);
+        r.step = 11;
+        return;
+    case 11:
+        return Expect(r, word, "CONT", 12);
+    case 12:
+        instrument->Env.Cont = TextToInt(word);
+        r.step = 13;
+        return;
+    case 13:
+        return Expect(r, word, "ENDE", 14);
+    case 14:
+        instrument->Env.Ende = TextToInt(word);
+        ++r.j;
+        r.step = r.j < r.song.InstrumentCount ? 2 : 0;
+        return;
+    }
+}
+
+void PointWord(SongReader& r, const char* word) {
+    TIdPoint* point = nullptr;
+    if (r.step > 1) {
+        TPattern& pattern = r.song.Patterns[r.j];
+        point = r.k < pattern.PointsCount ? &pattern.Points[r.k] : nullptr;
+    }
+    switch (r.step) {
+    case 1: {
+        int32_t n = 0;
+        if (!ReadArrayHeader(r, "TIDPOINT", n)) {
+            return; // one retry, as for Instruments
+        }
+        if (r.j < 0 || r.j >= kMaxSongTables ||
+            !Allow(r, Growth(r.song.PatternCount, r.j) + n + 1,
+                   Growth(r.song.PatternCount, r.j) + kMaxSongListEntries)) {
+            r.step = 0;
+            return;
+        }
+        if (r.song.PatternCount < r.j + 1) {
+            ResizePatterns(r.song, r.j + 1);
+        }
+        ResizePoints(r.song, r.j, n + 1);
+        r.k = 0;
+        r.step = 2;
+        return;
+    }
+    case 2:
+        return Expect(r, word, "TIME", 3);
+    case 3:
+        point->Time = TextToInt(word);
+        r.step = 4;
+        return;
+    case 4:
+        return Expect(r, word, "TONE", 5);
+    case 5:
+        point->Tone = TextToInt(word);
+        r.step = 6;
+        return;
+    case 6:
+        return Expect(r, word, "INSTRUMENT", 7);
+    case 7:
+        point->Instrument = TextToInt(word);
+        r.step = 8;
+        return;
+    case 8:
+        return Expect(r, word, "VOL", 9);
+    case 9:
+        point->Vol = TextToInt(word);
+        r.step = 10;
+        return;
+    case 10:
+        return Expect(r, word, "PAN", 11);
+    case 11:
+        point->Pan = TextToInt(word);
+        ++r.k;
+        r.step = r.k < r.song.Patterns[r.j].PointsCount ? 2 : 0;
+        return;
+    }
+}
+
+// Patterns and Tracks: only the header is read; each element's contents come from its own
+// Point or PatternIndex section.
+void TableWord(SongReader& r, const char* type, void (*resize)(TTrack&, int32_t)) {
+    int32_t n = 0;
+    if (!ReadArrayHeader(r, type, n)) {
+        return; // one retry, as for Instruments
+    }
+    if (Allow(r, int64_t{n} + 1, kMaxSongTables)) {
+        resize(r.song, n + 1);
+    }
+    r.step = 0;
+}
+
+// Returns true for a value of the run, which keeps the step without ending the section.
+bool PatternIndexWord(SongReader& r, const char* word) {
+    if (r.step == 1) {
+        int32_t n = 0;
+        r.step = 0;
+        if (!ReadArrayHeader(r, "LONGINT", n) || r.j < 0 || r.j >= kMaxSongTables ||
+            !Allow(r, Growth(r.song.TrackCount, r.j) + n + 1,
+                   Growth(r.song.TrackCount, r.j) + kMaxSongListEntries)) {
+            return false;
+        }
+        if (r.song.TrackCount < r.j + 1) {
+            ResizeTracks(r.song, r.j + 1);
+        }
+        ResizePatternIndex(r.song, r.j, n + 1);
+        r.k = 0;
+        r.step = 2;
+        return false;
+    }
+    TTrackPattern& track = r.song.Tracks[r.j];
+    track.PatternIndex[r.k] = TextToInt(word);
+    ++r.k;
+    if (r.k >= track.PatternCount) {
+        r.step = 0;
+    }
+    return true;
+}
+
+bool TracksIndexWord(SongReader& r, const char* word) {
+    if (r.step == 1) {
+        int32_t n = 0;
+        r.step = 0;
+        if (!ReadArrayHeader(r, "LONGINT", n) || !Allow(r, int64_t{n} + 1, kMaxSongListEntries)) {
+            return false;
+        }
+        ResizeTracksIndex(r.song, n + 1);
+        r.j = 0;
+        r.step = 2;
+        return false;
+    }
+    r.song.TracksIndex[r.j] = TextToInt(word);
+    ++r.j;
+    if (r.j >= r.song.TrackIndexCount) {
+        r.step = 0;
+    }
+    return true;
+}
+
+// The root record: the counts are skipped (they come from the array headers), Speed and Row
+// are taken.
+void TrackWord(SongReader& r, const char* word) {
+    static const char* const kLabels[] = {"TTRACK", "TRACKINDEXCOUNT", nullptr, "TRACKCOUNT",
+                                          nullptr,  "PATTERNCOUNT",    nullptr, "INSTRUMENTCOUNT",
+                                          nullptr,  "SPEED",           nullptr, "ROW"};
+    if (r.step == 11) {
+        r.song.Speed = TextToInt(word);
+        r.step = 12;
+    } else if (r.step == 13) {
+        r.song.Row = TextToInt(word);
+        r.step = 0;
+    } else if (const char* label = kLabels[r.step - 1]) {
+        Expect(r, word, label, r.step + 1);
+    } else {
+        ++r.step;
+    }
+}
+
+// The body runs from the first non-delimiter after "begin" to the first whole-word "end"
+// outside a comment, without its trailing blanks; it is stored with one leading space. Words
+// go on from the end of the body. Without an "end" nothing is stored and words go on after
+// "begin".
+void TakeBody(SongReader& r) {
+    char* start = r.words.Resume;
+    if (!start) {
+        return;
+    }
+    auto found = std::lower_bound(r.bodyEnds.begin(), r.bodyEnds.end(),
+                                  static_cast<std::size_t>(start - r.text));
+    if (found == r.bodyEnds.end()) {
+        return;
+    }
+    char* stop = r.text + *found;
+    while (stop > start && static_cast<unsigned char>(stop[-1]) <= 32) {
+        --stop;
+    }
+    std::string body = " ";
+    body.append(start, stop);
+    CurrentInstrument = r.j;
+    SetCurrentInstrumentCode(r.code, body.c_str());
+    r.words.Resume = stop;
+}
+
+void FunctionWord(SongReader& r, const char* word) {
+    if (r.step == 1) {
+        if (InitSampleIndex(word, r.song.InstrumentCount, r.j)) {
+            r.step = 2;
+        }
+    } else if (r.step == 2) {
+        r.step = 3; // the result type
+    } else if (Same(word, "BEGIN")) {
+        TakeBody(r);
+        r.step = 0;
+    }
+}
+
+// At idle: starts the section the word names, at step 1.
+bool StartSection(SongReader& r, const char* word) {
+    Section section = Section::None;
+    if (Same(word, "INSTRUMENTS")) {
+        section = Section::Instruments;
+    } else if (StartsWith(word, "POINT")) {
+        section = Section::Point;
+        r.j = TextToInt(word + 5);
+    } else if (Same(word, "PATTERNS")) {
+        section = Section::Patterns;
+    } else if (StartsWith(word, "PATTERNINDEX")) {
+        section = Section::PatternIndex;
+        r.j = TextToInt(word + 12);
+    } else if (Same(word, "TRACKSINDEX")) {
+        section = Section::TracksIndex;
+    } else if (Same(word, "TRACKS")) {
+        section = Section::Tracks;
+    } else if (Same(word, "TRACK")) {
+        section = Section::Track;
+    } else if (Same(word, "FUNCTION")) {
+        section = Section::Function;
+    } else {
+        return false;
+    }
+    r.section = section;
+    r.step = 1;
+    return true;
+}
+
+// Feeds one upper-cased word to the state machine; true when the word was a value of a
+// pattern list or of the play list.
+bool ReadWord(SongReader& r, const char* word) {
+    if (r.step == 0) {
+        if (!StartSection(r, word)) {
+            return false;
+        }
+        // The root record and the functions compare the word after their name with step 1;
+        // every other section checks its header straight after the name.
+        if (r.section == Section::Track || r.section == Section::Function) {
+            return false;
+        }
+    }
+    switch (r.section) {
+    case Section::Instruments:
+        InstrumentsWord(r, word);
+        return false;
+    case Section::Point:
+        PointWord(r, word);
+        return false;
+    case Section::Patterns:
+        TableWord(r, "TPATTERN", ResizePatterns);
+        return false;
+    case Section::Tracks:
+        TableWord(r, "TTRACKPATTERN", ResizeTracks);
+        return false;
+    case Section::PatternIndex:
+        return PatternIndexWord(r, word);
+    case Section::TracksIndex:
+        return TracksIndexWord(r, word);
+    case Section::Track:
+        TrackWord(r, word);
+        return false;
+    case Section::Function:
+        FunctionWord(r, word);
+        return false;
+    case Section::None:
+        break;
+    }
+    return false;
+}
+
+} // namespace
+
+void ReadSongTextInPlace(TTrack& song, TInstrumentCode& code, char* text) {
+    ResizeInstrumentCode(code, 0);
+    ResizeInstruments(song, 0);
+    if (!text) {
+        return;
+    }
+    SongReader r{song, code, text, {}, FindBodyEnds(text)};
+    r.budget = kReadElementBudget + static_cast<int64_t>(std::strlen(text));
+    for (char* word = NextToken(r.words, text, kDelimiters); word;
+         word = NextToken(r.words, nullptr, kDelimiters)) {
+        TextUpper(word);
+        int32_t before = r.step;
+        bool value = ReadWord(r, word);
+        // A word that leaves the step unchanged ends the section.
+        if (r.step == before && !value) {
+            r.step = 0;
+        }
+    }
+}
+
+void ReadSongText(TTrack& song, TInstrumentCode& code, std::string_view text) {
+    std::string copy(text);
+    ReadSongTextInPlace(song, code, copy.data());
+}
+
+bool LoadSongText(TTrack& song, TInstrumentCode& code, const std::string& path,
+                  std::string* error) {
+    std::string text;
+    if (!ReadTextFile(path, text, error)) {
+        return false;
+    }
+    ReadSongTextInPlace(song, code, text.data());
+    return true;
+}
+
+} // namespace kellix

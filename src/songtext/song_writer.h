@@ -1,0 +1,29 @@
+#pragma once
+
+#include "song/track.h"
+
+#include <cstdint>
+#include <string>
+
+namespace kellix {
+
+// Appends the opening of an array constant: two spaces and the name, ": array [0..", the upper
+// bound n in unsigned form, "] of ", the element type and "=(". No line break follows. A null
+// name writes neither the spaces nor a name, for callers that have already written a composed
+// one ("  Point3", "  PatternIndex0").
+void ArrayHeader(std::string& out, const char* name, const char* type, int32_t n);
+
+// The song text of a song and its code list: every table as an array constant, the root record
+// and one InitSample function per instrument, CR LF line breaks. Counts, indices, Time,
+// Instrument, Vol, Pan, the envelope, Speed and Row are written unsigned (a negative value as
+// itself plus 2^32), SampleTone and Tone signed. Sample blocks and names are written as nil.
+// Lines have no length limit. Code entries missing from the list are written as empty bodies.
+std::string SongText(const TTrack& song, const TInstrumentCode& code);
+
+// Writes the song text to path under a temporary name in the same folder and renames it over
+// path only once everything was written, so a failed save leaves the previous file intact.
+// On failure returns false with a message naming the file and the reason.
+bool SaveSongText(const TTrack& song, const TInstrumentCode& code, const std::string& path,
+                  std::string* error);
+
+} // namespace kellix
