@@ -151,8 +151,8 @@ std::string SampleFileName(int32_t index) {
 bool WriteSampleWav(const SampleBlock* block, const std::string& path, std::string* error) {
     const int channels = block->Format == kSampleStereo ? 2 : 1;
     const int32_t frameBytes = 2 * channels;
-    const uint32_t bytes =
-        static_cast<uint32_t>(std::max(block->DataSize, 0) / frameBytes * frameBytes);
+    const int32_t dataSize = block->DataSize; // a packed field: read it by value
+    const uint32_t bytes = static_cast<uint32_t>(std::max(dataSize, 0) / frameBytes * frameBytes);
     std::vector<uint8_t> file(kWavHeaderSize + bytes);
     WriteWavHeader(file.data(), bytes, channels);
     std::memcpy(file.data() + kWavHeaderSize, SampleData(block), bytes);

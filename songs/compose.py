@@ -184,18 +184,18 @@ def glass_harbour(path):
 
     chords = [["D3", "F3", "A3", "C4"], ["Bb2", "D3", "F3", "A3"], ["G2", "Bb2", "D3", "F3"],
               ["A2", "C#3", "E3", "G3"]]
-    pads = [g.pattern([(0, tone(n), pad, 95, 30 + 65 * i) for i, n in enumerate(c)]) for c in chords]
+    pads = [g.pattern([(0, tone(n), pad, 150, 30 + 65 * i) for i, n in enumerate(c)]) for c in chords]
     bells_a = [[(0, "A4"), (4, "D5"), (6, "C5"), (10, "F4")],
                [(0, "D5"), (3, "F5"), (8, "A4"), (12, "D5")],
                [(2, "F4"), (6, "G4"), (8, "Bb4"), (13, "D5")],
                [(0, "E5"), (4, "C#5"), (8, "A4"), (12, "G4")]]
-    bells = [g.pattern([(t, tone(n), bell, 150 - 8 * k, 60 + 40 * (k % 4)) for k, (t, n) in enumerate(m)])
+    bells = [g.pattern([(t, tone(n), bell, 220 - 8 * k, 60 + 40 * (k % 4)) for k, (t, n) in enumerate(m)])
              for m in bells_a]
-    echo_bells = [g.pattern([(t + 1, tone(n) + 12, bell, 70, 200 - 30 * k) for k, (t, n) in enumerate(m)])
+    echo_bells = [g.pattern([(t + 1, tone(n) + 12, bell, 110, 200 - 30 * k) for k, (t, n) in enumerate(m)])
                   for m in bells_a]
-    p_wind = g.pattern([(0, 24, wind, 140, 90), (8, 26, wind, 110, 170)])
-    p_drone = g.pattern([(0, 14, drone, 120, 128)])
-    organs = [g.pattern([(0, tone(n) + 12, organ, 60, 128) for n in c[1:3]]) for c in chords]
+    p_wind = g.pattern([(0, 24, wind, 200, 90), (8, 26, wind, 170, 170)])
+    p_drone = g.pattern([(0, 14, drone, 180, 128)])
+    organs = [g.pattern([(0, tone(n) + 12, organ, 100, 128) for n in c[1:3]]) for c in chords]
     t_intro = [g.track([p_wind]), g.track([p_wind, p_drone])]
     t_pads = [g.track([pads[i], p_wind]) for i in range(4)]
     t_bells = [g.track([pads[i], bells[i]]) for i in range(4)]

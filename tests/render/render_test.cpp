@@ -16,19 +16,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Run {
+struct Outcome {
     int status = -1;
     std::string err;
 };
 
 // Runs kellix-render with the arguments (each quoted), capturing stderr.
-Run Render(const std::vector<std::string>& args, const fs::path& errFile) {
+Outcome Render(const std::vector<std::string>& args, const fs::path& errFile) {
     std::string command = std::string("'") + KELLIX_RENDER + "'";
     for (const std::string& a : args) {
         command += " '" + a + "'";
     }
     command += " 2>'" + errFile.string() + "' >/dev/null";
-    Run r;
+    Outcome r;
     int raw = std::system(command.c_str());
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     std::ifstream in(errFile);
@@ -131,7 +131,7 @@ struct RenderFixture : ::testing::Test {
 };
 
 TEST_F(RenderFixture, RendersTheSongAndReportsTheBrokenInstrument) {
-    Run r = Render({song.string()}, err);
+    Outcome r = Render({song.string()}, err);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("instrument 2: Error: Undeclared indentifier Bogus( Result );"),
               std::string::npos)
@@ -153,19 +153,18 @@ TEST_F(RenderFixture, SameSongTwiceGivesIdenticalFiles) {
     ASSERT_EQ(Render({"--quiet", song.string(), (dir / "a.wav").string()}, err).status, 0);
     ASSERT_EQ(Render({"--quiet", song.string(), (dir / "b.wav").string()}, err).status, 0);
     EXPECT_EQ(ReadAll(dir / "a.wav"), ReadAll(dir / "b.wav"));
-    EXPECT_EQ(Render({"--quiet", "--stereo-delay", "0,0,0,0", song.string(),
-                      (dir / "c.wav").string()},
-                     err)
-                  .status,
-              0);
+    EXPECT_EQ(
+        Render({"--quiet", "--stereo-delay", "0,0,0,0", song.string(), (dir / "c.wav").string()},
+               err)
+            .status,
+        0);
     EXPECT_NE(ReadAll(dir / "a.wav"), ReadAll(dir / "c.wav"));
 }
 
 TEST_F(RenderFixture, WritesEveryGeneratedSample) {
     fs::path samples = dir / "samples";
-    Run r = Render({"--quiet", "--samples", samples.string(), song.string(),
-                    (dir / "out.wav").string()},
-                   err);
+    Outcome r = Render(
+        {"--quiet", "--samples", samples.string(), song.string(), (dir / "out.wav").string()}, err);
     ASSERT_EQ(r.status, 0) << r.err;
     std::vector<uint8_t> mono = ReadAll(samples / "instrument0001.wav");
     ASSERT_EQ(mono.size(), 44u + 2000u);
@@ -182,7 +181,7 @@ TEST_F(RenderFixture, WritesEveryGeneratedSample) {
 }
 
 TEST_F(RenderFixture, FailuresGiveTheirExitStatusAndName) {
-    Run r = Render({(dir / "missing.txt").string()}, err);
+    Outcome r = Render({(dir / "missing.txt").string()}, err);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("missing.txt"), std::string::npos) << r.err;
 
@@ -194,10 +193,12 @@ TEST_F(RenderFixture, FailuresGiveTheirExitStatusAndName) {
     r = Render({"--resave", (dir / "no-such-folder" / "x.txt").string(), song.string()}, err);
     EXPECT_EQ(r.status, 1);
 
-    for (std::vector<std::string> bad :
-         {std::vector<std::string>{}, {"--bogus", song.string()}, {"--samples"},
-          {"--stereo-delay", "1,2,3", song.string()}, {"--stereo-delay", "1,2,3,x", song.string()},
-          {song.string(), "a.wav", "b.wav"}}) {
+    for (std::vector<std::string> bad : {std::vector<std::string>{},
+                                         {"--bogus", song.string()},
+                                         {"--samples"},
+                                         {"--stereo-delay", "1,2,3", song.string()},
+                                         {"--stereo-delay", "1,2,3,x", song.string()},
+                                         {song.string(), "a.wav", "b.wav"}}) {
         r = Render(bad, err);
         EXPECT_EQ(r.status, 2) << r.err;
         EXPECT_NE(r.err.find("kellix-render:"), std::string::npos) << r.err;
@@ -226,9 +227,9 @@ TEST(ExampleSongs, ResaveUnchangedAndMatchTheirChecksums) {
     for (const auto& [name, sum] : expected) {
         fs::path wav = dir / (name + ".wav");
         fs::path resaved = dir / name;
-        Run r = Render({"--quiet", "--resave", resaved.string(), (source / "songs" / name).string(),
-                        wav.string()},
-                       dir / "err.txt");
+        Outcome r = Render({"--quiet", "--resave", resaved.string(),
+                            (source / "songs" / name).string(), wav.string()},
+                           dir / "err.txt");
         ASSERT_EQ(r.status, 0) << name << ": " << r.err;
         EXPECT_EQ(r.err, "") << name; // every instrument compiled
         EXPECT_EQ(ReadAll(resaved), ReadAll(source / "songs" / name)) << name;
