@@ -173,6 +173,13 @@ void MixVoice(SoundBuffer* m, Voice* v, int32_t o, int32_t nbytes, uint8_t* ring
 
     Envelope env{0, 0, 0, v->Peak, v->Env};
     EnvStart(env, e0);
+    // Past the end of its envelope a voice adds only zeros (it still runs for the length of its
+    // sample): mix no further than one frame beyond that end.
+    const int64_t envelopeEnd = int64_t{v->Env.Attack} + v->Env.Cont + v->Env.Ende;
+    frames = std::min<int64_t>(frames, std::max<int64_t>(envelopeEnd - e0 + 1, 0));
+    if (frames == 0 || (env.Level == 0 && e0 >= envelopeEnd)) {
+        return;
+    }
     int32_t* levels = m->Levels;
     EnvelopeLevels(env, static_cast<int32_t>(frames), levels);
 
