@@ -91,7 +91,7 @@ TEST(SdlOutputTest, DiskStreamIsTheExportedSongAfterAQuarterOfSilence) {
     lead -= lead % 4;
     ASSERT_GE(lead, std::size_t{kQuarterBytes});
     EXPECT_EQ((lead - kQuarterBytes) % sdlBuffer, 0u) << "silence before the start: " << lead;
-    EXPECT_LE(lead - kQuarterBytes, 4 * sdlBuffer);
+    EXPECT_LE(lead - kQuarterBytes, 10 * sdlBuffer);
     ASSERT_GE(stream.size(), lead + data.size());
     auto mismatch = std::mismatch(data.begin(), data.end(), stream.begin() + lead);
     EXPECT_EQ(mismatch.first, data.end())
