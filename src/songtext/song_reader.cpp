@@ -161,8 +161,10 @@ void Expect(SongReader& r, const char* word, const char* label, int32_t next) {
     }
 }
 
+// After a good header the steps address element j, which exists: the section goes idle once
+// the last element has been read, and no other section can resize the table before that.
 void InstrumentsWord(SongReader& r, const char* word) {
-    TInstrument* instrument = r.j < r.song.InstrumentCount ? &r.song.Instrument[r.j] : nullptr;
+    TInstrument* instrument = r.step > 1 ? &r.song.Instrument[r.j] : nullptr;
     switch (r.step) {
     case 1: {
         int32_t n = 0;
@@ -222,12 +224,9 @@ void InstrumentsWord(SongReader& r, const char* word) {
     }
 }
 
+// Event k of pattern j exists after a good header, as for the instruments.
 void PointWord(SongReader& r, const char* word) {
-    TIdPoint* point = nullptr;
-    if (r.step > 1) {
-        TPattern& pattern = r.song.Patterns[r.j];
-        point = r.k < pattern.PointsCount ? &pattern.Points[r.k] : nullptr;
-    }
+    TIdPoint* point = r.step > 1 ? &r.song.Patterns[r.j].Points[r.k] : nullptr;
     switch (r.step) {
     case 1: {
         int32_t n = 0;
@@ -298,7 +297,7 @@ void TableWord(SongReader& r, const char* type, void (*resize)(TTrack&, int32_t)
 bool PatternIndexWord(SongReader& r, const char* word) {
     if (r.step == 1) {
         int32_t n = 0;
-        r.step = 0;
+        r.step = 0; // the lists have no retry: a failed header ends the section at once
         if (!ReadArrayHeader(r, "LONGINT", n) || r.j < 0 || r.j >= kMaxSongTables ||
             n >= kMaxSongListEntries || !Spend(r, Growth(r.song.TrackCount, r.j) + n + 1)) {
             return false;
