@@ -28,11 +28,12 @@ SampleBlock* MakeSine(uint8_t format, int32_t frames, double freq) {
     return b;
 }
 
-// voices all sounding through every block: long samples at assorted pitches, full envelopes.
+// Voices all sounding through every block: 3-second instrument samples at assorted pitches
+// with full envelopes, each voice rewound before its sample ends.
 void BM_MixBlock(benchmark::State& state) {
     const int voices = static_cast<int>(state.range(0));
     const uint8_t format = static_cast<uint8_t>(state.range(1));
-    SampleBlock* sample = MakeSine(format, 44100 * 200, 220.0);
+    SampleBlock* sample = MakeSine(format, 44100 * 3, 220.0);
     SoundBuffer* mixer = CreateSoundBuffer(2, 44100, 16);
     std::vector<uint8_t> ring(static_cast<std::size_t>(mixer->Size));
     TEnvelope env{2000, 100000000, 2000};
@@ -43,10 +44,10 @@ void BM_MixBlock(benchmark::State& state) {
     for (auto _ : state) {
         MixBlock(mixer, ring.data(), 11025);
         benchmark::DoNotOptimize(ring.data());
-        // Keep every voice sounding: rewind those near the end of the long sample.
+        // Keep every voice sounding: rewind those in their sample's last second at top pitch.
         for (Voice* v = mixer->First; v; v = v->Next) {
-            if (v->Position > int64_t{4} * 44100 * 60) {
-                v->Position = int64_t{4} * 44100;
+            if (v->Position > int64_t{4} * 44100 * 3 * 44100 / v->Step - 4 * 44100) {
+                v->Position = int64_t{4} * 100;
             }
         }
         if (VoiceCount(mixer) != voices) {

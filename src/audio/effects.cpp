@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <atomic>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace kellix {
 
 namespace {
@@ -53,6 +57,71 @@ void SetStartupEffects() {
     SetStereoDelay(9980, 8191, 10584, 15876);
 }
 
+namespace {
+
+struct DelayRun {
+    int16_t* out;   // the ring at the run's first frame
+    int16_t* echo;  // the echo memory at the run's first frame
+    int16_t* echoL; // where the left output is fed back
+    int16_t* echoR; // where the right output is fed back
+    int32_t decayL, decayR;
+};
+
+// y = clamp(x + echo x decay / 32768), written to the ring and fed back through the echo memory.
+void DelayScalar(const DelayRun& r, int32_t from, int32_t count) {
+    for (int32_t i = from; i < from + count; ++i) {
+        int32_t yL = Clamp16Echo(r.out[2 * i] + ((int64_t{r.echo[2 * i]} * r.decayL) >> 15));
+        r.out[2 * i] = static_cast<int16_t>(yL);
+        r.echoL[2 * i] = static_cast<int16_t>(yL);
+        int32_t yR =
+            Clamp16Echo(r.out[2 * i + 1] + ((int64_t{r.echo[2 * i + 1]} * r.decayR) >> 15));
+        r.out[2 * i + 1] = static_cast<int16_t>(yR);
+        r.echoR[2 * i + 1] = static_cast<int16_t>(yR);
+    }
+}
+
+#if defined(__x86_64__)
+// Four frames of one 128-bit half: clamp(x + echo x decay >> 15) as 32-bit lanes.
+__attribute__((target("avx2"))) inline __m256i DelayHalf(__m128i x, __m128i e, __m256i decay,
+                                                         __m256i lo, __m256i hi) {
+    __m256i echoed = _mm256_srai_epi32(_mm256_mullo_epi32(_mm256_cvtepi16_epi32(e), decay), 15);
+    __m256i y = _mm256_add_epi32(_mm256_cvtepi16_epi32(x), echoed);
+    return _mm256_min_epi32(_mm256_max_epi32(y, lo), hi);
+}
+
+// Eight frames at a time. Only used where no frame reads an echo that an earlier frame of the
+// same eight writes (delays of 0 or at least 8) and where the products fit 32 bits.
+__attribute__((target("avx2"))) int32_t DelayAvx2(const DelayRun& r, int32_t count) {
+    const __m256i decay = _mm256_setr_epi32(r.decayL, r.decayR, r.decayL, r.decayR, r.decayL,
+                                            r.decayR, r.decayL, r.decayR);
+    const __m256i lo = _mm256_set1_epi32(-32767), hi = _mm256_set1_epi32(32766);
+    int32_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r.out + 2 * i));
+        __m256i e = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r.echo + 2 * i));
+        __m256i y0 = DelayHalf(_mm256_castsi256_si128(x), _mm256_castsi256_si128(e), decay, lo, hi);
+        __m256i y1 = DelayHalf(_mm256_extracti128_si256(x, 1), _mm256_extracti128_si256(e, 1),
+                               decay, lo, hi);
+        __m256i y = _mm256_permute4x64_epi64(_mm256_packs_epi32(y0, y1), 0xD8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(r.out + 2 * i), y);
+        auto* left = reinterpret_cast<__m256i*>(r.echoL + 2 * i);
+        _mm256_storeu_si256(left, _mm256_blend_epi16(_mm256_loadu_si256(left), y, 0x55));
+        auto* right = reinterpret_cast<__m256i*>(r.echoR + 2 * i);
+        _mm256_storeu_si256(right, _mm256_blend_epi16(_mm256_loadu_si256(right), y, 0xAA));
+    }
+    return i;
+}
+
+bool DelayVectorOk(int32_t delayL, int32_t delayR, int32_t decayL, int32_t decayR) {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    auto delayOk = [](int32_t d) { return d == 0 || d >= 8; };
+    auto decayOk = [](int32_t g) { return g >= -65535 && g <= 65535; };
+    return avx2 && delayOk(delayL) && delayOk(delayR) && decayOk(decayL) && decayOk(decayR);
+}
+#endif
+
+} // namespace
+
 void ApplyStereoDelay(SoundBuffer* mixer, uint8_t* ring, int32_t n) {
     const StereoDelaySettings s = CurrentStereoDelay();
     const int32_t frames = mixer->Size / 4;
@@ -62,28 +131,23 @@ void ApplyStereoDelay(SoundBuffer* mixer, uint8_t* ring, int32_t n) {
     auto* out = reinterpret_cast<int16_t*>(ring);
     auto* echo = reinterpret_cast<int16_t*>(mixer->EchoBuffer);
     int32_t d = mixer->WritePos / 4;
-    int32_t wL = d + delayL;
-    int32_t wR = d + delayR;
-    for (int32_t i = 0; i < n; ++i) {
-        if (d >= frames) {
-            d -= frames;
+    int32_t wL = (d + delayL) % frames;
+    int32_t wR = (d + delayR) % frames;
+    // Runs in which neither the read nor the two write positions wrap around the ring.
+    while (n > 0) {
+        int32_t run = std::min({n, frames - d, frames - wL, frames - wR});
+        DelayRun r{out + 2 * d, echo + 2 * d, echo + 2 * wL, echo + 2 * wR, s.DecayL, s.DecayR};
+        int32_t done = 0;
+#if defined(__x86_64__)
+        if (DelayVectorOk(delayL, delayR, s.DecayL, s.DecayR)) {
+            done = DelayAvx2(r, run);
         }
-        if (wL >= frames) {
-            wL -= frames;
-        }
-        if (wR >= frames) {
-            wR -= frames;
-        }
-        // y = clamp(x + echo x decay / 32768), fed back through the echo memory.
-        int32_t yL = Clamp16Echo(out[2 * d] + ((int64_t{echo[2 * d]} * s.DecayL) >> 15));
-        out[2 * d] = static_cast<int16_t>(yL);
-        echo[2 * wL] = static_cast<int16_t>(yL);
-        int32_t yR = Clamp16Echo(out[2 * d + 1] + ((int64_t{echo[2 * d + 1]} * s.DecayR) >> 15));
-        out[2 * d + 1] = static_cast<int16_t>(yR);
-        echo[2 * wR + 1] = static_cast<int16_t>(yR);
-        ++d;
-        ++wL;
-        ++wR;
+#endif
+        DelayScalar(r, done, run - done);
+        d = (d + run) % frames;
+        wL = (wL + run) % frames;
+        wR = (wR + run) % frames;
+        n -= run;
     }
 }
 

@@ -158,14 +158,19 @@ __attribute__((target("avx2"))) int32_t StereoAvx2(const MixWeights& weights, co
         return 0;
     }
     LaneCursor l = StartLanes(c);
-    const int* here = reinterpret_cast<const int*>(data);
-    const int* next = reinterpret_cast<const int*>(data + 4);
+    const auto* frames64 = reinterpret_cast<const long long*>(data);
+    const __m256i evenDwords = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
     const __m256i panL = _mm256_set1_epi32(pan);
     const __m256i panR = _mm256_set1_epi32(255 - pan);
     for (int32_t p = 0; p < passes; ++p) {
         __m256i w = Weights8(weights, l.e);
-        __m256i s0 = _mm256_i32gather_epi32(here, l.k, 4); // left, right of frame k
-        __m256i s1 = _mm256_i32gather_epi32(next, l.k, 4); // left, right of frame k + 1
+        // Frames k and k + 1 of each lane in one 64-bit read: left, right, left, right.
+        __m256i a = _mm256_permutevar8x32_epi32(
+            _mm256_i32gather_epi64(frames64, _mm256_castsi256_si128(l.k), 4), evenDwords);
+        __m256i b = _mm256_permutevar8x32_epi32(
+            _mm256_i32gather_epi64(frames64, _mm256_extracti128_si256(l.k, 1), 4), evenDwords);
+        __m256i s0 = _mm256_permute2x128_si256(a, b, 0x20); // left, right of frame k
+        __m256i s1 = _mm256_permute2x128_si256(a, b, 0x31); // left, right of frame k + 1
         __m256i vl = Interpolate8(Low16(s0), Low16(s1), w);
         __m256i vr = Interpolate8(_mm256_srai_epi32(s0, 16), _mm256_srai_epi32(s1, 16), w);
         __m256i level = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(levels + 8 * p));

@@ -278,8 +278,11 @@ TEST(MixerModel, MatchesTheLiteralModelBitForBit) {
         }
         samples.push_back(MakeSample(format, data));
     }
-    for (int round = 0; round < 6; ++round) {
-        model::Delay delay{uni(0, 40000), uni(0, 40000), uni(0, 44099), uni(0, 44099)};
+    for (int round = 0; round < 10; ++round) {
+        // Short delays and gains beyond 16 bits take the frame-by-frame path of the delay.
+        auto decay = [&] { return uni(0, 3) == 0 ? uni(-100000, 100000) : uni(0, 40000); };
+        auto delayFrames = [&] { return uni(0, 2) == 0 ? uni(0, 9) : uni(0, 44099); };
+        model::Delay delay{decay(), decay(), delayFrames(), delayFrames()};
         SetStereoDelay(delay.decayL, delay.decayR, delay.delayL, delay.delayR);
         SoundBuffer* mixer = CreateSoundBuffer(2, 44100, 16);
         model::Mixer ref;
