@@ -39,9 +39,13 @@ MORVANE_API intptr_t GetModelProcAddres(const char* name);
 
 /* Releases the block behind a handle and returns 0; 0 or a stale handle does nothing. */
 MORVANE_API int32_t FreeSample(int32_t handle);
-/* The packed block behind a handle (4-byte header, Format, DataSize, Data), or null for 0 and
- * stale handles. A freed handle never resolves to another block later. */
+/* The packed block behind a handle (4-byte header, Format, DataSize, Data), or null for 0, stale
+ * handles and kept blocks. A freed handle never resolves to another block later. */
 MORVANE_API void* MorvaneSampleBlock(int32_t handle);
+/* Hands a block over to the program (it becomes an instrument's sample, which voices may play):
+ * from then on scripts cannot reach it, so no script can rewrite or release a block in use by
+ * handle number. Only FreeSample releases it. */
+MORVANE_API void MorvaneKeepSample(int32_t handle);
 /* The handle stored in a block's header (0 for null). */
 MORVANE_API int32_t MorvaneSampleHandle(const void* block);
 /* Returns every setting that affects generation (sample mode, curve points, ...) to its start

@@ -17,6 +17,7 @@ constexpr uint32_t kMaxGeneration = (1u << (31 - kSlotBits)) - 1;
 struct Slot {
     uint8_t* block = nullptr;
     uint32_t generation = 1;
+    bool kept = false; // handed over to the program: scripts can no longer reach it
 };
 
 struct HandleTable {
@@ -49,6 +50,12 @@ Slot* Find(HandleTable& t, int32_t handle) {
         return nullptr;
     }
     return &s;
+}
+
+// The slot of a block that scripts may use: not one the program keeps.
+Slot* FindForScripts(HandleTable& t, int32_t handle) {
+    Slot* s = Find(t, handle);
+    return s != nullptr && !s->kept ? s : nullptr;
 }
 
 int32_t Register(uint8_t* block) {
@@ -110,17 +117,18 @@ int32_t CopyBlock(int32_t handle) {
     return copy;
 }
 
-void ReleaseBlock(int32_t handle) {
+void ReleaseBlock(int32_t handle, Releaser by) {
     HandleTable& t = Table();
     uint8_t* block;
     {
         std::lock_guard<std::mutex> guard(t.lock);
-        Slot* s = Find(t, handle);
+        Slot* s = by == Releaser::Program ? Find(t, handle) : FindForScripts(t, handle);
         if (s == nullptr) {
             return;
         }
         block = s->block;
         s->block = nullptr;
+        s->kept = false;
         if (s->generation < kMaxGeneration) {
             ++s->generation;
             t.free.push_back(static_cast<uint32_t>(s - t.slots.data()));
@@ -132,7 +140,7 @@ void ReleaseBlock(int32_t handle) {
 bool Resolve(int32_t handle, Block& out) {
     HandleTable& t = Table();
     std::lock_guard<std::mutex> guard(t.lock);
-    Slot* s = Find(t, handle);
+    Slot* s = FindForScripts(t, handle);
     if (s == nullptr) {
         return false;
     }
@@ -145,8 +153,16 @@ bool Resolve(int32_t handle, Block& out) {
 void* BlockPointer(int32_t handle) {
     HandleTable& t = Table();
     std::lock_guard<std::mutex> guard(t.lock);
-    Slot* s = Find(t, handle);
+    Slot* s = FindForScripts(t, handle);
     return s == nullptr ? nullptr : s->block;
+}
+
+void KeepBlock(int32_t handle) {
+    HandleTable& t = Table();
+    std::lock_guard<std::mutex> guard(t.lock);
+    if (Slot* s = Find(t, handle)) {
+        s->kept = true;
+    }
 }
 
 int32_t HandleOf(const void* block) {

@@ -22,10 +22,15 @@ struct Block {
 // the handles are used up.
 int32_t NewBlock(int32_t frames, int32_t channels);
 int32_t CopyBlock(int32_t handle);
-void ReleaseBlock(int32_t handle);
-// False for 0 and for handles whose block was released.
+// Scripts may release only the blocks they can reach; the program releases any block.
+enum class Releaser { Script, Program };
+void ReleaseBlock(int32_t handle, Releaser by);
+// False for 0, for handles whose block was released and for blocks the program keeps.
 bool Resolve(int32_t handle, Block& out);
 void* BlockPointer(int32_t handle);
+// Hands a block over to the program (an instrument's sample, which voices may be playing):
+// from then on no script procedure can write, resample or release it.
+void KeepBlock(int32_t handle);
 int32_t HandleOf(const void* block);
 
 } // namespace morvane

@@ -20,7 +20,7 @@ int32_t CloneSample(int32_t sample) {
 }
 
 int32_t FreeSampleProc(int32_t sample) {
-    ReleaseBlock(sample);
+    ReleaseBlock(sample, Releaser::Script);
     return 0;
 }
 
@@ -132,11 +132,16 @@ intptr_t GetModelProcAddres(const char*) {
 }
 
 int32_t FreeSample(int32_t handle) {
-    return morvane::FreeSampleProc(handle);
+    morvane::ReleaseBlock(handle, morvane::Releaser::Program);
+    return 0;
 }
 
 void* MorvaneSampleBlock(int32_t handle) {
     return morvane::BlockPointer(handle);
+}
+
+void MorvaneKeepSample(int32_t handle) {
+    morvane::KeepBlock(handle);
 }
 
 int32_t MorvaneSampleHandle(const void* block) {

@@ -35,6 +35,7 @@ void StartScripting() {
     binding.FreeSample = &FreeSample;
     binding.BlockOf = &LibraryBlock;
     binding.Reset = &MorvaneReset;
+    binding.Keep = &MorvaneKeepSample;
     InitScripts(binding);
     SetSampleRelease(&LibraryRelease);
 }

@@ -146,6 +146,10 @@ std::string ExeScript(const char* code, TInstrument* active) {
         if (active->Sample && active->Sample != sample) {
             ReleaseSample(active->Sample);
         }
+        // From now on voices may play the block: no later script may reach it by its handle.
+        if (sample && g_generator.Keep) {
+            g_generator.Keep(Vars.Result);
+        }
         active->Sample = sample;
         Vars.Result = 0;
     }

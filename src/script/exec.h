@@ -19,6 +19,8 @@ struct GeneratorBinding {
     SampleBlock* (*BlockOf)(int32_t handle) = nullptr;
     // Returns the library's generation settings to their start values.
     void (*Reset)() = nullptr;
+    // Hands a block over to the program: scripts can no longer reach it by its handle.
+    void (*Keep)(int32_t handle) = nullptr;
 };
 
 // The script variables: 32-bit cells holding sample handles (0 for none). WAV is never reset

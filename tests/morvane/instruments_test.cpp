@@ -56,7 +56,7 @@ class Instruments : public ::testing::Test {
             return {};
         }
         channels = inst.Sample->Format;
-        std::vector<int16_t> d = Data(MorvaneSampleHandle(inst.Sample));
+        std::vector<int16_t> d = BlockData(inst.Sample);
         kellix::ReleaseSample(inst.Sample);
         return d;
     }

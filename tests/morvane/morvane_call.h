@@ -65,8 +65,9 @@ struct Sample {
     operator int32_t() const { return h; }
 };
 
-inline std::vector<int16_t> Data(int32_t h) {
-    auto* block = static_cast<const uint8_t*>(MorvaneSampleBlock(h));
+// The samples of a packed block.
+inline std::vector<int16_t> BlockData(const void* p) {
+    auto* block = static_cast<const uint8_t*>(p);
     if (block == nullptr) {
         return {};
     }
@@ -75,6 +76,10 @@ inline std::vector<int16_t> Data(int32_t h) {
     std::vector<int16_t> out(static_cast<size_t>(size) / 2);
     std::memcpy(out.data(), block + 9, static_cast<size_t>(size));
     return out;
+}
+
+inline std::vector<int16_t> Data(int32_t h) {
+    return BlockData(MorvaneSampleBlock(h));
 }
 
 // One channel of interleaved data as reals.
