@@ -1,6 +1,7 @@
 // kellix-render: renders a song text file to a WAV file without opening a window. It reads the
 // song as the window's Open command does, generates every instrument's sample from its code
 // (from the last instrument to the first), and renders the song as "Save result as.." does.
+#include "audio/device/play_live.h"
 #include "audio/effects.h"
 #include "audio/wav_export.h"
 #include "script/dllgen.h"
@@ -39,6 +40,10 @@ constexpr const char* kUsage =
     "  --stereo-delay DECAYL,DECAYR,DELAYL,DELAYR\n"
     "                       the stereo delay for the render (default 9980,8191,10584,15876)\n"
     "  --resave FILE        also write the song as read, as song text\n"
+    "  --play               play the song on the sound device instead of writing a WAV file,\n"
+    "                       until it and its delay tail have sounded (SDL_AUDIODRIVER=dummy\n"
+    "                       on a machine without sound, =disk to write the stream to the file\n"
+    "                       SDL_DISKAUDIOFILE)\n"
     "  --quiet              no progress and no summary\n"
     "  --help               show this text\n"
     "  --version            show the version\n"
@@ -52,6 +57,7 @@ struct Options {
     std::string samplesDir;
     std::string resave;
     bool quiet = false;
+    bool play = false;
     StereoDelaySettings delay{9980, 8191, 10584, 15876};
 };
 
@@ -109,6 +115,8 @@ Options ParseArguments(int argc, char** argv) {
             std::exit(0);
         } else if (arg == "--quiet") {
             o.quiet = true;
+        } else if (arg == "--play") {
+            o.play = true;
         } else if (is("--samples")) {
             o.samplesDir = value("--samples");
         } else if (is("--stereo-delay")) {
@@ -129,6 +137,9 @@ Options ParseArguments(int argc, char** argv) {
     }
     if (positional.size() > 2) {
         BadArguments("too many arguments: " + positional[2]);
+    }
+    if (o.play && positional.size() == 2) {
+        BadArguments("--play writes no WAV file: " + positional[1]);
     }
     o.song = positional[0];
     if (positional.size() == 2) {
@@ -247,7 +258,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kellix-render: %s\n", error.c_str());
         status = 1;
     }
-    if (status == 0) {
+    if (status == 0 && o.play) {
+        PlaySongLive(Song);
+        if (!o.quiet) {
+            double seconds = static_cast<double>(SongFrames(Song)) / 44100;
+            std::fprintf(stderr, "%s: played %.2f s of audio\n", o.song.c_str(), seconds);
+        }
+    } else if (status == 0) {
         ProgressBar bar(!o.quiet);
         bool ok = ExportWav(Song, o.out, &error,
                             [&](int64_t done, int64_t total) { bar.Update(done, total); });
