@@ -73,12 +73,16 @@ bool ExportWav(const TTrack& song, const std::string& path, std::string* error,
 
     SoundBuffer* mixer = CreateSoundBuffer(2, 44100, 16);
     PlaySong(mixer, song, 0);
-    std::vector<uint8_t> block(static_cast<std::size_t>(mixer->Size));
+    // The mixer restarts every voice's resampling and envelope at each block start, so the file
+    // is mixed in the quarter-second blocks of live playback: it then holds exactly what is
+    // heard. The one-second buffer is the mixer's ring; each quarter is written as it is mixed.
+    std::vector<uint8_t> ring(static_cast<std::size_t>(mixer->Size));
     int64_t remaining = total;
     while (ok && remaining > 0) {
-        MixBlock(mixer, block.data(), 44100);
-        int64_t part = std::min<int64_t>(mixer->Size, remaining);
-        ok = AtomicFileWrite(file, block.data(), static_cast<std::size_t>(part), &fileError);
+        const int32_t at = mixer->WritePos;
+        MixBlock(mixer, ring.data(), kExportBlockFrames);
+        int64_t part = std::min<int64_t>(kExportBlockFrames * 4, remaining);
+        ok = AtomicFileWrite(file, ring.data() + at, static_cast<std::size_t>(part), &fileError);
         remaining -= part;
         if (progress) {
             progress(total - remaining, total);

@@ -9,11 +9,13 @@
 namespace kellix {
 
 constexpr int kWavHeaderSize = 44;
+// Frames mixed at a time: a quarter second, the block size of live playback.
+constexpr int32_t kExportBlockFrames = 11025;
 
 // Writes the 44-byte header of a 16-bit stereo 44100 Hz PCM file with dataBytes of samples.
 void WriteWavHeader(uint8_t* header, uint32_t dataBytes, int channels = 2);
 
-// Called after each rendered second with the bytes written so far and the total.
+// Called after each rendered block with the bytes written so far and the total.
 using ExportProgress = std::function<void(int64_t done, int64_t total)>;
 
 // Renders the song on a fresh mixer (clock 0, silent echo) into a WAV file of exactly the

@@ -109,7 +109,7 @@ TEST_F(ExportFixture, RendersWhatTheLiteralModelMixesAndIsRepeatable) {
     std::vector<uint8_t> first = ReadAll(a);
     EXPECT_EQ(first, ReadAll(b));
 
-    // The model: the same notes, mixed literally in one-second blocks.
+    // The model: the same notes, mixed literally in quarter-second blocks.
     model::Mixer ref;
     model::Delay delay{9980, 8191, 10584, 15876};
     const int64_t entry = int64_t{40} * 32 * 16;
@@ -129,9 +129,9 @@ TEST_F(ExportFixture, RendersWhatTheLiteralModelMixesAndIsRepeatable) {
     std::vector<uint8_t> expected(first.begin(), first.begin() + 44);
     int64_t remaining = 3 * entry * 4;
     while (remaining > 0) {
-        model::MixBlock(ref, ring.data(), 44100, delay);
-        int64_t part = std::min<int64_t>(176400, remaining);
-        auto* bytes = reinterpret_cast<uint8_t*>(ring.data());
+        auto* bytes = reinterpret_cast<uint8_t*>(ring.data()) + ref.writePos;
+        model::MixBlock(ref, ring.data(), 11025, delay);
+        int64_t part = std::min<int64_t>(44100, remaining);
         expected.insert(expected.end(), bytes, bytes + part);
         remaining -= part;
     }
@@ -180,7 +180,7 @@ TEST_F(ExportFixture, ReportsProgressToTheEnd) {
         }));
     EXPECT_EQ(lastDone, 2621440);
     EXPECT_EQ(lastTotal, 2621440);
-    EXPECT_EQ(calls, 15); // 14 whole seconds and a cut one
+    EXPECT_EQ(calls, 60); // 59 whole quarter seconds and a cut one
 }
 
 } // namespace

@@ -13,17 +13,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Notes at the output rate with holding envelopes: a render (whole-second blocks) and live
-// playback (quarter blocks) then agree bit for bit. The first note starts at frame 0.
+// Notes at assorted pitches with rising and falling envelopes, sounding across the quarter
+// second boundaries: a render and live playback mix the same blocks and agree bit for bit.
+// The first note starts at frame 0.
 constexpr const char* kSong = R"( Const
   Instruments: array [0..1] of TInstrument=(
-   ( SampleTone: 0; Name: nil; Sample: nil; Env: ( Attack: 0; Cont: 9000; Ende: 0 )),
-   ( SampleTone: 0; Name: nil; Sample: nil; Env: ( Attack: 0; Cont: 6000; Ende: 0 )));
+   ( SampleTone: 5; Name: nil; Sample: nil; Env: ( Attack: 0; Cont: 9000; Ende: 9000 )),
+   ( SampleTone: 0; Name: nil; Sample: nil; Env: ( Attack: 700; Cont: 6000; Ende: 12000 )));
 
   Point0: array [0..2] of TIdPoint=(
-   ( Time: 0; Tone: 24; Instrument: 0; Vol: 256; Pan: 128),
-   ( Time: 3; Tone: 24; Instrument: 1; Vol: 200; Pan: 40),
-   ( Time: 5; Tone: 24; Instrument: 0; Vol: 180; Pan: 220));
+   ( Time: 0; Tone: 19; Instrument: 0; Vol: 256; Pan: 128),
+   ( Time: 3; Tone: 31; Instrument: 1; Vol: 200; Pan: 40),
+   ( Time: 5; Tone: 26; Instrument: 0; Vol: 180; Pan: 220));
 
   Patterns: array [0..0] of TPattern=(
    ( PointsCount: 3; Points: @Point0 ));
@@ -50,13 +51,13 @@ constexpr const char* kSong = R"( Const
 
 Function InitSample0:pointer;
 begin
- Result := CreateSample( 1000 , 2 );
+ Result := CreateSample( 30000 , 2 );
  GSample( Result , FG_SAW , 220 , 8000 );
 end;
 
 Function InitSample1:pointer;
 begin
- Result := CreateSample( 1000 , 1 );
+ Result := CreateSample( 30000 , 1 );
  GSample( Result , FG_SIN , 440 , 10000 );
 end;
 
