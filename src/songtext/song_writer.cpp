@@ -3,6 +3,8 @@
 #include "support/atomic_file.h"
 #include "support/numtext.h"
 
+#include <utility>
+
 namespace kellix {
 
 namespace {
@@ -69,25 +71,39 @@ void PutPoints(std::string& out, const TTrack& song) {
     }
 }
 
-void PutPatterns(std::string& out, const TTrack& song) {
-    if (song.PatternCount >= 1) {
-        ArrayHeader(out, "Patterns", "TPattern", song.PatternCount - 1);
-        for (int32_t p = 0; p < song.PatternCount; ++p) {
-            const TPattern& pattern = song.Patterns[p];
-            out += "\r\n   ( PointsCount: ";
-            PutUnsigned(out, pattern.PointsCount);
-            out += "; Points: ";
-            if (pattern.Points) {
-                out += "@Point";
-                PutUnsigned(out, p);
+// An array of records that each hold a count and a reference to a numbered array ("@Point3")
+// or nil. element(i) gives record i's count and whether its array is present.
+template <class Element>
+void PutCountedReferences(std::string& out, const char* name, const char* type, int32_t count,
+                          const char* countLabel, const char* refLabel, const char* refName,
+                          Element element) {
+    if (count >= 1) {
+        ArrayHeader(out, name, type, count - 1);
+        for (int32_t i = 0; i < count; ++i) {
+            auto [items, present] = element(i);
+            out += "\r\n   ( ";
+            out += countLabel;
+            PutUnsigned(out, items);
+            out += refLabel;
+            if (present) {
+                out += refName;
+                PutUnsigned(out, i);
                 out += " )";
             } else {
                 out += "nil )";
             }
-            out += Separator(p, song.PatternCount);
+            out += Separator(i, count);
         }
     }
     out += ");\r\n\r\n";
+}
+
+void PutPatterns(std::string& out, const TTrack& song) {
+    PutCountedReferences(out, "Patterns", "TPattern", song.PatternCount,
+                         "PointsCount: ", "; Points: ", "@Point", [&](int32_t p) {
+                             const TPattern& pattern = song.Patterns[p];
+                             return std::pair{pattern.PointsCount, pattern.Points != nullptr};
+                         });
 }
 
 void PutNumberList(std::string& out, const int32_t* values, int32_t count) {
@@ -112,24 +128,11 @@ void PutPatternLists(std::string& out, const TTrack& song) {
 }
 
 void PutTracks(std::string& out, const TTrack& song) {
-    if (song.TrackCount >= 1) {
-        ArrayHeader(out, "Tracks", "TTrackPattern", song.TrackCount - 1);
-        for (int32_t t = 0; t < song.TrackCount; ++t) {
-            const TTrackPattern& track = song.Tracks[t];
-            out += "\r\n   ( PatternCount: ";
-            PutUnsigned(out, track.PatternCount);
-            out += "; PatternIndex: ";
-            if (track.PatternIndex) {
-                out += "@PatternIndex";
-                PutUnsigned(out, t);
-                out += " )";
-            } else {
-                out += "nil )";
-            }
-            out += Separator(t, song.TrackCount);
-        }
-    }
-    out += ");\r\n\r\n";
+    PutCountedReferences(out, "Tracks", "TTrackPattern", song.TrackCount,
+                         "PatternCount: ", "; PatternIndex: ", "@PatternIndex", [&](int32_t t) {
+                             const TTrackPattern& track = song.Tracks[t];
+                             return std::pair{track.PatternCount, track.PatternIndex != nullptr};
+                         });
 }
 
 void PutPlayList(std::string& out, const TTrack& song) {
