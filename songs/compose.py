@@ -31,6 +31,18 @@ def header(name, typ, n):
     return name + ": array [0.." + u(n) + "] of " + typ + "=("
 
 
+def counted_references(out, name, typ, lists, count_label, ref_label, ref_name):
+    """An array of records that each hold a count and a reference to a numbered array or nil."""
+    if lists:
+        out.append("  " + header(name, typ, len(lists) - 1))
+        for i, items in enumerate(lists):
+            out.append("\r\n   ( " + count_label + ": " + u(len(items)) + "; " + ref_label + ": "
+                       + (ref_name + u(i) + " )" if items else "nil )"))
+            if i < len(lists) - 1:
+                out.append(",")
+    out.append(");\r\n\r\n")
+
+
 def song_text(instruments, patterns, tracks, play_list, speed, row):
     """instruments: list of (code, sample_tone, (attack, cont, ende));
     patterns: list of event lists (time, tone, instrument, vol, pan);
@@ -54,26 +66,13 @@ def song_text(instruments, patterns, tracks, play_list, speed, row):
             if k < len(events) - 1:
                 out.append(",")
         out.append(");\r\n\r\n")
-    if patterns:
-        out.append("  " + header("Patterns", "TPattern", len(patterns) - 1))
-        for j, events in enumerate(patterns):
-            out.append("\r\n   ( PointsCount: " + u(len(events)) + "; Points: "
-                       + ("@Point" + u(j) + " )" if events else "nil )"))
-            if j < len(patterns) - 1:
-                out.append(",")
-    out.append(");\r\n\r\n")
+    counted_references(out, "Patterns", "TPattern", patterns, "PointsCount", "Points", "@Point")
     for t, pats in enumerate(tracks):
         if pats:
             out.append(header("  PatternIndex" + u(t), "longint", len(pats) - 1)
                        + ",".join(u(p) for p in pats) + ");\r\n\r\n")
-    if tracks:
-        out.append("  " + header("Tracks", "TTrackPattern", len(tracks) - 1))
-        for k, pats in enumerate(tracks):
-            out.append("\r\n   ( PatternCount: " + u(len(pats)) + "; PatternIndex: "
-                       + ("@PatternIndex" + u(k) + " )" if pats else "nil )"))
-            if k < len(tracks) - 1:
-                out.append(",")
-    out.append(");\r\n\r\n")
+    counted_references(out, "Tracks", "TTrackPattern", tracks, "PatternCount", "PatternIndex",
+                       "@PatternIndex")
     if play_list:
         out.append("  " + header("TracksIndex", "Longint", len(play_list) - 1)
                    + ",".join(u(t) for t in play_list))
