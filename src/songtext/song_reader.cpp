@@ -489,7 +489,7 @@ void ReadSongTextInPlace(TTrack& song, TInstrumentCode& code, char* text) {
     if (!text) {
         return;
     }
-    SongReader r{song, code, text, {}, FindBodyEnds(text)};
+    SongReader r{song, code, text, WordSplitter(), FindBodyEnds(text)};
     r.budget = kReadElementBudget + static_cast<int64_t>(std::strlen(text));
     for (char* word = NextToken(r.words, text, kDelimiters); word;
          word = NextToken(r.words, nullptr, kDelimiters)) {
