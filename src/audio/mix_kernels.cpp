@@ -109,23 +109,17 @@ __attribute__((target("avx2"))) inline void EndLanes(const LaneCursor& l, MixCur
     c.e = _mm256_cvtsi256_si32(l.e);
 }
 
-__attribute__((target("avx2"))) inline __m256i Low16(__m256i x) {
-    return _mm256_srai_epi32(_mm256_slli_epi32(x, 16), 16);
+// (s x w) >> 16 in every 16-bit lane, s signed and w unsigned: the signed high product, which
+// takes w as w - 65536 when its top bit is set, corrected by adding s there.
+__attribute__((target("avx2"))) inline __m256i MulHighSignedUnsigned(__m256i s, __m256i w) {
+    return _mm256_add_epi16(_mm256_mulhi_epi16(s, w),
+                            _mm256_and_si256(s, _mm256_srai_epi16(w, 15)));
 }
 
-__attribute__((target("avx2"))) inline __m256i Interpolate8(__m256i s0, __m256i s1, __m256i w) {
-    __m256i a = _mm256_srai_epi32(_mm256_mullo_epi32(s0, w), 16);
-    __m256i w1 = _mm256_sub_epi32(_mm256_set1_epi32(65535), w);
-    __m256i b = _mm256_srai_epi32(_mm256_mullo_epi32(s1, w1), 16);
-    return Low16(_mm256_add_epi32(a, b));
-}
-
-// Two 16-bit values per lane (left low, right high), added with saturation into 8 frames.
-__attribute__((target("avx2"))) inline void AddFrames(int16_t* out, __m256i left, __m256i right) {
-    __m256i pair = _mm256_or_si256(_mm256_and_si256(left, _mm256_set1_epi32(0xFFFF)),
-                                   _mm256_slli_epi32(right, 16));
+// Adds 8 frames (left in the low, right in the high 16 bits of each lane) with saturation.
+__attribute__((target("avx2"))) inline void AddFrames(int16_t* out, __m256i frames) {
     auto* p = reinterpret_cast<__m256i*>(out);
-    _mm256_storeu_si256(p, _mm256_adds_epi16(_mm256_loadu_si256(p), pair));
+    _mm256_storeu_si256(p, _mm256_adds_epi16(_mm256_loadu_si256(p), frames));
 }
 
 __attribute__((target("avx2"))) int32_t MonoAvx2(const MixWeights& weights, const uint8_t* data,
@@ -137,13 +131,18 @@ __attribute__((target("avx2"))) int32_t MonoAvx2(const MixWeights& weights, cons
     }
     LaneCursor l = StartLanes(c);
     const int* source = reinterpret_cast<const int*>(data);
+    const __m256i low16 = _mm256_set1_epi32(0xFFFF);
     for (int32_t p = 0; p < passes; ++p) {
         __m256i w = Weights8(weights, l.e);
-        __m256i pair = _mm256_i32gather_epi32(source, l.k, 2); // s[k] low, s[k + 1] high
-        __m256i value = Interpolate8(Low16(pair), _mm256_srai_epi32(pair, 16), w);
-        __m256i level = Low16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(levels + 8 * p)));
-        __m256i v = _mm256_srai_epi32(_mm256_mullo_epi32(value, level), 16);
-        AddFrames(out + 16 * p, v, v);
+        // Per lane: s[k], s[k + 1] against w, 65535 - w; a + b kept as 16 bits in the low half.
+        __m256i pair = _mm256_i32gather_epi32(source, l.k, 2);
+        __m256i weightPair = _mm256_or_si256(w, _mm256_slli_epi32(_mm256_xor_si256(w, low16), 16));
+        __m256i ab = MulHighSignedUnsigned(pair, weightPair);
+        __m256i value = _mm256_add_epi16(ab, _mm256_srli_epi32(ab, 16));
+        // The level's low 16 bits: the level taken as a signed 16-bit number.
+        __m256i level = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(levels + 8 * p));
+        __m256i v = _mm256_slli_epi32(_mm256_mulhi_epi16(value, level), 16);
+        AddFrames(out + 16 * p, _mm256_or_si256(v, _mm256_srli_epi32(v, 16)));
         AdvanceLanes(l);
     }
     EndLanes(l, c);
@@ -162,6 +161,7 @@ __attribute__((target("avx2"))) int32_t StereoAvx2(const MixWeights& weights, co
     const __m256i evenDwords = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
     const __m256i panL = _mm256_set1_epi32(pan);
     const __m256i panR = _mm256_set1_epi32(255 - pan);
+    const __m256i low16 = _mm256_set1_epi32(0xFFFF);
     for (int32_t p = 0; p < passes; ++p) {
         __m256i w = Weights8(weights, l.e);
         // Frames k and k + 1 of each lane in one 64-bit read: left, right, left, right.
@@ -171,8 +171,11 @@ __attribute__((target("avx2"))) int32_t StereoAvx2(const MixWeights& weights, co
             _mm256_i32gather_epi64(frames64, _mm256_extracti128_si256(l.k, 1), 4), evenDwords);
         __m256i s0 = _mm256_permute2x128_si256(a, b, 0x20); // left, right of frame k
         __m256i s1 = _mm256_permute2x128_si256(a, b, 0x31); // left, right of frame k + 1
-        __m256i vl = Interpolate8(Low16(s0), Low16(s1), w);
-        __m256i vr = Interpolate8(_mm256_srai_epi32(s0, 16), _mm256_srai_epi32(s1, 16), w);
+        // Both channels at once in 16-bit lanes, each sum kept as 16 bits.
+        __m256i w2 = _mm256_or_si256(w, _mm256_slli_epi32(w, 16));
+        __m256i v = _mm256_add_epi16(
+            MulHighSignedUnsigned(s0, w2),
+            MulHighSignedUnsigned(s1, _mm256_xor_si256(w2, _mm256_set1_epi32(-1))));
         __m256i level = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(levels + 8 * p));
         __m256i gainL = level, gainR = level;
         if (pan < 128) {
@@ -181,8 +184,11 @@ __attribute__((target("avx2"))) int32_t StereoAvx2(const MixWeights& weights, co
         if (pan > 128) {
             gainR = _mm256_srai_epi32(_mm256_mullo_epi32(level, panR), 7);
         }
-        AddFrames(out + 16 * p, _mm256_srai_epi32(_mm256_mullo_epi32(vl, gainL), 16),
-                  _mm256_srai_epi32(_mm256_mullo_epi32(vr, gainR), 16));
+        // Levels never exceed the peak (at most 32767), so the gains fit 16 bits and
+        // (v x gain) >> 16 is the signed high product.
+        __m256i gains =
+            _mm256_or_si256(_mm256_and_si256(gainL, low16), _mm256_slli_epi32(gainR, 16));
+        AddFrames(out + 16 * p, _mm256_mulhi_epi16(v, gains));
         AdvanceLanes(l);
     }
     EndLanes(l, c);
