@@ -103,7 +103,8 @@ void EnvelopeLevels(Envelope& s, int32_t count, int32_t* levels) {
             run = static_cast<int32_t>(std::min<int64_t>(left, env.Attack - s.Pos));
             RampSteps(s, env.Attack, +1, run, out);
         } else if (s.Pos - env.Attack < env.Cont) {
-            run = static_cast<int32_t>(std::min<int64_t>(left, env.Attack + env.Cont - s.Pos));
+            run = static_cast<int32_t>(
+                std::min<int64_t>(left, int64_t{env.Attack} + env.Cont - s.Pos));
             s.Level = s.Peak;
             std::fill(out, out + run, s.Level);
             s.Pos += run;

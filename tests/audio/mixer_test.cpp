@@ -210,6 +210,17 @@ TEST_F(MixerFixture, OutOfRangeVoiceParametersAreClamped) {
     EXPECT_EQ(mixer->Last->Pan, 0);
 }
 
+TEST_F(MixerFixture, HugeEnvelopesDoNotOverflow) {
+    // Attack + Cont and Attack + Cont + Ende pass the 32-bit range.
+    auto s = ConstantSample(2, 3000, 1000);
+    TEnvelope huge{1500, 2147483647, 2147483647};
+    AddVoice(mixer, 0, 44100, 32767, 128, &huge, s.get());
+    AddVoice(mixer, 0, 44100, 32767, 128, &huge, s.get());
+    Mix(2000);
+    // Both voices hold their peak after frame 1500: 2 x ((999 x 32767) >> 16).
+    EXPECT_EQ(Left(1800), 2 * ((((1000 * 65535) >> 16) * 32767) >> 16));
+}
+
 TEST_F(MixerFixture, VoicesWithoutUsableSamplesNeverReadOutsideTheirData) {
     auto one = ConstantSample(1, 1, 1000);
     auto empty = MakeSample(1, {});
