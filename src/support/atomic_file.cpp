@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,9 +27,16 @@ std::atomic<unsigned> g_counter{0};
 bool AtomicFileOpen(AtomicFile& file, const std::string& path, std::string* error) {
     file.Path = path;
     file.Fd = -1;
+    // Saving through a symbolic link replaces the file it points to, not the link.
+    std::error_code ec;
+    std::filesystem::path target = std::filesystem::weakly_canonical(path, ec);
+    file.Target = ec || target.empty() ? path : target.string();
+    // A short name of its own in the target's folder, whatever the length of the target's.
+    const std::filesystem::path folder = std::filesystem::path(file.Target).parent_path();
     for (int attempt = 0; attempt < 100 && file.Fd < 0; ++attempt) {
-        file.TempPath = path + ".tmp-" + std::to_string(getpid()) + "-" +
-                        std::to_string(g_counter.fetch_add(1));
+        std::string name = ".kellix-" + std::to_string(getpid()) + "-" +
+                           std::to_string(g_counter.fetch_add(1)) + ".tmp";
+        file.TempPath = (folder / name).string();
         file.Fd = open(file.TempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (file.Fd < 0 && errno != EEXIST) {
             break;
@@ -39,7 +47,7 @@ bool AtomicFileOpen(AtomicFile& file, const std::string& path, std::string* erro
     }
     // Keep the permissions of a file that is being replaced.
     struct stat old;
-    if (stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    if (stat(file.Target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
         fchmod(file.Fd, old.st_mode & 07777);
     }
     return true;
@@ -74,7 +82,7 @@ bool AtomicFileCommit(AtomicFile& file, std::string* error) {
         unlink(file.TempPath.c_str());
         return Fail(file, error, err);
     }
-    if (std::rename(file.TempPath.c_str(), file.Path.c_str()) != 0) {
+    if (std::rename(file.TempPath.c_str(), file.Target.c_str()) != 0) {
         int err = errno;
         unlink(file.TempPath.c_str());
         return Fail(file, error, err);

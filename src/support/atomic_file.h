@@ -10,7 +10,8 @@ namespace kellix {
 // the user's name. Errors are messages naming the target file and the reason.
 struct AtomicFile {
     int Fd = -1;
-    std::string Path;
+    std::string Path;   // as the caller named it (in messages)
+    std::string Target; // the file replaced: Path with symbolic links resolved
     std::string TempPath;
 };
 
