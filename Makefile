@@ -11,7 +11,7 @@ deps:
 	@scripts/install-deps.sh
 
 release: deps
-	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DKELLIX_TESTS=OFF $(CMAKE_FLAGS)
 	cmake --build build/release -j$(JOBS)
 
 run: release
