@@ -32,6 +32,25 @@ inline int32_t GainRight(int32_t level, int32_t pan) {
     return pan > 128 ? (level * (255 - pan)) >> 7 : level;
 }
 
+// One step: acc -= peak; while acc < 0 { level += direction; acc += span }, without the loop
+// (acc starts in [0, span), so at most one span comes back after the whole ones).
+inline void RampStep(MixRamp& r, int32_t whole, int32_t part) {
+    r.level += r.direction * whole;
+    r.acc -= part;
+    int32_t borrow = r.acc >> 31;
+    r.level -= r.direction * borrow;
+    r.acc += borrow & r.span;
+}
+
+void RampScalar(MixRamp& r, int32_t* levels, int32_t count) {
+    const int32_t whole = r.peak / r.span;
+    const int32_t part = r.peak % r.span;
+    for (int32_t i = 0; i < count; ++i) {
+        RampStep(r, whole, part);
+        levels[i] = r.level;
+    }
+}
+
 void MonoScalar(const MixWeights& weights, const uint8_t* data, MixCursor& c, const int32_t* levels,
                 int16_t* out, int32_t frames) {
     for (int32_t j = 0; j < frames; ++j) {
@@ -195,6 +214,44 @@ __attribute__((target("avx2"))) int32_t StereoAvx2(const MixWeights& weights, co
     return passes * 8;
 }
 
+// Eight ramp steps at a time: lane i holds the state after step i of each group of eight and
+// advances by eight steps' worth per pass, the same arithmetic as one step.
+__attribute__((target("avx2"))) int32_t RampAvx2(MixRamp& r, int32_t* levels, int32_t count) {
+    if (count < 16) {
+        return 0;
+    }
+    const int32_t whole = r.peak / r.span;
+    const int32_t part = r.peak % r.span;
+    alignas(32) int32_t level[8], acc[8];
+    for (int i = 0; i < 8; ++i) {
+        RampStep(r, whole, part);
+        levels[i] = level[i] = r.level;
+        acc[i] = r.acc;
+    }
+    const int32_t eight = 8 * r.peak;
+    const __m256i whole8 = _mm256_set1_epi32(r.direction * (eight / r.span));
+    const __m256i part8 = _mm256_set1_epi32(eight % r.span);
+    const __m256i span = _mm256_set1_epi32(r.span);
+    const __m256i direction = _mm256_set1_epi32(r.direction);
+    __m256i l = _mm256_load_si256(reinterpret_cast<const __m256i*>(level));
+    __m256i a = _mm256_load_si256(reinterpret_cast<const __m256i*>(acc));
+    int32_t i = 8;
+    for (; i + 8 <= count; i += 8) {
+        l = _mm256_add_epi32(l, whole8);
+        a = _mm256_sub_epi32(a, part8);
+        __m256i borrow = _mm256_srai_epi32(a, 31);
+        l = _mm256_sub_epi32(l, _mm256_sign_epi32(borrow, direction));
+        a = _mm256_add_epi32(a, _mm256_and_si256(borrow, span));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(levels + i), l);
+    }
+    // Lane 7 holds the state after the last step written.
+    _mm256_store_si256(reinterpret_cast<__m256i*>(level), l);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(acc), a);
+    r.level = level[7];
+    r.acc = acc[7];
+    return i;
+}
+
 bool HaveAvx2() {
     static const bool have = __builtin_cpu_supports("avx2");
     return have;
@@ -211,6 +268,16 @@ MixWeights MakeMixWeights(const int32_t* table, int32_t rate) {
             table[e] == static_cast<int32_t>(static_cast<double>(e) * w.Scale + kWeightBias);
     }
     return w;
+}
+
+void RampLevels(MixRamp& r, int32_t* levels, int32_t count) {
+    int32_t done = 0;
+#ifdef KELLIX_MIX_AVX2
+    if (HaveAvx2()) {
+        done = RampAvx2(r, levels, count);
+    }
+#endif
+    RampScalar(r, levels + done, count - done);
 }
 
 void MixMonoFrames(const MixWeights& weights, const uint8_t* data, MixCursor& c,

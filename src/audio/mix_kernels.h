@@ -42,4 +42,17 @@ void MixMonoFrames(const MixWeights& weights, const uint8_t* data, MixCursor& c,
 void MixStereoFrames(const MixWeights& weights, const uint8_t* data, MixCursor& c,
                      const int32_t* levels, int32_t pan, int16_t* out, int32_t frames);
 
+// A straight envelope ramp stepped by an integer accumulator: each step subtracts Peak from acc
+// and moves the level by direction (+1 rising, -1 falling) once for every span added back to
+// keep acc from going negative, so the level moves by Peak / span per step on average.
+struct MixRamp {
+    int32_t level;
+    int32_t acc; // in [0, span)
+    int32_t peak;
+    int32_t span;
+    int32_t direction;
+};
+// Runs count steps; levels[i] receives the level after step i.
+void RampLevels(MixRamp& r, int32_t* levels, int32_t count);
+
 } // namespace kellix

@@ -64,27 +64,24 @@ void EnvStart(Envelope& s, int64_t e0) {
 // count accumulator steps of a rising (direction +1) or falling (-1) ramp that moves the level
 // by Peak / span per frame; levels[i] receives the level after step i.
 void RampSteps(Envelope& s, int64_t span, int32_t direction, int32_t count, int32_t* levels) {
-    const int64_t peak = s.Peak;
-    const int64_t whole = peak / span;
-    const int64_t part = peak % span;
-    for (int32_t i = 0; i < count; ++i) {
-        if (s.Acc >= 0 && s.Acc < span) {
-            // Acc -= Peak; while Acc < 0 { Level += direction; Acc += span }, without the loop.
-            s.Level += static_cast<int32_t>(direction * whole);
-            s.Acc -= part;
-            if (s.Acc < 0) {
-                s.Level += direction;
-                s.Acc += span;
-            }
-        } else {
-            s.Acc -= peak;
-            if (s.Acc < 0) {
-                int64_t wraps = (-s.Acc + span - 1) / span;
-                s.Level += static_cast<int32_t>(direction * wraps);
-                s.Acc += wraps * span;
-            }
+    int32_t i = 0;
+    // An accumulator carried over from the attack may exceed the release's span: the general
+    // step (Acc -= Peak; while Acc < 0 { Level += direction; Acc += span }) brings it back.
+    for (; i < count && s.Acc >= span; ++i) {
+        s.Acc -= s.Peak;
+        if (s.Acc < 0) {
+            int64_t wraps = (-s.Acc + span - 1) / span;
+            s.Level += static_cast<int32_t>(direction * wraps);
+            s.Acc += wraps * span;
         }
         levels[i] = s.Level;
+    }
+    if (i < count) {
+        MixRamp ramp{s.Level, static_cast<int32_t>(s.Acc), s.Peak, static_cast<int32_t>(span),
+                     direction};
+        RampLevels(ramp, levels + i, count - i);
+        s.Level = ramp.level;
+        s.Acc = ramp.acc;
     }
     s.Pos += count;
 }
