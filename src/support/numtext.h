@@ -25,9 +25,4 @@ char* WriteUnsigned(char* dst, int32_t value);
 // Signed form: "-" before negative values, nothing before others.
 char* WriteSigned(char* dst, int32_t value);
 
-// Arithmetic shift right by a count taken modulo 32, keeping the sign.
-inline int32_t ShiftRightArith(int32_t value, int32_t count) {
-    return value >> (count & 31);
-}
-
 } // namespace kellix

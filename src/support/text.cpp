@@ -23,13 +23,6 @@ void TextUpper(char* text) {
     }
 }
 
-const char* TextPos(const char* text, const char* what) {
-    if (!text || !what || !*what) {
-        return nullptr;
-    }
-    return std::strstr(text, what);
-}
-
 char* TextDuplicate(const char* text, std::size_t length) {
     char* copy = nullptr;
     AllocBlock(copy, length + 1);

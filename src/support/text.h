@@ -8,8 +8,6 @@ namespace kellix {
 std::size_t TextLength(const char* text); // 0 for a null text
 void TextUpper(char* text);
 char UpperAscii(char c);
-// First occurrence of what in text; null when absent, when either is null or what is empty.
-const char* TextPos(const char* text, const char* what);
 // A new block holding a copy of the first length bytes of text and a zero byte (FreeBlock it).
 char* TextDuplicate(const char* text, std::size_t length);
 
