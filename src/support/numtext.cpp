@@ -66,6 +66,41 @@ int32_t TextToInt(const char* text) {
     return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(value)));
 }
 
+bool StrictTextToInt(const std::string& text, int32_t& value) {
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ') {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    const bool hex = i < text.size() && text[i] == '$';
+    i += hex ? 1 : 0;
+    if (i == text.size()) {
+        return false;
+    }
+    uint64_t magnitude = 0;
+    for (; i < text.size(); ++i) {
+        const int d =
+            hex ? HexDigit(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
+        if (d < 0) {
+            return false;
+        }
+        magnitude = magnitude * (hex ? 16u : 10u) + static_cast<uint64_t>(d);
+        if (magnitude > (hex ? 0xFFFFFFFFull : 0x80000000ull)) {
+            return false;
+        }
+    }
+    if (!hex && !negative && magnitude > 0x7FFFFFFFull) {
+        return false;
+    }
+    const uint32_t bits = static_cast<uint32_t>(magnitude);
+    value = static_cast<int32_t>(negative ? 0u - bits : bits);
+    return true;
+}
+
 float TextToSingle(const char* text) {
     if (!text) {
         return 0.0f;

@@ -19,6 +19,12 @@ int32_t TextToInt(const char* text);
 // read before the first character that does not fit, as a single-precision float. Locale-free.
 float TextToSingle(const char* text);
 
+// The strict whole-number syntax of the number edits: leading blanks, an optional sign, then
+// decimal digits or "$" and hexadecimal digits, and nothing after them. Decimal values must fit
+// 32 bits; up to eight hexadecimal digits are taken as the 32 bits they spell ("$FFFFFFFF" is
+// -1). Returns false, leaving value alone, for any other text, the empty one included.
+bool StrictTextToInt(const std::string& text, int32_t& value);
+
 // Write the decimal digits at dst, then a zero byte; return the position of that zero byte.
 // Unsigned form: the value taken as an unsigned 32-bit number (-1 gives 4294967295).
 char* WriteUnsigned(char* dst, int32_t value);

@@ -82,6 +82,40 @@ TEST(NumberText, ReadsIntegersByTheNumberRule) {
     EXPECT_EQ(TextToInt("-4294967295"), 429496729);
 }
 
+TEST(NumberText, StrictWholeNumbersOfTheNumberEdits) {
+    struct Case {
+        const char* text;
+        bool ok;
+        int32_t value;
+    } cases[] = {
+        {"12", true, 12},
+        {"  -7", true, -7},
+        {"+5", true, 5},
+        {"$1F", true, 31},
+        {"-$10", true, -16},
+        {"$FFFFFFFF", true, -1},
+        {"2147483647", true, 2147483647},
+        {"-2147483648", true, INT32_MIN},
+        {"2147483648", false, 0},
+        {"$100000000", false, 0},
+        {"", false, 0},
+        {"   ", false, 0},
+        {"-", false, 0},
+        {"$", false, 0},
+        {"12x", false, 0},
+        {"12 ", false, 0},
+        {"1 2", false, 0},
+        {"\t3", false, 0},
+        {"0x10", false, 0},
+        {"99999999999999999999", false, 0},
+    };
+    for (const Case& c : cases) {
+        int32_t value = 4242;
+        EXPECT_EQ(StrictTextToInt(c.text, value), c.ok) << c.text;
+        EXPECT_EQ(value, c.ok ? c.value : 4242) << c.text;
+    }
+}
+
 TEST(NumberText, ReadsSinglesUpToTheFirstUnfittingCharacter) {
     EXPECT_FLOAT_EQ(TextToSingle("261.63"), 261.63f);
     EXPECT_FLOAT_EQ(TextToSingle("-0.5"), -0.5f);
