@@ -1,0 +1,225 @@
+// The File menu: songs, instrument code files and the rendered WAV file.
+#include "ui/model/editor_model.h"
+
+#include "audio/live_output.h"
+#include "songtext/current_instrument.h"
+#include "songtext/song_reader.h"
+#include "songtext/song_writer.h"
+#include "songtext/text_file.h"
+#include "support/atomic_file.h"
+
+#include <cstring>
+#include <filesystem>
+
+namespace kellix {
+
+namespace {
+
+constexpr const char* kSongFilter = "Text files (*.txt)|*.TXT";
+constexpr const char* kSongExt = "*.txt";
+constexpr const char* kCodeFilter = "Code (*.TXT)|*.txt";
+constexpr const char* kWavFilter = "Audio files (*.wav)|*.wav";
+constexpr const char* kWavExt = "*.wav";
+
+// "instrument" and the number, padded with zeros to four digits.
+std::string InstrumentFileName(int32_t index) {
+    std::string number = std::to_string(int64_t{index} + 1);
+    while (number.size() < 4) {
+        number.insert(number.begin(), '0');
+    }
+    return "instrument" + number;
+}
+
+std::string AbsolutePath(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    return ec ? path : absolute.lexically_normal().string();
+}
+
+} // namespace
+
+// A dialog remembers the file it last gave, as its suggestion for the next time.
+std::optional<std::string> EditorModel::AskOpen() {
+    std::optional<std::string> path = dialogs_.OpenFile(openDialog_);
+    if (path) {
+        openDialog_.FileName = *path;
+    }
+    return path;
+}
+
+std::optional<std::string> EditorModel::AskSave() {
+    std::optional<std::string> path = dialogs_.SaveFile(saveDialog_);
+    if (path) {
+        saveDialog_.FileName = *path;
+    }
+    return path;
+}
+
+bool EditorModel::AskToSave() {
+    if (!Changed()) {
+        return true;
+    }
+    switch (dialogs_.AskSaveChanges()) {
+    case SaveAnswer::Save:
+        return Save();
+    case SaveAnswer::Discard:
+        return true;
+    case SaveAnswer::Cancel:
+        break;
+    }
+    return false;
+}
+
+bool EditorModel::ConfirmClose() {
+    return AskToSave();
+}
+
+bool EditorModel::New() {
+    if (!AskToSave()) {
+        return false;
+    }
+    fileName_.clear();
+    NewSong(Song, InstrumentCode);
+    InstrumentFill();
+    PatternFill();
+    TracksFill();
+    TracksIndexFill();
+    FormClick();
+    code_ = DefaultInstrumentCode;
+    songChanged_ = codeChanged_ = false;
+    view_.Refresh(kViewTitle | kViewCode | kViewPattern | kViewTrack);
+    return true;
+}
+
+bool EditorModel::Open() {
+    if (!AskToSave()) {
+        return false;
+    }
+    openDialog_.Filter = kSongFilter;
+    openDialog_.DefaultExt = kSongExt;
+    std::optional<std::string> path = AskOpen();
+    return path && LoadSong(*path);
+}
+
+bool EditorModel::OpenPath(const std::string& path) {
+    return AskToSave() && LoadSong(path);
+}
+
+bool EditorModel::LoadSong(const std::string& path) {
+    // The file is read whole before anything changes: a file that cannot be read leaves the
+    // song, its name and the title as they were.
+    std::string text;
+    std::string error;
+    if (!ReadTextFile(path, text, &error)) {
+        dialogs_.ShowError(error);
+        return false;
+    }
+    EmptySong(Song, InstrumentCode);
+    fileName_ = AbsolutePath(path);
+    ReadSongText(Song, InstrumentCode, text);
+    InstrumentFill();
+    PatternFill();
+    TracksIndexFill();
+    TracksFill();
+    FormClick();
+    songChanged_ = codeChanged_ = false;
+    view_.Refresh(kViewTitle | kViewPattern | kViewTrack);
+    return true;
+}
+
+bool EditorModel::Save() {
+    if (fileName_.empty()) {
+        return SaveAs();
+    }
+    StoreCodeBox();
+    return SaveTo(fileName_);
+}
+
+bool EditorModel::SaveAs() {
+    saveDialog_.Filter = kSongFilter;
+    saveDialog_.DefaultExt = kSongExt;
+    std::optional<std::string> path = AskSave();
+    if (!path) {
+        return false;
+    }
+    // The code the user sees goes into the file.
+    StoreCodeBox();
+    if (!SaveTo(*path)) {
+        return false;
+    }
+    fileName_ = AbsolutePath(*path);
+    view_.Refresh(kViewTitle);
+    return true;
+}
+
+bool EditorModel::SaveTo(const std::string& path) {
+    std::string error;
+    if (!SaveSongText(Song, InstrumentCode, path, &error)) {
+        dialogs_.ShowError(error);
+        return false;
+    }
+    songChanged_ = codeChanged_ = false;
+    return true;
+}
+
+bool EditorModel::OpenInstrument() {
+    openDialog_.Filter = kCodeFilter;
+    openDialog_.FileName = "*.txt";
+    std::optional<std::string> path = AskOpen();
+    if (!path) {
+        return false;
+    }
+    std::string text;
+    std::string error;
+    if (!ReadTextFile(*path, text, &error)) {
+        dialogs_.ShowError(error);
+        return false;
+    }
+    // The code box holds text up to the first zero byte.
+    text.resize(std::strlen(text.c_str()));
+    code_ = std::move(text);
+    codeChanged_ = true;
+    view_.Refresh(kViewCode);
+    RunCode(code_);
+    return true;
+}
+
+bool EditorModel::SaveInstrumentAs() {
+    saveDialog_.Filter = kCodeFilter;
+    if (CurrentInstrument == -1) {
+        return false;
+    }
+    saveDialog_.FileName = InstrumentFileName(CurrentInstrument);
+    saveDialog_.DefaultExt = "txt";
+    std::optional<std::string> path = AskSave();
+    if (!path) {
+        return false;
+    }
+    std::string error;
+    if (!WriteFileAtomically(*path, code_.data(), code_.size(), &error)) {
+        dialogs_.ShowError(error);
+        return false;
+    }
+    return true;
+}
+
+bool EditorModel::SaveResultAs() {
+    saveDialog_.Filter = kWavFilter;
+    saveDialog_.DefaultExt = kWavExt;
+    std::optional<std::string> path = AskSave();
+    if (!path) {
+        return false;
+    }
+    std::string error;
+    dialogs_.BeginProgress("Save result as..");
+    const bool ok = ExportWavLive(Song, *path, &error, [this](int64_t done, int64_t total) {
+        dialogs_.Progress(done, total);
+    });
+    dialogs_.EndProgress();
+    if (!ok) {
+        dialogs_.ShowError(error);
+    }
+    return ok;
+}
+
+} // namespace kellix
