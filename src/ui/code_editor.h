@@ -1,0 +1,74 @@
+#pragma once
+
+#include "code_text.h"
+
+#include <QPlainTextEdit>
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+namespace kellix {
+
+class ScriptHighlighter;
+
+// The instrument's code box: the code's bytes shown as text, coloured, with line numbers on
+// the left. The model keeps the bytes; the box reports the user's edits as bytes written in
+// the form the shown code had (its encoding and line break), and nothing else: code that is
+// shown and not edited keeps its bytes exactly. Tab moves the focus, since a tab in front of a
+// name breaks the script. It keeps the application's font: the scripts are short statements,
+// read like the rest of the window.
+class CodeEditor : public QPlainTextEdit {
+    Q_OBJECT
+  public:
+    explicit CodeEditor(QWidget* parent = nullptr);
+
+    // Shows the bytes without calling OnUserEdit; clears the typing history and the error mark
+    // (the text it pointed into is gone). Bytes the box itself reported need not come back:
+    // setting them again would throw away the typing history at every key.
+    void SetCode(const std::string& bytes);
+    // The bytes last set or reported.
+    const std::string& Code() const { return bytes_; }
+    const CodeTextForm& Form() const { return form_; }
+
+    // Places the caret at a byte offset of Code() (the compiler's error position) and marks its
+    // line with a soft red background until ClearErrorMark or the next SetCode.
+    void MarkError(std::ptrdiff_t bytePos);
+    void ClearErrorMark();
+
+    // Whether the box's own typing history can go back or forward (the undoAvailable and
+    // redoAvailable signals tell of changes; undo() and redo() act).
+    bool UndoAvailable() const;
+    bool RedoAvailable() const;
+
+    ScriptHighlighter* Highlighter() const { return highlighter_; }
+
+    // Called with the new bytes whenever the user changes the text (typing, paste, cut, undo).
+    std::function<void(std::string bytes)> OnUserEdit;
+    std::function<void()> OnFocusIn;
+
+    // The line-number area's width for the current line count.
+    int LineNumberWidth() const;
+    void PaintLineNumbers(QPaintEvent* event);
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+
+  private:
+    void ContentsChanged();
+    void UpdateLineNumberArea(const QRect& rect, int dy);
+    // Makes room for the line numbers and lays their area over it.
+    void UpdateMargin();
+
+    ScriptHighlighter* highlighter_;
+    QWidget* lineNumbers_;
+    std::string bytes_;
+    CodeTextForm form_;
+    QString shown_; // the text that bytes_ shows
+    // The shown code's breaks are not all of its form's kind; the first edit makes them so.
+    bool mixedBreaks_ = false;
+    bool settingCode_ = false;
+};
+
+} // namespace kellix
