@@ -1,0 +1,37 @@
+#pragma once
+
+#include "tool_window.h"
+
+class QLabel;
+class QLineEdit;
+class QScrollBar;
+
+namespace kellix {
+
+// The "Stereo Delay" window. Every change of a box sends all four boxes to the master effects;
+// each scroll bar writes its position into the box above it. The boxes do not move the bars,
+// and nothing is clamped here.
+class TformstereoForm : public ToolWindow {
+    Q_OBJECT
+  public:
+    TformstereoForm();
+
+    QLabel* Label1;
+    QLineEdit* Edit1; // L. Delay
+    QScrollBar* ScrollBar1;
+    QLabel* Label2;
+    QLineEdit* Edit2; // R. Delay
+    QScrollBar* ScrollBar2;
+    QLabel* Label3;
+    QLineEdit* Edit3; // L. Decay
+    QScrollBar* ScrollBar3;
+    QLabel* Label4;
+    QLineEdit* Edit4; // R. Decay
+    QScrollBar* ScrollBar4;
+
+  private:
+    QScrollBar* AddScrollBar(int left, int top, int width, int maximum, QLineEdit* box);
+    void Edit1Change();
+};
+
+} // namespace kellix
