@@ -18,43 +18,63 @@ void DrawFrame(QImage& image, int64_t x, int64_t y, uint32_t colour) {
     if (x >= width || y >= height || x + 14 < 0 || y + 14 < 0) {
         return;
     }
-    const int left = static_cast<int>(std::max<int64_t>(x, 0));
-    const int right = static_cast<int>(std::min<int64_t>(x + 14, width - 1));
-    const int top = static_cast<int>(std::max<int64_t>(y, 0));
-    const int bottom = static_cast<int>(std::min<int64_t>(y + 14, height - 1));
+    const int64_t left = std::max<int64_t>(x, 0);
+    const int64_t right = std::min<int64_t>(x + 14, width - 1);
+    const int64_t top = std::max<int64_t>(y, 0);
+    const int64_t bottom = std::min<int64_t>(y + 14, height - 1);
+    uchar* const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    const auto row = [&](int64_t r) { return reinterpret_cast<uint32_t*>(bits + r * stride); };
     if (y >= 0) {
-        std::fill(PixelRow(image, top) + left, PixelRow(image, top) + right + 1, colour);
+        std::fill(row(top) + left, row(top) + right + 1, colour);
     }
     if (y + 14 < height) {
-        std::fill(PixelRow(image, bottom) + left, PixelRow(image, bottom) + right + 1, colour);
+        std::fill(row(bottom) + left, row(bottom) + right + 1, colour);
     }
-    for (int row = top; row <= bottom; ++row) {
-        uint32_t* pixels = PixelRow(image, row);
+    for (int64_t r = top; r <= bottom; ++r) {
         if (x >= 0) {
-            pixels[x] = colour;
+            row(r)[x] = colour;
         }
         if (x + 14 < width) {
-            pixels[x + 14] = colour;
+            row(r)[x + 14] = colour;
         }
     }
 }
 
-void DrawLabel(QPainter& painter, QImage& image, int64_t x, int64_t y, const QString& text) {
+LabelWriter::LabelWriter(QImage& image, std::optional<QColor> colour)
+    : image_(image), colour_(colour) {}
+
+void LabelWriter::Open() {
+    if (painter_.isActive()) {
+        return;
+    }
+    painter_.begin(&image_);
+    if (colour_) {
+        painter_.setPen(*colour_);
+    }
+    const QFontMetrics metrics = painter_.fontMetrics();
+    ascent_ = metrics.ascent();
+    height_ = metrics.height();
+}
+
+int LabelWriter::LineHeight() {
+    Open();
+    return height_;
+}
+
+void LabelWriter::Write(int64_t x, int64_t y, const QString& text) {
     // Far away labels are dropped before any measuring, which keeps the sums below in int.
     constexpr int64_t kReach = 1 << 16;
-    if (x >= image.width() || y >= image.height() || x <= -kReach || y <= -kReach) {
+    if (x >= image_.width() || y >= image_.height() || x <= -kReach || y <= -kReach) {
         return;
     }
-    if (!painter.isActive()) {
-        painter.begin(&image);
-    }
-    const QFontMetrics metrics = painter.fontMetrics();
-    const QPoint baseline(static_cast<int>(x), static_cast<int>(y) + metrics.ascent());
-    if (y + metrics.height() <= 0 ||
-        (x < 0 && metrics.boundingRect(text).translated(baseline).right() < 0)) {
+    Open();
+    const QPoint baseline(static_cast<int>(x), static_cast<int>(y) + ascent_);
+    if (y + height_ <= 0 ||
+        (x < 0 && painter_.fontMetrics().boundingRect(text).translated(baseline).right() < 0)) {
         return;
     }
-    painter.drawText(baseline, text);
+    painter_.drawText(baseline, text);
 }
 
 } // namespace kellix

@@ -1,11 +1,12 @@
 #pragma once
 
+#include <QColor>
 #include <QImage>
+#include <QPainter>
 #include <QString>
 
 #include <cstdint>
-
-class QPainter;
+#include <optional>
 
 namespace kellix {
 
@@ -35,8 +36,26 @@ inline uint32_t* PixelRow(QImage& image, int y) {
 // The outline of a 15 x 15 pixel square whose top left pixel is (x, y), clipped to the image.
 void DrawFrame(QImage& image, int64_t x, int64_t y, uint32_t colour);
 
-// Writes a label with its top left corner at (x, y), in the painter's font and pen, unless no
-// part of it can reach the image. Opens the painter on the image when it is not yet open.
-void DrawLabel(QPainter& painter, QImage& image, int64_t x, int64_t y, const QString& text);
+// Writes short labels with their top left corners at given points, in the painter's default
+// font, with a transparent background. The painter opens on the image with the first label
+// that can show.
+class LabelWriter {
+  public:
+    // Without a colour, the painter's default pen writes.
+    explicit LabelWriter(QImage& image, std::optional<QColor> colour = std::nullopt);
+    // The height of a line of text.
+    int LineHeight();
+    // Skips labels that cannot reach the image.
+    void Write(int64_t x, int64_t y, const QString& text);
+
+  private:
+    void Open();
+
+    QImage& image_;
+    std::optional<QColor> colour_;
+    QPainter painter_;
+    int ascent_ = 0;
+    int height_ = 0;
+};
 
 } // namespace kellix

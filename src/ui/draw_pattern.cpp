@@ -2,8 +2,6 @@
 
 #include "draw_basics.h"
 
-#include <QPainter>
-
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -79,10 +77,10 @@ void DrawGridAndKeyboard(QImage& image, int h, int v, int32_t row) {
 
 // C8 in the row of tone 72 down to C1 in the row of tone -12, at the keyboard's right side.
 void DrawOctaveLabels(QImage& image, int h, int v) {
-    QPainter painter;
+    LabelWriter labels(image);
     for (int i = 1; i <= 8; ++i) {
-        DrawLabel(painter, image, int64_t{50} - h, int64_t{kOctaveHeight} * i - v - 13,
-                  QStringLiteral("C%1").arg(9 - i));
+        labels.Write(int64_t{50} - h, int64_t{kOctaveHeight} * i - v - 13,
+                     QStringLiteral("C%1").arg(9 - i));
     }
 }
 

@@ -27,12 +27,17 @@ void TakeWidth(QImage& image, int width) {
     image = resized;
 }
 
-// Column j, black in the rows lo..hi counted from the bottom, white elsewhere.
+// Column j, black in the rows lo..hi counted from the bottom (image rows bottom - hi .. bottom -
+// lo), white elsewhere.
 void PaintColumn(QImage& image, int j, int64_t lo, int64_t hi) {
-    const int height = image.height();
-    for (int y = 0; y < height; ++y) {
-        const int64_t fromBottom = height - 1 - y;
-        PixelRow(image, y)[j] = (fromBottom >= lo && fromBottom <= hi) ? Grey(0x00) : Grey(0xFF);
+    const int64_t bottom = image.height() - 1;
+    const int64_t blackFrom = bottom - hi;
+    const int64_t blackTo = bottom - lo;
+    uchar* const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    for (int64_t y = 0; y <= bottom; ++y) {
+        reinterpret_cast<uint32_t*>(bits + y * stride)[j] =
+            (y >= blackFrom && y <= blackTo) ? Grey(0x00) : Grey(0xFF);
     }
 }
 

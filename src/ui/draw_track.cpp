@@ -2,8 +2,6 @@
 
 #include "draw_basics.h"
 
-#include <QPainter>
-
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -36,17 +34,16 @@ void DrawLabels(QImage& image, int v, int32_t patternCount, int64_t perRow) {
     if (patternCount < 1) {
         return;
     }
-    QPainter painter(&image);
-    painter.setPen(QColor(0xDD, 0xDD, 0xDD));
-    const int64_t textHeight = painter.fontMetrics().height();
+    LabelWriter labels(image, QColor(0xDD, 0xDD, 0xDD));
+    const int64_t textHeight = labels.LineHeight();
     // A label's top is at 16 r + 2 - v; it shows when that is above the image's bottom and its
     // text reaches below the image's top.
     const int64_t firstRow = std::max<int64_t>(0, FloorDiv(int64_t{v} - 2 - textHeight, kCell) + 1);
     const int64_t lastRow = FloorDiv(int64_t{image.height()} + v - 3, kCell);
     const int64_t end = std::min<int64_t>(patternCount, (lastRow + 1) * perRow);
     for (int64_t n = firstRow * perRow; n < end; ++n) {
-        DrawLabel(painter, image, kCell * (n % perRow) + 1, kCell * (n / perRow) + 2 - v,
-                  QString::number(n + 1));
+        labels.Write(kCell * (n % perRow) + 1, kCell * (n / perRow) + 2 - v,
+                     QString::number(n + 1));
     }
 }
 
