@@ -1,23 +1,13 @@
 #!/usr/bin/env bash
-# Starts Kellix from a build folder: the window when it is built, otherwise the command-line
-# renderer on the first example song.
+# Starts the Kellix window from a build folder. Without a display it says so and shows how to
+# render a song from the command line instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/release}
-if [ -x "$build/app/kellix" ]; then
-  exec "$build/app/kellix"
-fi
-if [ -x "$build/app/kellix-render" ]; then
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   song=$(ls songs/*.txt 2>/dev/null | head -n 1 || true)
-  if [ -n "$song" ]; then
-    mkdir -p build/songs
-    exec "$build/app/kellix-render" "$song" "build/songs/$(basename "${song%.*}").wav"
-  fi
-  exec "$build/app/kellix-render" --help
+  echo "run: no display to show the window on; render a song instead:" \
+       "$build/app/kellix-render ${song:-SONG.txt} OUT.wav" >&2
+  exit 1
 fi
-newest=$(ls -t "$build"/app/* 2>/dev/null | while read -r f; do [ -x "$f" ] && [ -f "$f" ] && echo "$f"; done | head -n 1)
-if [ -n "$newest" ]; then
-  exec "$newest"
-fi
-echo "run: no program has been built yet" >&2
-exit 1
+exec "$build/app/kellix" "$@"

@@ -1,0 +1,85 @@
+// kellix: the window. Start-up runs in this order: the processor checks, the generator
+// library's names, the three tool windows (hidden), the sound output, then the main window,
+// which starts the worker, builds the default song and starts the output playing. Shut-down
+// stops the worker before the output is torn down.
+#include "audio/device/sdl_output.h"
+#include "audio/live_output.h"
+#include "script/dllgen.h"
+#include "song/sample.h"
+#include "song/track.h"
+#include "support/cpu.h"
+#include "support/fatal.h"
+#include "ui/env_form.h"
+#include "ui/fatal_box.h"
+#include "ui/main_window.h"
+#include "ui/reverb_form.h"
+#include "ui/stereo_form.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstring>
+
+using namespace kellix;
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: kellix [SONG.txt]\n"
+    "Starts the Kellix window, with the song file opened when one is named.\n"
+    "Render a song without a window: kellix-render SONG.txt [OUT.wav]\n";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("kellix %s\n", KELLIX_VERSION);
+            return 0;
+        }
+    }
+    QApplication app(argc, argv);
+    const QStringList args = QApplication::arguments();
+    if (args.size() > 2 || (args.size() == 2 && args[1].startsWith('-'))) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    QFont font("Sans Serif", 8);
+    font.setStyleHint(QFont::SansSerif);
+    QApplication::setFont(font);
+    SetFatalErrorDisplay(ShowFatalErrorBox);
+
+    TestCPU();
+    StartScripting();
+    auto* reverb = new TreverbformForm;
+    auto* env = new TFromenvForm;
+    auto* stereo = new TformstereoForm;
+    SetUpSdlOutput();
+
+    int status;
+    {
+        TKellixForm form(ToolWindows{reverb, env, stereo});
+        form.show();
+        if (args.size() == 2) {
+            form.Model().OpenPath(args[1].toStdString());
+        }
+        // Samples dropped while a voice still played them are freed once the voice has ended.
+        QTimer release;
+        QObject::connect(&release, &QTimer::timeout, [] { ReleaseFinishedSamples(); });
+        release.start(500);
+        status = QApplication::exec();
+    }
+    delete reverb;
+    delete env;
+    delete stereo;
+    TearDownOutput();
+    EmptySong(Song, InstrumentCode);
+    EndScripting();
+    SetFatalErrorDisplay(nullptr);
+    return status;
+}

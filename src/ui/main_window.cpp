@@ -1,0 +1,634 @@
+#include "main_window.h"
+
+#include "about_box.h"
+#include "code_editor.h"
+#include "draw_pattern.h"
+#include "draw_sample.h"
+#include "draw_track.h"
+#include "env_form.h"
+#include "image_view.h"
+#include "number_list.h"
+#include "qt_dialogs.h"
+#include "reverb_form.h"
+#include "script_highlighter.h"
+#include "stereo_form.h"
+
+#include "script/exec.h"
+#include "songtext/current_instrument.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace kellix {
+
+namespace {
+
+constexpr int kOuterWidth = 786;
+constexpr int kOuterHeight = 621;
+constexpr int kEditHeight = 21;
+constexpr int kScrollBarWidth = 17;
+
+// A panel that reports its size changes.
+class Panel : public QWidget {
+  public:
+    explicit Panel(QWidget* parent) : QWidget(parent) {}
+    std::function<void()> OnResize;
+
+  protected:
+    void resizeEvent(QResizeEvent*) override {
+        if (OnResize) {
+            OnResize();
+        }
+    }
+};
+
+QLabel* AddLabel(QWidget* parent, const char* text, int left, int top) {
+    auto* label = new QLabel(text, parent);
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+QLineEdit* AddEdit(QWidget* parent, const char* name, const char* text, int left, int top,
+                   int width) {
+    auto* edit = new QLineEdit(text, parent);
+    edit->setObjectName(name);
+    edit->setGeometry(left, top, width, kEditHeight);
+    return edit;
+}
+
+QComboBox* AddCombo(QWidget* parent, const char* name, QAbstractItemModel* items, int left, int top,
+                    int width) {
+    auto* combo = new QComboBox(parent);
+    combo->setObjectName(name);
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->setModel(items);
+    combo->setGeometry(left, top, width, kEditHeight);
+    return combo;
+}
+
+QString Decimal(int32_t value) {
+    return QString::number(value);
+}
+
+// The item a typed combo text names, -1 for none.
+int32_t ItemNamed(const QComboBox* combo, const QString& text) {
+    return combo->findText(text, Qt::MatchExactly);
+}
+
+void SelectRow(QListView* list, int32_t row) {
+    if (row < 0 || row >= list->model()->rowCount()) {
+        list->selectionModel()->clear();
+        return;
+    }
+    const QModelIndex index = list->model()->index(row, 0);
+    list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    list->scrollTo(index);
+}
+
+} // namespace
+
+TKellixForm::TKellixForm(ToolWindows tools, Dialogs* dialogs) : tools_(tools) {
+    setObjectName("KellixForm");
+    setWindowTitle("Kellix");
+    if (!dialogs) {
+        ownDialogs_ = std::make_unique<QtDialogs>(this);
+        dialogs = ownDialogs_.get();
+    }
+    model_ = std::make_unique<EditorModel>(*this, *dialogs);
+
+    instrumentItems_ = new NumberListModel([] { return Song.InstrumentCount; },
+                                           [](int row) { return Decimal(row + 1); }, this);
+    playListItems_ = new NumberListModel([] { return Song.TrackIndexCount; },
+                                         [](int row) {
+                                             return row < Song.TrackIndexCount
+                                                        ? Decimal(Song.TracksIndex[row] + 1)
+                                                        : QString();
+                                         },
+                                         this);
+    patternItems_ = new NumberListModel([] { return Song.PatternCount; },
+                                        [](int row) { return Decimal(row + 1); }, this);
+    trackItems_ = new NumberListModel([] { return Song.TrackCount; },
+                                      [](int row) { return Decimal(row + 1); }, this);
+
+    auto* central = new QWidget(this);
+    central->setObjectName("Client");
+    auto* row = new QHBoxLayout(central);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+
+    Instruments = new QListView(central);
+    Instruments->setObjectName("Instruments");
+    Instruments->setToolTip("Instruments");
+    Instruments->setFixedWidth(113);
+    Instruments->setModel(instrumentItems_);
+    Instruments->setUniformItemSizes(true);
+    Instruments->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+    PanelInstrument = new Panel(central);
+    PanelInstrument->setObjectName("PanelInstrument");
+    PanelTracks = new Panel(central);
+    PanelTracks->setObjectName("PanelTracks");
+    PanelTracks->setFixedWidth(120);
+
+    PlayList = new QListView(central);
+    PlayList->setObjectName("PlayList");
+    PlayList->setToolTip("Tracks");
+    PlayList->setFixedWidth(49);
+    PlayList->setModel(playListItems_);
+    PlayList->setUniformItemSizes(true);
+    PlayList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+    row->addWidget(Instruments);
+    row->addWidget(PanelInstrument, 1);
+    row->addWidget(PanelTracks);
+    row->addWidget(PlayList);
+    setCentralWidget(central);
+
+    BuildTrackPanel();
+    BuildInstrumentPanel();
+
+    StatusPanel = new QLabel(this);
+    StatusPanel->setObjectName("StatusPanel");
+    StatusPanel->setMinimumWidth(50);
+    StatusPanel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusBar()->addWidget(StatusPanel, 1);
+    statusBar()->setSizeGripEnabled(true);
+
+    BuildMenu();
+
+    connect(Instruments->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (!refreshing_) {
+                    model_->InstrumentsClick(current.isValid() ? current.row() : -1);
+                }
+            });
+    connect(PlayList->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (!refreshing_ && current.isValid()) {
+                    model_->PlayListClick(current.row());
+                }
+            });
+
+    // Nearly every control's click puts the song's values back into the count edits, which
+    // discards text typed there and not committed with Enter.
+    for (QWidget* w : {static_cast<QWidget*>(central),
+                       PanelTracks,
+                       static_cast<QWidget*>(TrackEdit),
+                       static_cast<QWidget*>(Track),
+                       static_cast<QWidget*>(Track->lineEdit()),
+                       static_cast<QWidget*>(TrackCount),
+                       static_cast<QWidget*>(SpeedTrack),
+                       static_cast<QWidget*>(PatternRow),
+                       static_cast<QWidget*>(TrackIndex),
+                       PanelInstrument,
+                       static_cast<QWidget*>(SampleImage),
+                       static_cast<QWidget*>(EditPattern),
+                       PlaneOptions,
+                       static_cast<QWidget*>(Pattern),
+                       static_cast<QWidget*>(Pattern->lineEdit()),
+                       static_cast<QWidget*>(PatternCount),
+                       static_cast<QWidget*>(SampleTone),
+                       static_cast<QWidget*>(InstrumentCount),
+                       static_cast<QWidget*>(Volume),
+                       static_cast<QWidget*>(Panning),
+                       SamCode->viewport()}) {
+        w->installEventFilter(this);
+    }
+
+    HookToolWindows();
+    resize(kOuterWidth, kOuterHeight);
+    move(142, 121);
+
+    model_->Create();
+    Refresh(0xFFFFFFFFu);
+}
+
+TKellixForm::~TKellixForm() {
+    model_->Destroy();
+}
+
+void TKellixForm::BuildTrackPanel() {
+    QWidget* p = PanelTracks;
+    AddLabel(p, "Track Index", 8, 0);
+    TrackIndex = AddEdit(p, "TrackIndex", "10", 7, 16, 105);
+    AddLabel(p, "Speed Track", 8, 40);
+    SpeedTrack = AddEdit(p, "SpeedTrack", "128", 7, 56, 105);
+    AddLabel(p, "Pattern Row", 8, 80);
+    PatternRow = AddEdit(p, "PatternRow", "16", 7, 96, 105);
+    AddLabel(p, "Count Tracks", 8, 120);
+    TrackCount = AddEdit(p, "TrackCount", "10", 8, 136, 105);
+    AddLabel(p, "Track", 8, 160);
+    Track = AddCombo(p, "Track", trackItems_, 8, 176, 105);
+    AddLabel(p, "Patterns", 8, 200);
+    TrackEdit = new ImageView(p);
+    TrackEdit->setObjectName("TrackEdit");
+    TrackEdit->setGeometry(8, 216, 97, 265);
+    ScrollVTrackEdit = new QScrollBar(Qt::Vertical, p);
+    ScrollVTrackEdit->setObjectName("ScrollVTrackEdit");
+    ScrollVTrackEdit->setGeometry(96, 216, 16, 233);
+    ScrollVTrackEdit->setRange(0, kTrackScrollMax);
+
+    const std::pair<QLineEdit*, CountEdit> counts[] = {
+        {TrackIndex, CountEdit::TrackIndex},
+        {SpeedTrack, CountEdit::SpeedTrack},
+        {PatternRow, CountEdit::PatternRow},
+        {TrackCount, CountEdit::TrackCount},
+    };
+    for (auto [edit, which] : counts) {
+        connect(edit, &QLineEdit::returnPressed, this,
+                [this, edit, which] { model_->CommitCount(which, edit->text().toStdString()); });
+    }
+    auto trackChange = [this](int32_t item) {
+        if (!refreshing_) {
+            model_->TrackChange(item);
+        }
+    };
+    connect(Track, &QComboBox::activated, this, trackChange);
+    connect(Track, &QComboBox::editTextChanged, this,
+            [this, trackChange](const QString& text) { trackChange(ItemNamed(Track, text)); });
+    TrackEdit->OnMouseDown = [this](Qt::MouseButton, int x, int y) {
+        model_->TrackEditMouseDown(
+            TrackCellAt(x, y, TrackEdit->Image().width(), ScrollVTrackEdit->value()));
+    };
+    connect(ScrollVTrackEdit, &QScrollBar::valueChanged, this, [this] { EditTrackRepaint(); });
+    static_cast<Panel*>(PanelTracks)->OnResize = [this] { PanelTracksResize(); };
+}
+
+void TKellixForm::BuildInstrumentPanel() {
+    QWidget* p = PanelInstrument;
+    SampleImage = new ImageView(p);
+    SampleImage->setObjectName("SampleImage");
+    SampleImage->setToolTip("Instrument Sample");
+    SampleImage->Image() = QImage(1, 97, QImage::Format_RGB32);
+    SampleImage->Image().fill(0xFFFFFFFFu);
+    SampleImage->installEventFilter(this);
+
+    Panel1 = new QWidget(p);
+    Panel1->setObjectName("Panel1");
+    auto* options = new QHBoxLayout(Panel1);
+    options->setContentsMargins(0, 0, 0, 0);
+    options->setSpacing(0);
+    SamCode = new CodeEditor(Panel1);
+    SamCode->setObjectName("SamCode");
+    SamCode->setToolTip("Generator Sample");
+    SamCode->Highlighter()->SetNames(NamesOfTable(IdentTable, IdentCount));
+    PlaneOptions = new QWidget(Panel1);
+    PlaneOptions->setObjectName("PlaneOptions");
+    PlaneOptions->setFixedWidth(108);
+    options->addWidget(SamCode, 1);
+    options->addWidget(PlaneOptions);
+
+    QWidget* o = PlaneOptions;
+    AddLabel(o, "Volume", 8, 3);
+    Volume = AddEdit(o, "Volume", "256", 7, 19, 89);
+    AddLabel(o, "Pan", 8, 43);
+    Panning = AddEdit(o, "Panning", "128", 7, 59, 89);
+    AddLabel(o, "Sample Tone", 8, 83);
+    SampleTone = AddEdit(o, "SampleTone", "0", 7, 99, 89);
+    AddLabel(o, "Count Instruments", 8, 123);
+    InstrumentCount = AddEdit(o, "InstrumentCount", "10", 7, 139, 89);
+    AddLabel(o, "Count Patterns", 8, 163);
+    PatternCount = AddEdit(o, "PatternCount", "10", 8, 179, 89);
+    AddLabel(o, "Pattern", 8, 203);
+    Pattern = AddCombo(o, "Pattern", patternItems_, 8, 219, 89);
+
+    EditPattern = new ImageView(p);
+    EditPattern->setObjectName("EditPattern");
+    ScrollHPattern = new QScrollBar(Qt::Horizontal, p);
+    ScrollHPattern->setObjectName("ScrollHPattern");
+    ScrollVPattern = new QScrollBar(Qt::Vertical, p);
+    ScrollVPattern->setObjectName("ScrollVPattern");
+    ScrollVPattern->setRange(0, kPatternWorldHeight);
+    ScrollVPattern->setValue(kPatternDesignedV);
+
+    const std::pair<QLineEdit*, CountEdit> counts[] = {
+        {SampleTone, CountEdit::SampleTone},
+        {InstrumentCount, CountEdit::InstrumentCount},
+        {PatternCount, CountEdit::PatternCount},
+    };
+    for (auto [edit, which] : counts) {
+        connect(edit, &QLineEdit::returnPressed, this,
+                [this, edit, which] { model_->CommitCount(which, edit->text().toStdString()); });
+    }
+    auto noteTexts = [this] {
+        model_->SetNoteTexts(Volume->text().toStdString(), Panning->text().toStdString());
+    };
+    connect(Volume, &QLineEdit::textChanged, this, noteTexts);
+    connect(Panning, &QLineEdit::textChanged, this, noteTexts);
+    auto patternChange = [this](int32_t item) {
+        if (!refreshing_) {
+            model_->PatternChange(item);
+        }
+    };
+    connect(Pattern, &QComboBox::activated, this, patternChange);
+    connect(Pattern, &QComboBox::editTextChanged, this,
+            [this, patternChange](const QString& t) { patternChange(ItemNamed(Pattern, t)); });
+
+    SamCode->OnUserEdit = [this](std::string bytes) { model_->SetCodeText(std::move(bytes)); };
+    SamCode->OnFocusIn = [this] { model_->SetEditFocus(EditFocus::Code); };
+
+    auto button = [](Qt::MouseButton b) {
+        return b == Qt::LeftButton    ? MouseButton::Left
+               : b == Qt::RightButton ? MouseButton::Right
+                                      : MouseButton::Middle;
+    };
+    EditPattern->OnMouseDown = [this, button](Qt::MouseButton b, int x, int y) {
+        const PatternCell cell =
+            PatternCellAt(x, y, ScrollHPattern->value(), ScrollVPattern->value());
+        model_->PatternMouseDown(button(b), cell.Time, cell.Tone);
+    };
+    EditPattern->OnMouseMove = [this](Qt::MouseButtons buttons, int x, int y) {
+        if (buttons & Qt::RightButton) {
+            const PatternCell cell =
+                PatternCellAt(x, y, ScrollHPattern->value(), ScrollVPattern->value());
+            model_->PatternRightDrag(cell.Time, cell.Tone);
+        }
+    };
+    for (QScrollBar* bar : {ScrollHPattern, ScrollVPattern}) {
+        connect(bar, &QScrollBar::valueChanged, this, [this] { EditPatternRepaint(); });
+    }
+    static_cast<Panel*>(PanelInstrument)->OnResize = [this] { PanelInstrumentResize(); };
+}
+
+void TKellixForm::BuildMenu() {
+    QMenuBar* bar = menuBar();
+    auto add = [this](QMenu* menu, const char* caption, QKeySequence keys, auto handler) {
+        QAction* action = menu->addAction(caption);
+        action->setShortcut(keys);
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    QMenu* file = bar->addMenu("File");
+    add(file, "New", QKeySequence("Ctrl+N"), [this] { model_->New(); });
+    add(file, "Open", QKeySequence("Ctrl+O"), [this] { model_->Open(); });
+    file->addSeparator();
+    add(file, "Save", QKeySequence("Ctrl+S"), [this] { model_->Save(); });
+    add(file, "Save as..", QKeySequence(), [this] { model_->SaveAs(); });
+    add(file, "Save result as..", QKeySequence(), [this] { model_->SaveResultAs(); });
+    file->addSeparator();
+    add(file, "Open Instrument", QKeySequence(), [this] { model_->OpenInstrument(); });
+    add(file, "Save Instrument as..", QKeySequence(), [this] { model_->SaveInstrumentAs(); });
+    file->addSeparator();
+    add(file, "Exit", QKeySequence(), [this] { Exit(); });
+
+    QMenu* edit = bar->addMenu("Edit");
+    add(edit, "Cut", QKeySequence("Ctrl+X"), [this] { EditCommand(0); });
+    add(edit, "Copy", QKeySequence("Ctrl+C"), [this] { EditCommand(1); });
+    add(edit, "Paste", QKeySequence("Ctrl+V"), [this] { EditCommand(2); });
+
+    QMenu* controll = bar->addMenu("Controll");
+    add(controll, "Play", QKeySequence("F5"), [this] { model_->Play(); });
+    add(controll, "Play From", QKeySequence(), [this] { model_->PlayFrom(); });
+    add(controll, "Play Track", QKeySequence("F6"), [this] { model_->PlayTrack(); });
+    add(controll, "Play Pattern", QKeySequence("F7"), [this] { model_->PlayPattern(); });
+    add(controll, "Stop", QKeySequence("F8"), [this] { model_->Stop(); });
+    controll->addSeparator();
+    add(controll, "Generator Exe", QKeySequence("F9"), [this] { model_->GeneratorExe(); });
+    // The check mark follows the window: set here, cleared by the window's OnHide.
+    auto toolItem = [this, controll](const char* caption, QWidget* window) {
+        QAction* item = controll->addAction(caption);
+        item->setCheckable(true);
+        connect(item, &QAction::triggered, this, [window](bool checked) {
+            if (window) {
+                window->setVisible(checked);
+            }
+        });
+        return item;
+    };
+    MCReverb = toolItem("Reverb", tools_.Reverb);
+    MCEnv = toolItem("Env", tools_.Env);
+    MCStereoDelay = toolItem("Stereo Delay", tools_.StereoDelay);
+
+    QMenu* help = bar->addMenu("Help");
+    add(help, "About", QKeySequence(), [this] { About(); });
+}
+
+void TKellixForm::HookToolWindows() {
+    if (tools_.Reverb) {
+        tools_.Reverb->OnReverbChange = [this] { ApplyReverbBoxes(*tools_.Reverb); };
+        tools_.Reverb->OnHide = [this] { MCReverb->setChecked(false); };
+    }
+    if (tools_.Env) {
+        tools_.Env->OnStore = [this](int field, int32_t value) { model_->StoreEnv(field, value); };
+        tools_.Env->OnHide = [this] { MCEnv->setChecked(false); };
+    }
+    if (tools_.StereoDelay) {
+        tools_.StereoDelay->OnHide = [this] { MCStereoDelay->setChecked(false); };
+    }
+}
+
+void TKellixForm::EditCommand(int which) {
+    if (model_->Focus() != EditFocus::Code) {
+        if (which == 0) {
+            model_->Cut();
+        }
+        return;
+    }
+    // The code box's own clipboard commands.
+    if (which == 0) {
+        SamCode->cut();
+    } else if (which == 1) {
+        SamCode->copy();
+    } else {
+        SamCode->paste();
+    }
+}
+
+void TKellixForm::About() {
+    TAboutBox box(this);
+    box.exec();
+}
+
+void TKellixForm::Exit() {
+    if (model_->ConfirmClose()) {
+        QApplication::quit();
+    }
+}
+
+void TKellixForm::closeEvent(QCloseEvent* event) {
+    if (!model_->ConfirmClose()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    QApplication::quit();
+}
+
+void TKellixForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (sized_) {
+        return;
+    }
+    sized_ = true;
+    // The outer size includes the frame, known only once the window is shown.
+    QTimer::singleShot(0, this, [this] {
+        const QSize frame = frameGeometry().size() - size();
+        resize(kOuterWidth - frame.width(), kOuterHeight - frame.height());
+    });
+}
+
+bool TKellixForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress) {
+        model_->FormClick();
+    } else if (event->type() == QEvent::Paint && watched == SampleImage) {
+        // Whenever the window paints, the active instrument's sample is drawn again.
+        if (CurrentInstrument >= 0 && CurrentInstrument < Song.InstrumentCount) {
+            if (const TInstrument* active = model_->ActiveInstrument()) {
+                kellix::DrawSample(SampleImage->Image(), SampleImage->width(), active->Sample);
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TKellixForm::PanelInstrumentResize() {
+    const TInstrument* active = model_->ActiveInstrument();
+    const int w = PanelInstrument->width();
+    const int h = PanelInstrument->height();
+    SampleImage->setGeometry(0, 0, w, 97);
+    Panel1->setGeometry(0, 97, w, 248);
+    EditPattern->setGeometry(0, 345, w, std::max(h - 345, 0));
+    DrawSample(active ? active->Sample : nullptr);
+    QImage& picture = EditPattern->Image();
+    if (picture.size() != EditPattern->size()) {
+        picture = QImage(std::max(EditPattern->width(), 1), std::max(EditPattern->height(), 1),
+                         QImage::Format_RGB32);
+    }
+    const int patternHeight = EditPattern->height();
+    ScrollVPattern->setGeometry(w - kScrollBarWidth, EditPattern->y(), kScrollBarWidth,
+                                std::max(patternHeight - kScrollBarWidth, 0));
+    ScrollVPattern->setMaximum(std::max(kPatternScrollHeight - patternHeight, 0));
+    ScrollHPattern->setGeometry(0, h - kScrollBarWidth, EditPattern->width(), kScrollBarWidth);
+    // A short Row in a wide window would give a negative range: the view then does not scroll.
+    const int64_t across = int64_t{Song.Row} * 512 - EditPattern->width() + 16;
+    ScrollHPattern->setMaximum(static_cast<int>(std::clamp<int64_t>(across, 0, INT32_MAX)));
+    ScrollVPattern->raise();
+    ScrollHPattern->raise();
+    EditPatternRepaint();
+}
+
+void TKellixForm::PanelTracksResize() {
+    const int w = PanelTracks->width();
+    const int h = PanelTracks->height();
+    const int top = TrackEdit->y();
+    TrackEdit->setGeometry(TrackEdit->x(), top, std::max(w - kScrollBarWidth, 0),
+                           std::max(h - top, 0));
+    ScrollVTrackEdit->setGeometry(w - kScrollBarWidth, top, ScrollVTrackEdit->width(),
+                                  std::max(TrackEdit->height() - 1, 0));
+    ScrollVTrackEdit->raise();
+    QImage& picture = TrackEdit->Image();
+    if (picture.size() != TrackEdit->size()) {
+        picture = QImage(std::max(TrackEdit->width(), 1), std::max(TrackEdit->height(), 1),
+                         QImage::Format_RGB32);
+    }
+    EditTrackRepaint();
+}
+
+void TKellixForm::EditPatternRepaint() {
+    if (EditPattern->Image().isNull()) {
+        return;
+    }
+    DrawPatternGrid(EditPattern->Image(), ScrollHPattern->value(), ScrollVPattern->value(),
+                    Song.Row, CurrentInstrument, model_->ActivePattern());
+    EditPattern->update();
+}
+
+void TKellixForm::EditTrackRepaint() {
+    if (TrackEdit->Image().isNull()) {
+        return;
+    }
+    DrawTrackGrid(TrackEdit->Image(), ScrollVTrackEdit->value(), Song.PatternCount,
+                  model_->ActiveTrack());
+    TrackEdit->update();
+}
+
+void TKellixForm::DrawSample(const SampleBlock* sample) {
+    kellix::DrawSample(SampleImage->Image(), SampleImage->width(), sample);
+}
+
+void TKellixForm::ShowStatus() {
+    // One line: the rest of a failing code is shown with its line breaks as blanks.
+    QString text = QString::fromLatin1(model_->Status().c_str());
+    text.replace("\r\n", " ").replace('\n', ' ').replace('\r', ' ');
+    StatusPanel->setText(text);
+    StatusPanel->setToolTip(text);
+}
+
+void TKellixForm::Refresh(uint32_t parts) {
+    const bool outer = refreshing_;
+    refreshing_ = true;
+    if (parts & kViewTitle) {
+        setWindowTitle(QString::fromStdString(model_->Title()));
+    }
+    if (parts & kViewStatus) {
+        ShowStatus();
+    }
+    if (parts & kViewInstruments) {
+        instrumentItems_->Reset();
+        SelectRow(Instruments, model_->InstrumentRow());
+    }
+    if (parts & kViewPlayList) {
+        playListItems_->Reset();
+        SelectRow(PlayList, model_->PlayListRow());
+    }
+    if (parts & kViewPatterns) {
+        patternItems_->Reset();
+        Pattern->setCurrentIndex(model_->PatternItem());
+    }
+    if (parts & kViewTracks) {
+        trackItems_->Reset();
+        Track->setCurrentIndex(model_->TrackItem());
+    }
+    if (parts & kViewCounts) {
+        TrackIndex->setText(QString::fromStdString(model_->CountText(CountEdit::TrackIndex)));
+        TrackCount->setText(QString::fromStdString(model_->CountText(CountEdit::TrackCount)));
+        PatternCount->setText(QString::fromStdString(model_->CountText(CountEdit::PatternCount)));
+        InstrumentCount->setText(
+            QString::fromStdString(model_->CountText(CountEdit::InstrumentCount)));
+        SpeedTrack->setText(QString::fromStdString(model_->CountText(CountEdit::SpeedTrack)));
+        PatternRow->setText(QString::fromStdString(model_->CountText(CountEdit::PatternRow)));
+    }
+    if ((parts & kViewSampleTone) && model_->ActiveInstrument()) {
+        SampleTone->setText(QString::fromStdString(model_->CountText(CountEdit::SampleTone)));
+    }
+    if (parts & kViewCode) {
+        SamCode->SetCode(model_->Code());
+    }
+    if (parts & kViewStatus) {
+        if (model_->ErrorPosition() >= 0) {
+            SamCode->MarkError(model_->ErrorPosition());
+        } else {
+            SamCode->ClearErrorMark();
+        }
+    }
+    if ((parts & kViewEnv) && tools_.Env) {
+        tools_.Env->SetEnv(model_->AttachedEnv());
+    }
+    if (parts & kViewPattern) {
+        EditPatternRepaint();
+    }
+    if (parts & kViewTrack) {
+        EditTrackRepaint();
+    }
+    if (parts & kViewSample) {
+        SampleImage->update();
+    }
+    refreshing_ = outer;
+}
+
+} // namespace kellix

@@ -1,0 +1,112 @@
+#pragma once
+
+#include "ui/model/editor_model.h"
+
+#include <QMainWindow>
+
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QScrollBar;
+
+namespace kellix {
+
+class CodeEditor;
+class ImageView;
+class NumberListModel;
+class TFromenvForm;
+class TformstereoForm;
+class TreverbformForm;
+
+// The tool windows the main window hooks at start-up; they exist before it and outlive it.
+struct ToolWindows {
+    TreverbformForm* Reverb = nullptr;
+    TFromenvForm* Env = nullptr;
+    TformstereoForm* StereoDelay = nullptr;
+};
+
+// The main window: the instrument list, the instrument area with the sample picture, the code
+// box and the pattern editor, the track settings with the track editor, and the play list. It
+// forwards every event to the editor model and shows what the model says changed.
+class TKellixForm : public QMainWindow, public EditorView {
+    Q_OBJECT
+  public:
+    // Creates the window from its layout and runs the model's start-up: the worker starts, the
+    // default song is built and the output starts playing. The live output must be set up.
+    // Without dialogs the window asks with real ones.
+    explicit TKellixForm(ToolWindows tools, Dialogs* dialogs = nullptr);
+    ~TKellixForm() override;
+
+    EditorModel& Model() { return *model_; }
+
+    // The controls, named as in the layout.
+    QListView* Instruments;
+    QListView* PlayList;
+    QWidget* PanelTracks;
+    QWidget* PanelInstrument;
+    QLineEdit* TrackIndex;
+    QLineEdit* SpeedTrack;
+    QLineEdit* PatternRow;
+    QLineEdit* TrackCount;
+    QComboBox* Track;
+    ImageView* TrackEdit;
+    QScrollBar* ScrollVTrackEdit;
+    ImageView* SampleImage;
+    QWidget* Panel1;
+    CodeEditor* SamCode;
+    QWidget* PlaneOptions;
+    QLineEdit* Volume;
+    QLineEdit* Panning;
+    QLineEdit* SampleTone;
+    QLineEdit* InstrumentCount;
+    QLineEdit* PatternCount;
+    QComboBox* Pattern;
+    ImageView* EditPattern;
+    QScrollBar* ScrollHPattern;
+    QScrollBar* ScrollVPattern;
+    QLabel* StatusPanel;
+    QAction* MCReverb;
+    QAction* MCEnv;
+    QAction* MCStereoDelay;
+
+    // EditorView.
+    void DrawSample(const SampleBlock* sample) override;
+    void Refresh(uint32_t parts) override;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void BuildMenu();
+    void BuildTrackPanel();
+    void BuildInstrumentPanel();
+    void HookToolWindows();
+    void PanelInstrumentResize();
+    void PanelTracksResize();
+    void EditPatternRepaint();
+    void EditTrackRepaint();
+    void EditCommand(int which);
+    void ShowStatus();
+    void About();
+    void Exit();
+
+    ToolWindows tools_;
+    std::unique_ptr<Dialogs> ownDialogs_;
+    std::unique_ptr<EditorModel> model_;
+    NumberListModel* instrumentItems_;
+    NumberListModel* playListItems_;
+    NumberListModel* patternItems_;
+    NumberListModel* trackItems_;
+    // Set while the window shows the model's state, so that the widgets' own change events are
+    // not taken for the user's.
+    bool refreshing_ = false;
+    bool sized_ = false;
+};
+
+} // namespace kellix

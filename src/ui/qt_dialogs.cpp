@@ -1,0 +1,86 @@
+#include "qt_dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QProgressDialog>
+
+namespace kellix {
+
+namespace {
+
+std::optional<std::string> AskFile(QWidget* parent, const FileDialogSettings& s, bool save) {
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilter(QString::fromStdString(DialogFilter(s.Filter)));
+    dialog.setDefaultSuffix(QString::fromStdString(DialogSuffix(s.DefaultExt)));
+    const QString name = QString::fromStdString(s.FileName);
+    // A wildcard is a filter, not a name to suggest.
+    if (!name.isEmpty() && !name.contains('*')) {
+        const QFileInfo info(name);
+        if (info.isAbsolute()) {
+            dialog.setDirectory(info.absolutePath());
+        }
+        dialog.selectFile(info.fileName());
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().first().toStdString();
+}
+
+} // namespace
+
+QtDialogs::QtDialogs(QWidget* parent) : parent_(parent) {}
+
+QtDialogs::~QtDialogs() = default;
+
+std::optional<std::string> QtDialogs::OpenFile(const FileDialogSettings& settings) {
+    return AskFile(parent_, settings, false);
+}
+
+std::optional<std::string> QtDialogs::SaveFile(const FileDialogSettings& settings) {
+    return AskFile(parent_, settings, true);
+}
+
+SaveAnswer QtDialogs::AskSaveChanges() {
+    const auto answer = QMessageBox::question(
+        parent_, "Kellix", "Save changes to the song?",
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    return answer == QMessageBox::Save      ? SaveAnswer::Save
+           : answer == QMessageBox::Discard ? SaveAnswer::Discard
+                                            : SaveAnswer::Cancel;
+}
+
+void QtDialogs::ShowError(const std::string& message) {
+    QMessageBox::warning(parent_, "Kellix", QString::fromStdString(message));
+}
+
+void QtDialogs::BeginProgress(const std::string& title) {
+    progress_ = std::make_unique<QProgressDialog>(QString::fromStdString(title), QString(), 0, 1000,
+                                                  parent_);
+    progress_->setWindowTitle("Kellix");
+    progress_->setWindowModality(Qt::ApplicationModal);
+    progress_->setMinimumDuration(0);
+    progress_->setAutoClose(false);
+    progress_->setValue(0);
+    progress_->show();
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void QtDialogs::Progress(int64_t done, int64_t total) {
+    if (!progress_ || total <= 0) {
+        return;
+    }
+    progress_->setValue(static_cast<int>(done * 1000 / total));
+    // Paint, but take no input: the window must not change while the song is rendered.
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void QtDialogs::EndProgress() {
+    progress_.reset();
+}
+
+} // namespace kellix

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "ui/model/dialogs.h"
+
+#include <memory>
+
+class QProgressDialog;
+class QWidget;
+
+namespace kellix {
+
+// The editor's questions asked with the platform's dialogs, over the main window.
+class QtDialogs final : public Dialogs {
+  public:
+    explicit QtDialogs(QWidget* parent);
+    ~QtDialogs() override;
+
+    std::optional<std::string> OpenFile(const FileDialogSettings& settings) override;
+    std::optional<std::string> SaveFile(const FileDialogSettings& settings) override;
+    SaveAnswer AskSaveChanges() override;
+    void ShowError(const std::string& message) override;
+    void BeginProgress(const std::string& title) override;
+    void Progress(int64_t done, int64_t total) override;
+    void EndProgress() override;
+
+  private:
+    QWidget* parent_;
+    std::unique_ptr<QProgressDialog> progress_;
+};
+
+} // namespace kellix

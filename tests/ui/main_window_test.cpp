@@ -1,0 +1,272 @@
+// The main window driven through events: what it shows at start, the count edits and their
+// keys, the menu, the code box with F9, the Edit menu by focus, the question on closing, and the
+// whole start-up and shut-down on the SDL sound device.
+#include "ui/code_editor.h"
+#include "ui/fatal_box.h"
+#include "ui/image_view.h"
+#include "ui/main_window.h"
+#include "ui_fixture.h"
+
+#include "audio/device/sdl_output.h"
+#include "audio/live_output.h"
+#include "script/dllgen.h"
+#include "songtext/current_instrument.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QTimer>
+#include <QtTest>
+
+using namespace kellix;
+using namespace kellix::test;
+
+namespace {
+
+int BlackRows(const QImage& image, int x) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        n += (image.pixel(x, y) & 0xFFFFFF) == 0;
+    }
+    return n;
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    SilentDevice device_;
+    PreparedDialogs ask_;
+    std::unique_ptr<TKellixForm> form_;
+
+    TKellixForm& Open() {
+        form_ = std::make_unique<TKellixForm>(ToolWindows{}, &ask_);
+        form_->show();
+        form_->activateWindow();
+        [[maybe_unused]] bool active = QTest::qWaitForWindowActive(form_.get());
+        QTest::qWait(20);
+        return *form_;
+    }
+
+  private slots:
+    void initTestCase() {
+        StartScripting();
+        SetUpOutput(&device_);
+    }
+    void cleanup() {
+        form_.reset();
+        ask_ = PreparedDialogs{};
+    }
+    void cleanupTestCase() {
+        TearDownOutput();
+        EmptySong(Song, InstrumentCode);
+        EndScripting();
+    }
+
+    void startsWithTheDefaultSongShown() {
+        TKellixForm& f = Open();
+        QCOMPARE(f.windowTitle(), QString("Kellix"));
+        QCOMPARE(f.frameGeometry().size(), QSize(786, 621));
+        QCOMPARE(f.Instruments->model()->rowCount(), 10);
+        QCOMPARE(f.Instruments->currentIndex().row(), 0);
+        QCOMPARE(f.PlayList->model()->rowCount(), 10);
+        QCOMPARE(f.PlayList->model()->index(9, 0).data().toString(), QString("10"));
+        QCOMPARE(f.PlayList->currentIndex().row(), 0);
+        QCOMPARE(f.Pattern->currentText(), QString("1"));
+        QCOMPARE(f.Track->currentText(), QString("1"));
+        const std::pair<QLineEdit*, const char*> edits[] = {
+            {f.TrackIndex, "10"}, {f.SpeedTrack, "128"},     {f.PatternRow, "16"},
+            {f.TrackCount, "10"}, {f.Volume, "256"},         {f.Panning, "128"},
+            {f.SampleTone, "0"},  {f.InstrumentCount, "10"}, {f.PatternCount, "10"},
+        };
+        for (auto [edit, text] : edits) {
+            QCOMPARE(edit->text(), QString(text));
+        }
+        QCOMPARE(f.SamCode->Code(), std::string(DefaultInstrumentCode));
+        QCOMPARE(f.StatusPanel->text(), QString("Ok"));
+        // The layout: the lists and the track panel at their widths, the instrument area between.
+        QCOMPARE(f.Instruments->width(), 113);
+        QCOMPARE(f.PlayList->width(), 49);
+        QCOMPARE(f.PanelTracks->width(), 120);
+        QCOMPARE(f.SampleImage->height(), 97);
+        QCOMPARE(f.Panel1->height(), 248);
+        QCOMPARE(f.TrackEdit->width(), 103);
+        QCOMPARE(f.ScrollVPattern->value(), 750);
+        QCOMPARE(f.ScrollVPattern->maximum(), 1554 - f.EditPattern->height());
+        QCOMPARE(f.ScrollHPattern->maximum(), 16 * 512 - f.EditPattern->width() + 16);
+        QCOMPARE(f.EditPattern->Image().size(), f.EditPattern->size());
+    }
+
+    void menuHasEveryCaptionAndShortcut() {
+        TKellixForm& f = Open();
+        QStringList seen;
+        for (QAction* menu : f.menuBar()->actions()) {
+            seen << menu->text();
+            for (QAction* item : menu->menu()->actions()) {
+                seen << (item->isSeparator() ? "-"
+                                             : item->text() + "|" + item->shortcut().toString());
+            }
+        }
+        const QStringList expected = {
+            "File",
+            "New|Ctrl+N",
+            "Open|Ctrl+O",
+            "-",
+            "Save|Ctrl+S",
+            "Save as..|",
+            "Save result as..|",
+            "-",
+            "Open Instrument|",
+            "Save Instrument as..|",
+            "-",
+            "Exit|",
+            "Edit",
+            "Cut|Ctrl+X",
+            "Copy|Ctrl+C",
+            "Paste|Ctrl+V",
+            "Controll",
+            "Play|F5",
+            "Play From|",
+            "Play Track|F6",
+            "Play Pattern|F7",
+            "Stop|F8",
+            "-",
+            "Generator Exe|F9",
+            "Reverb|",
+            "Env|",
+            "Stereo Delay|",
+            "Help",
+            "About|",
+        };
+        QCOMPARE(seen.mid(0, expected.size()), expected);
+    }
+
+    void countEditsCommitOnEnterOnly() {
+        TKellixForm& f = Open();
+        f.PatternCount->clear();
+        QTest::keyClicks(f.PatternCount, "12");
+        QTest::keyClick(f.PatternCount, Qt::Key_Return);
+        QCOMPARE(Song.PatternCount, 12);
+        QCOMPARE(f.Pattern->count(), 12);
+        QCOMPARE(f.Pattern->currentText(), QString("1"));
+
+        f.PatternCount->clear();
+        QTest::keyClicks(f.PatternCount, "x");
+        QTest::keyClick(f.PatternCount, Qt::Key_Enter);
+        QCOMPARE(f.PatternCount->text(), QString("12"));
+
+        // Text typed and not committed goes at the next click, into the same edit too.
+        QTest::keyClicks(f.TrackCount, "7");
+        QTest::mouseClick(f.TrackCount, Qt::LeftButton);
+        QCOMPARE(f.TrackCount->text(), QString("10"));
+        QTest::keyClicks(f.SpeedTrack, "9");
+        QTest::mouseClick(f.SampleImage, Qt::LeftButton);
+        QCOMPARE(f.SpeedTrack->text(), QString("128"));
+        QCOMPARE(Song.Speed, 128);
+    }
+
+    void compileErrorThenF9DrawsTheWaveform() {
+        TKellixForm& f = Open();
+        f.SamCode->setFocus();
+        f.SamCode->selectAll();
+        QTest::keyClicks(f.SamCode, "Result:=CreateSampel( 100 , 1 );");
+        QTest::keyClick(&f, Qt::Key_F9);
+        QVERIFY(f.StatusPanel->text().startsWith("Error: Undeclared indentifier CreateSampel"));
+        QCOMPARE(Song.Instrument[0].Sample, nullptr);
+        QVERIFY(f.StatusPanel->width() >
+                f.StatusPanel->fontMetrics().horizontalAdvance("Error: Undeclared indentifier"));
+
+        f.SamCode->selectAll();
+        for (const char* line :
+             {"Result:=CreateSample( 44100 , 1 );", "GeneratorSampleMode( SM_ADD );",
+              "GSample( Result, FG_SIN, 440, 30000 );"}) {
+            QTest::keyClicks(f.SamCode, line);
+            QTest::keyClick(f.SamCode, Qt::Key_Return);
+        }
+        QTest::keyClick(&f, Qt::Key_F9);
+        QCOMPARE(f.StatusPanel->text(), QString("Ok"));
+        QVERIFY(Song.Instrument[0].Sample != nullptr);
+        QCOMPARE(std::string(InstrumentCode.Texts[0]), f.SamCode->Code());
+        QVERIFY(f.SamCode->Code().find("\r\n") != std::string::npos);
+        // A loud sine fills every column of the picture with a tall black range (column 0 holds
+        // the first frame only).
+        const QImage shown = f.SampleImage->grab().toImage();
+        for (int x : {1, shown.width() / 2, shown.width() - 1}) {
+            QVERIFY2(BlackRows(shown, x) > 40, qPrintable(QString::number(x)));
+        }
+    }
+
+    void editMenuFollowsTheFocus() {
+        TKellixForm& f = Open();
+        f.SamCode->setFocus();
+        f.SamCode->selectAll();
+        QTest::keyClicks(f.SamCode, "abc def");
+        QTextCursor c = f.SamCode->textCursor();
+        c.setPosition(4);
+        c.setPosition(7, QTextCursor::KeepAnchor);
+        f.SamCode->setTextCursor(c);
+        QTest::keyClick(f.SamCode, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(f.SamCode->Code(), std::string("abc "));
+        QCOMPARE(QApplication::clipboard()->text(), QString("def"));
+
+        QTest::mouseClick(f.EditPattern, Qt::LeftButton, {}, QPoint(64 + 16 * 3 + 5, 20));
+        QCOMPARE(Song.Patterns[0].PointsCount, 1);
+        QTest::keyClick(&f, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(f.SamCode->Code(), std::string("abc ")); // Paste acts on the code only
+        QTest::keyClick(&f, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(Song.Patterns[0].PointsCount, 0);
+    }
+
+    void closingAsksAboutUnsavedChanges() {
+        TKellixForm& f = Open();
+        QTest::mouseClick(f.EditPattern, Qt::LeftButton, {}, QPoint(100, 30));
+        ask_.SaveChangesAnswers = {SaveAnswer::Cancel};
+        QVERIFY(!f.close());
+        QVERIFY(f.isVisible());
+        QCOMPARE(ask_.SaveChangesAsked, 1);
+    }
+
+    void fatalErrorShowsTheErrorBox() {
+        QString caption;
+        QString text;
+        QTimer::singleShot(50, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            caption = box->windowTitle();
+            text = box->text();
+            QCOMPARE(box->icon(), QMessageBox::Critical);
+            box->accept();
+        });
+        ShowFatalErrorBox("Failed to create IDirectSoundBuffer object");
+        QCOMPARE(caption, QString("Error!"));
+        QCOMPARE(text, QString("Failed to create IDirectSoundBuffer object"));
+    }
+
+    // The program's order on the real sound device (SDL's dummy driver): the output first, the
+    // window starts the worker and playing; the worker stops before the output goes.
+    void startsAndStopsOnTheSoundDevice() {
+        TearDownOutput();
+        qputenv("SDL_AUDIODRIVER", "dummy");
+        SetUpSdlOutput();
+        const int64_t before = PlayedBytes();
+        {
+            TKellixForm& f = Open();
+            f.Model().Play();
+            QTRY_VERIFY_WITH_TIMEOUT(PlayedBytes() > before + kRingBytes / 2, 5000);
+            form_.reset();
+        }
+        TearDownOutput();
+        SetUpOutput(&device_);
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
