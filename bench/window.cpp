@@ -1,0 +1,88 @@
+// The window's own costs: from creating the main window to its first painted picture (the
+// default song with ten empty instruments), and "Generator Exe" (F9) on a one-second instrument
+// with the redraw of its waveform.
+#include "audio/live_output.h"
+#include "script/dllgen.h"
+#include "song/track.h"
+#include "ui/image_view.h"
+#include "ui/main_window.h"
+
+#include <QApplication>
+#include <QPaintEvent>
+
+#include <benchmark/benchmark.h>
+
+using namespace kellix;
+
+namespace {
+
+// The live output without a sound device: the worker waits, nothing is mixed.
+struct SilentDevice final : OutputDevice {
+    bool Open() override { return true; }
+    bool CreateStream() override { return true; }
+    void Play() override {}
+    void Stop() override {}
+    void Close() override {}
+};
+
+// Notices the first paint of a widget.
+class PaintWatch : public QObject {
+  public:
+    bool Painted = false;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        Painted = Painted || event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+void BM_StartToFirstPaint(benchmark::State& state) {
+    for (auto _ : state) {
+        TKellixForm form(ToolWindows{});
+        PaintWatch watch;
+        form.EditPattern->installEventFilter(&watch);
+        form.show();
+        while (!watch.Painted) {
+            QApplication::processEvents();
+        }
+    }
+}
+BENCHMARK(BM_StartToFirstPaint)->Unit(benchmark::kMillisecond);
+
+void BM_GeneratorExeOneSecond(benchmark::State& state) {
+    TKellixForm form(ToolWindows{});
+    form.show();
+    QApplication::processEvents();
+    form.Model().SetCodeText(" Result:=CreateSample( 44100 , 1 );\r\n"
+                             " GSample( Result , FG_SAW , 220 , 20000 );\r\n"
+                             " SPLPFilter( Result , 3000 );");
+    for (auto _ : state) {
+        form.Model().GeneratorExe();
+        form.SampleImage->repaint();
+    }
+    if (form.Model().Status() != "Ok") {
+        state.SkipWithError("the instrument did not compile");
+    }
+}
+BENCHMARK(BM_GeneratorExeOneSecond)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    StartScripting();
+    SilentDevice device;
+    SetUpOutput(&device);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    TearDownOutput();
+    EmptySong(Song, InstrumentCode);
+    EndScripting();
+    return 0;
+}
