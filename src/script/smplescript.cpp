@@ -84,6 +84,8 @@ struct StrippedText {
     std::string Text;
     // (start in Text, start in the original) of each piece kept, in order.
     std::vector<std::pair<std::size_t, std::size_t>> Pieces;
+    // Where a comment that removed further lines of code starts in the original, or -1.
+    std::ptrdiff_t SwallowingComment = -1;
 
     std::ptrdiff_t Original(std::size_t pos) const {
         auto it =
@@ -113,6 +115,12 @@ StrippedText StripComments(std::string_view text) {
         out.Text.append(text.substr(from, slashes - from));
         std::size_t cr = text.find('\r', slashes + 2);
         if (cr == std::string_view::npos) {
+            // Lines broken by LF alone: the comment takes every line after it.
+            std::size_t lf = text.find('\n', slashes + 2);
+            if (lf != std::string_view::npos &&
+                text.find_first_not_of(" \t\n", lf) != std::string_view::npos) {
+                out.SwallowingComment = static_cast<std::ptrdiff_t>(slashes);
+            }
             break;
         }
         from = cr;
@@ -398,6 +406,11 @@ struct Compiler {
                 }
             }
             Lex.Next();
+        }
+        if (Source.SwallowingComment >= 0) {
+            g_warnings.push_back(CompileWarning{"this comment runs to the end of the code (no CR "
+                                                "follows it): the lines after it are ignored",
+                                                Source.SwallowingComment});
         }
     }
 };

@@ -38,7 +38,8 @@ extern std::ptrdiff_t ErrorPos;
 // written all the same. Pos is the byte offset of the token in the text given to CompileScript.
 // The warnings: an argument that is no number, string or variable or constant name (passed as
 // 0), an argument with text after its number (read up to it), a statement that names a
-// constant (does nothing).
+// constant (does nothing), and a "//" comment with further lines after it but no CR (in text
+// whose lines end in LF alone it removes the rest of the code).
 struct CompileWarning {
     std::string Text;
     std::ptrdiff_t Pos;

@@ -305,6 +305,12 @@ TEST_F(Compiler, WarningsNameMistakesThatCompile) {
          {{"\"X\" is no number, string or known name: passed as 0", 16}}},
         {"REC3( -7 , $fF , +3 ); FPARAMS( 2 , -1.5e3 ); REC3( 'a b' , LibVar , LibConst )", {}},
         {"FPARAMS( 2 , .5 ); FPARAMS( 2 , 5. ); REC3( S1 , RESULT , FG_SAW )", {}},
+        // Lines ending in LF alone: a comment removes the rest of the code.
+        {"REC3( 1 , 2 , 3 ) // first\n REC3( X , 2 , 3 )",
+         {{"this comment runs to the end of the code (no CR follows it): the lines after it are "
+           "ignored",
+           18}}},
+        {"REC3( 1 , 2 , 3 ) // last\n \n", {}},
         // Warnings up to an error stay.
         {"REC3( Q , 0 , 0 ) Foo REC3( R , 0 , 0 )",
          {{"\"Q\" is no number, string or known name: passed as 0", 6}}},
