@@ -216,10 +216,13 @@ void CountSignal(int) {
 
 TEST_F(AtomicFileFixture, NamedTemporaryIsRemovedOnSignals) {
     const SignalCase cases[] = {
-        {SIGINT, SIG_DFL, true},  {SIGTERM, SIG_DFL, true},      {SIGHUP, SIG_DFL, true},
-        {SIGXFSZ, SIG_DFL, true}, {SIGTERM, CountSignal, false}, // chained: the program's handler
-                                                                 // runs and it goes on
-        {SIGHUP, SIG_IGN, false}, // ignored before: still ignored, the file is saved
+        {SIGINT, SIG_DFL, true},
+        {SIGTERM, SIG_DFL, true},
+        {SIGHUP, SIG_DFL, true},
+        {SIGXFSZ, SIG_DFL, true},
+        {SIGTERM, CountSignal, false}, // chained: the program's handler
+                                       // runs and it goes on
+        {SIGHUP, SIG_IGN, false},      // ignored before: still ignored, the file is saved
     };
     for (const SignalCase& c : cases) {
         fs::path file = dir / "out.txt";
