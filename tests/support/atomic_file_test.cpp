@@ -220,9 +220,10 @@ TEST_F(AtomicFileFixture, NamedTemporaryIsRemovedOnSignals) {
         {SIGTERM, SIG_DFL, true},
         {SIGHUP, SIG_DFL, true},
         {SIGXFSZ, SIG_DFL, true},
-        {SIGTERM, CountSignal, false}, // chained: the program's handler
-                                       // runs and it goes on
-        {SIGHUP, SIG_IGN, false},      // ignored before: still ignored, the file is saved
+        // Chained: the program's own handler runs and the program goes on.
+        {SIGTERM, CountSignal, false},
+        // Ignored before: still ignored, and the file is saved.
+        {SIGHUP, SIG_IGN, false},
     };
     for (const SignalCase& c : cases) {
         fs::path file = dir / "out.txt";
