@@ -2,26 +2,38 @@
 // song as the window's Open command does, generates every instrument's sample from its code
 // (from the last instrument to the first), and renders the song as "Save result as.." does.
 #include "audio/device/play_live.h"
+#include "audio/device/sdl_output.h"
 #include "audio/effects.h"
+#include "audio/mixer.h"
 #include "audio/wav_export.h"
 #include "script/dllgen.h"
 #include "script/exec.h"
+#include "script/smplescript.h"
 #include "song/sequencer.h"
 #include "song/track.h"
 #include "songtext/song_reader.h"
 #include "songtext/song_writer.h"
 #include "support/atomic_file.h"
 #include "support/cpu.h"
+#include "support/fatal.h"
+#include "support/text.h"
+
+#include "morvane.h"
+
 
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <climits>
+#include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 using namespace kellix;
@@ -32,7 +44,9 @@ constexpr const char* kVersion = "0.1.0";
 
 constexpr const char* kUsage =
     "Usage: kellix-render [options] SONG.txt [OUT.wav]\n"
-    "Renders a Kellix song to a 16-bit stereo 44100 Hz WAV file (default: SONG with .wav).\n"
+    "Renders a Kellix song to a 16-bit stereo 44100 Hz WAV file (default: SONG with .wav;\n"
+    "- writes it to standard output). A device, FIFO or socket is written to, never replaced;\n"
+    "an output that is the song itself, or a file you may not write, is refused.\n"
     "\n"
     "Options:\n"
     "  --samples DIR        also write every generated instrument sample as\n"
@@ -40,6 +54,9 @@ constexpr const char* kUsage =
     "  --stereo-delay DECAYL,DECAYR,DELAYL,DELAYR\n"
     "                       the stereo delay for the render (default 9980,8191,10584,15876)\n"
     "  --resave FILE        also write the song as read, as song text\n"
+    "  --tail SECONDS       render that much more after the song's end, so that the delay and\n"
+    "                       the notes' releases die away (what the mixer still plays then,\n"
+    "                       notes placed past the last pattern's end included); default 0\n"
     "  --play               play the song on the sound device instead of writing a WAV file,\n"
     "                       until it and its delay tail have sounded (SDL_AUDIODRIVER=dummy\n"
     "                       on a machine without sound, =disk to write the stream to the file\n"
@@ -48,16 +65,33 @@ constexpr const char* kUsage =
     "  --help               show this text\n"
     "  --version            show the version\n"
     "\n"
-    "Exit status: 0 on success, 1 when the song cannot be read or a file cannot be written,\n"
-    "2 for bad arguments.\n";
+    "Instruments whose code has mistakes are reported as\n"
+    "  instrument N (InitSampleK), line L: warning: ...   (the code runs all the same)\n"
+    "  instrument N (InitSampleK), line L: error: ...     (the instrument has no sample)\n"
+    "with L counted from the first line of the instrument's code.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  the WAV file was written (or the song played) and every instrument has a sample\n"
+    "  1  the song cannot be read, the file holds no song at all (empty, binary, or cut\n"
+    "     before any part of a song), or an output cannot be written\n"
+    "  2  bad arguments, or an output that is the song itself or another output\n"
+    "  3  the WAV file was written (or the song played), but an instrument did not compile\n"
+    "     or made no sample\n"
+    "On SIGINT, SIGTERM, SIGHUP or SIGXFSZ it removes what it was writing, says\n"
+    "\"interrupted\" and ends by that signal (status 128 + its number in the shell).\n";
+
+// The name that writes to standard output, and how messages call it.
+constexpr const char* kStandardOutput = "/dev/stdout";
 
 struct Options {
     std::string song;
-    std::string out;
+    std::string out;     // the WAV file's path; kStandardOutput for "-"
+    std::string outName; // as messages name it
     std::string samplesDir;
     std::string resave;
     bool quiet = false;
     bool play = false;
+    double tailSeconds = 0.0;
     StereoDelaySettings delay{9980, 8191, 10584, 15876};
 };
 
@@ -69,6 +103,17 @@ struct Options {
 bool ParseInt(std::string_view text, int32_t& value) {
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     return ec == std::errc() && end == text.data() + text.size() && !text.empty();
+}
+
+// Seconds from 0 to a day, decimals allowed.
+double ParseTail(const std::string& text) {
+    double seconds = 0.0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (ec != std::errc() || end != text.data() + text.size() || text.empty() ||
+        !(seconds >= 0.0 && seconds <= 86400.0)) {
+        BadArguments("--tail takes a number of seconds from 0 to 86400: '" + text + "'");
+    }
+    return seconds;
 }
 
 StereoDelaySettings ParseDelay(const std::string& text) {
@@ -123,6 +168,8 @@ Options ParseArguments(int argc, char** argv) {
             o.delay = ParseDelay(value("--stereo-delay"));
         } else if (is("--resave")) {
             o.resave = value("--resave");
+        } else if (is("--tail")) {
+            o.tailSeconds = ParseTail(value("--tail"));
         } else if (arg == "--") {
             positional.insert(positional.end(), argv + i + 1, argv + argc);
             break;
@@ -141,13 +188,46 @@ Options ParseArguments(int argc, char** argv) {
     if (o.play && positional.size() == 2) {
         BadArguments("--play writes no WAV file: " + positional[1]);
     }
+    if (o.play && o.tailSeconds > 0.0) {
+        BadArguments("--tail is for the WAV file: --play plays the song until it has died away");
+    }
     o.song = positional[0];
     if (positional.size() == 2) {
         o.out = positional[1];
     } else {
         o.out = std::filesystem::path(o.song).replace_extension(".wav").string();
     }
+    o.outName = o.out;
+    if (o.out == "-") {
+        o.out = kStandardOutput;
+        o.outName = "standard output";
+    }
+    if (o.resave == "-") {
+        o.resave = kStandardOutput;
+    }
     return o;
+}
+
+// Nothing may overwrite the song or another output: says which clash, before anything is
+// written.
+bool OutputsClash(const Options& o, const std::vector<std::string>& outputs) {
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        std::string clash;
+        if (SameFile(outputs[i], o.song)) {
+            clash = "the output \"" + outputs[i] + "\" is the song \"" + o.song + "\" itself";
+        }
+        for (std::size_t j = 0; j < i && clash.empty(); ++j) {
+            if (SameFile(outputs[i], outputs[j])) {
+                clash = "the outputs \"" + outputs[j] + "\" and \"" + outputs[i] +
+                        "\" are the same file";
+            }
+        }
+        if (!clash.empty()) {
+            std::fprintf(stderr, "kellix-render: %s; nothing was written\n", clash.c_str());
+            return true;
+        }
+    }
+    return false;
 }
 
 // "instrument" and the number index + 1, padded with zeros to four digits.
@@ -187,20 +267,143 @@ bool WriteSamples(const std::string& dir, std::string* error) {
     return true;
 }
 
+// The rest of the line of code from pos on.
+std::string RestOfLine(const char* code, std::ptrdiff_t pos) {
+    const char* from = code + pos;
+    return std::string(from, std::strcspn(from, "\r\n"));
+}
+
 // Runs every instrument's code that has no sample yet, from the last instrument to the first,
-// and reports the ones that do not compile.
-void GenerateSamples() {
+// and reports, in instrument order, the compiler's warnings and every instrument left without
+// a sample. Returns the number of those.
+int32_t GenerateSamples() {
+    std::vector<std::vector<std::string>> reports(static_cast<std::size_t>(Song.InstrumentCount));
+    int32_t withoutSample = 0;
     for (int32_t k = Song.InstrumentCount - 1; k >= 0; --k) {
         if (Song.Instrument[k].Sample) {
             continue;
         }
         const char* code =
             k < InstrumentCode.Count && InstrumentCode.Texts[k] ? InstrumentCode.Texts[k] : "";
-        std::string status = ExeScript(code, &Song.Instrument[k]);
-        if (status != "Ok") {
-            std::fprintf(stderr, "instrument %d: %s\n", k + 1, status.c_str());
+        ExeScript(code, &Song.Instrument[k]);
+        const std::string where =
+            "instrument " + std::to_string(k + 1) + " (InitSample" + std::to_string(k) + ")";
+        auto at = [&](std::ptrdiff_t pos) {
+            return where + ", line " + std::to_string(LineOfPosition(code, pos));
+        };
+        std::vector<std::string>& report = reports[static_cast<std::size_t>(k)];
+        for (const CompileWarning& w : CompileWarnings()) {
+            report.push_back(at(w.Pos) + ": warning: " + w.Text);
+        }
+        if (ErrorCode != kErrSuccess) {
+            report.push_back(at(ErrorPos) + ": error: " + ErrorMessages[ErrorCode] + ": " +
+                             RestOfLine(code, ErrorPos));
+        } else if (RunOverSampleLimit) {
+            report.push_back(where + ": error: its samples would have taken more than " +
+                             std::to_string(MORVANE_RUN_SAMPLE_BYTES >> 30) +
+                             " GiB at once: no sample");
+        } else if (!Song.Instrument[k].Sample) {
+            report.push_back(where + ": error: no sample (RESULT is 0 at the end of the code)");
+        }
+        withoutSample += Song.Instrument[k].Sample ? 0 : 1;
+    }
+    for (const std::vector<std::string>& report : reports) {
+        for (const std::string& line : report) {
+            std::fprintf(stderr, "%s\n", line.c_str());
         }
     }
+    return withoutSample;
+}
+
+// ExportWav with tailFrames more frames after the song's end: the same mixer, the same
+// quarter-second blocks, the same file rules.
+bool ExportWavWithTail(const TTrack& song, const std::string& path, int64_t tailFrames,
+                       std::string* error, const ExportProgress& progress) {
+    const int64_t total = (SongFrames(song) + tailFrames) * 4;
+    if (SongFrames(song) < 0 || total > int64_t{0xFFFFFFFF} - 36) {
+        *error =
+            "Cannot export \"" + path + "\": the song and its tail are too long for a WAV file";
+        return false;
+    }
+    AtomicFile file;
+    if (!AtomicFileOpen(file, path, error)) {
+        return false;
+    }
+    uint8_t header[kWavHeaderSize];
+    WriteWavHeader(header, static_cast<uint32_t>(total));
+    bool ok =
+        AtomicFileWrite(file, header, 36, error) && AtomicFileWrite(file, header + 36, 8, error);
+    SoundBuffer* mixer = CreateSoundBuffer(2, 44100, 16);
+    PlaySong(mixer, song, 0);
+    std::vector<uint8_t> ring(static_cast<std::size_t>(mixer->Size));
+    for (int64_t remaining = total; ok && remaining > 0;) {
+        const int32_t at = mixer->WritePos;
+        MixBlock(mixer, ring.data(), kExportBlockFrames);
+        const int64_t part = std::min<int64_t>(kExportBlockFrames * 4, remaining);
+        ok = AtomicFileWrite(file, ring.data() + at, static_cast<std::size_t>(part), error);
+        remaining -= part;
+        if (progress) {
+            progress(total - remaining, total);
+        }
+    }
+    FreeSoundBuffer(mixer);
+    if (!ok) {
+        AtomicFileAbort(file);
+        return false;
+    }
+    return AtomicFileCommit(file, error);
+}
+
+// Whether reading set anything of a song: a table, a play-list entry, Speed or Row. Speed and
+// Row hold marks that the text overwrites; unset, they get their values back.
+struct SongPresence {
+    int32_t speed;
+    int32_t row;
+    explicit SongPresence(TTrack& song) : speed(song.Speed), row(song.Row) {
+        song.Speed = song.Row = INT32_MIN;
+    }
+    bool Found(TTrack& song) const {
+        const bool timing = song.Speed != INT32_MIN || song.Row != INT32_MIN;
+        song.Speed = song.Speed == INT32_MIN ? speed : song.Speed;
+        song.Row = song.Row == INT32_MIN ? row : song.Row;
+        return timing || song.InstrumentCount > 0 || song.PatternCount > 0 || song.TrackCount > 0 ||
+               song.TrackIndexCount > 0;
+    }
+};
+
+// Says so and ends the program by the same signal, after the writer has removed its
+// temporary file (it chains to this handler).
+void OnInterrupt(int sig) {
+    constexpr char kMessage[] = "kellix-render: interrupted\n";
+    if (write(STDERR_FILENO, kMessage, sizeof kMessage - 1) < 0) {
+        // Nothing left to tell it to.
+    }
+    signal(sig, SIG_DFL);
+    raise(sig); // delivered when this handler returns
+}
+
+void HandleInterrupts() {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) {
+        struct sigaction current {};
+        sigaction(sig, nullptr, &current);
+        if (current.sa_handler == SIG_IGN) {
+            continue; // started with nohup or the like: stays ignored
+        }
+        struct sigaction mine {};
+        mine.sa_handler = OnInterrupt;
+        sigemptyset(&mine.sa_mask);
+        sigaction(sig, &mine, nullptr);
+    }
+}
+
+// The sound device's fixed message, then SDL's reason on the next line.
+void ShowWithSdlReason(const char* message) {
+    std::fprintf(stderr, "Error!: %s\n", message);
+    const char* reason = SoundDeviceReason();
+    if (*reason) {
+        std::fprintf(stderr, "%s\n", reason);
+    }
+    std::fflush(stderr);
 }
 
 class ProgressBar {
@@ -233,6 +436,17 @@ class ProgressBar {
 
 int main(int argc, char** argv) {
     Options o = ParseArguments(argc, argv);
+    HandleInterrupts();
+    std::vector<std::string> outputs;
+    if (!o.play) {
+        outputs.push_back(o.out);
+    }
+    if (!o.resave.empty()) {
+        outputs.push_back(o.resave);
+    }
+    if (OutputsClash(o, outputs)) {
+        return 2;
+    }
     TestCPU();
     SetStartupEffects();
     SetStereoDelay(o.delay.DecayL, o.delay.DecayR, o.delay.DelayL, o.delay.DelayR);
@@ -242,15 +456,26 @@ int main(int argc, char** argv) {
     NewSong(Song, InstrumentCode);
     EmptySong(Song, InstrumentCode);
     std::string error;
+    SongPresence presence(Song);
     if (!LoadSongText(Song, InstrumentCode, o.song, &error)) {
         std::fprintf(stderr, "kellix-render: %s\n", error.c_str());
         return 1;
     }
+    if (!presence.Found(Song)) {
+        std::fprintf(stderr, "kellix-render: \"%s\" holds no song\n", o.song.c_str());
+        EmptySong(Song, InstrumentCode);
+        return 1;
+    }
     StartScripting();
-    GenerateSamples();
+    const int32_t withoutSample = GenerateSamples();
 
-    int status = 0;
-    if (!o.resave.empty() && !SaveSongText(Song, InstrumentCode, o.resave, &error)) {
+    for (int32_t i = 0; i < Song.InstrumentCount && !o.samplesDir.empty(); ++i) {
+        if (Song.Instrument[i].Sample) {
+            outputs.push_back((std::filesystem::path(o.samplesDir) / SampleFileName(i)).string());
+        }
+    }
+    int status = OutputsClash(o, outputs) ? 2 : 0;
+    if (status == 0 && !o.resave.empty() && !SaveSongText(Song, InstrumentCode, o.resave, &error)) {
         std::fprintf(stderr, "kellix-render: %s\n", error.c_str());
         status = 1;
     }
@@ -258,26 +483,38 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kellix-render: %s\n", error.c_str());
         status = 1;
     }
+    const double seconds = static_cast<double>(SongFrames(Song)) / 44100;
     if (status == 0 && o.play) {
+        SetFatalErrorDisplay(ShowWithSdlReason);
         PlaySongLive(Song);
+        SetFatalErrorDisplay(nullptr);
         if (!o.quiet) {
-            double seconds = static_cast<double>(SongFrames(Song)) / 44100;
             std::fprintf(stderr, "%s: played %.2f s of audio\n", o.song.c_str(), seconds);
         }
     } else if (status == 0) {
+        const auto tailFrames = static_cast<int64_t>(std::llround(o.tailSeconds * 44100));
         ProgressBar bar(!o.quiet);
-        bool ok = ExportWav(Song, o.out, &error,
-                            [&](int64_t done, int64_t total) { bar.Update(done, total); });
+        auto progress = [&](int64_t done, int64_t total) { bar.Update(done, total); };
+        bool ok = tailFrames > 0 ? ExportWavWithTail(Song, o.out, tailFrames, &error, progress)
+                                 : ExportWav(Song, o.out, &error, progress);
         bar.Finish();
         if (!ok) {
             std::fprintf(stderr, "kellix-render: %s\n", error.c_str());
             status = 1;
         } else if (!o.quiet) {
-            double seconds = static_cast<double>(SongFrames(Song)) / 44100;
             double took =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-            std::fprintf(stderr, "%s: %.2f s of audio in %.3f s\n", o.out.c_str(), seconds, took);
+            if (tailFrames > 0) {
+                std::fprintf(stderr, "%s: %.2f s of audio and %.2f s of tail in %.3f s\n",
+                             o.outName.c_str(), seconds, o.tailSeconds, took);
+            } else {
+                std::fprintf(stderr, "%s: %.2f s of audio in %.3f s\n", o.outName.c_str(), seconds,
+                             took);
+            }
         }
+    }
+    if (status == 0 && withoutSample > 0) {
+        status = 3;
     }
 
     EmptySong(Song, InstrumentCode);

@@ -59,7 +59,10 @@ int main(int argc, char** argv) {
     auto* reverb = new TreverbformForm;
     auto* env = new TFromenvForm;
     auto* stereo = new TformstereoForm;
+    // A sound device that cannot start is reported with SDL's reason under the fixed message.
+    SetFatalErrorDisplay([](const char* message) { ShowFatalErrorBox(message, SoundDeviceReason()); });
     SetUpSdlOutput();
+    SetFatalErrorDisplay(ShowFatalErrorBox);
 
     int status;
     {

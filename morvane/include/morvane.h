@@ -48,6 +48,18 @@ MORVANE_API void* MorvaneSampleBlock(int32_t handle);
 MORVANE_API void MorvaneKeepSample(int32_t handle);
 /* The handle stored in a block's header (0 for null). */
 MORVANE_API int32_t MorvaneSampleHandle(const void* block);
+/* The sample memory (headers and data) that the blocks created during one script run may hold
+ * at once: 1 GiB. */
+#define MORVANE_RUN_SAMPLE_BYTES 1073741824u
+/* Starts a script run: from now on CreateSample and CloneSample belong to it and give 0 once
+ * the run's live blocks would exceed MORVANE_RUN_SAMPLE_BYTES. */
+MORVANE_API void MorvaneBeginRun(void);
+/* Ends the run: releases every block created since MorvaneBeginRun that is still alive, except
+ * the count handles in keep (what the program holds on to), so that no block a script lost
+ * track of outlives its run. Returns 1 when a creation was refused for the limit, else 0. */
+MORVANE_API int32_t MorvaneEndRun(const int32_t* keep, int32_t count);
+/* The number of blocks alive, kept ones included. */
+MORVANE_API int32_t MorvaneLiveSamples(void);
 /* Returns every setting that affects generation (sample mode, curve points, ...) to its start
  * value, so that a script's result depends on its own code only. */
 MORVANE_API void MorvaneReset(void);

@@ -17,13 +17,19 @@ constexpr uint32_t kMaxGeneration = (1u << (31 - kSlotBits)) - 1;
 struct Slot {
     uint8_t* block = nullptr;
     uint32_t generation = 1;
-    bool kept = false; // handed over to the program: scripts can no longer reach it
+    bool kept = false;  // handed over to the program: scripts can no longer reach it
+    bool inRun = false; // created during the current script run
 };
 
 struct HandleTable {
     std::mutex lock;
     std::vector<Slot> slots;
     std::vector<uint32_t> free;
+    int32_t live = 0;
+    // The current script run: the bytes its live blocks hold, and whether one was refused.
+    bool running = false;
+    uint64_t runBytes = 0;
+    bool refused = false;
 };
 
 HandleTable& Table() {
@@ -58,6 +64,49 @@ Slot* FindForScripts(HandleTable& t, int32_t handle) {
     return s != nullptr && !s->kept ? s : nullptr;
 }
 
+int32_t DataBytes(const uint8_t* block) {
+    int32_t size;
+    std::memcpy(&size, block + 5, 4);
+    return size;
+}
+
+uint64_t BlockBytes(const uint8_t* block) {
+    return kHeaderSize + static_cast<uint64_t>(DataBytes(block));
+}
+
+// Counts a new block of size bytes against the current run; false when it would exceed the
+// run's limit.
+bool Reserve(uint64_t size) {
+    HandleTable& t = Table();
+    std::lock_guard<std::mutex> guard(t.lock);
+    if (!t.running) {
+        return true;
+    }
+    if (t.runBytes + size > kRunSampleBytes) {
+        t.refused = true;
+        return false;
+    }
+    t.runBytes += size;
+    return true;
+}
+
+// Caller holds the lock. Takes the block out of its slot and retires the handle.
+uint8_t* Detach(HandleTable& t, Slot& s) {
+    uint8_t* block = s.block;
+    if (s.inRun && t.running) {
+        t.runBytes -= BlockBytes(block);
+    }
+    s.block = nullptr;
+    s.kept = false;
+    s.inRun = false;
+    --t.live;
+    if (s.generation < kMaxGeneration) {
+        ++s.generation;
+        t.free.push_back(static_cast<uint32_t>(&s - t.slots.data()));
+    }
+    return block;
+}
+
 int32_t Register(uint8_t* block) {
     HandleTable& t = Table();
     std::lock_guard<std::mutex> guard(t.lock);
@@ -69,19 +118,26 @@ int32_t Register(uint8_t* block) {
         slot = static_cast<uint32_t>(t.slots.size());
         t.slots.push_back(Slot{});
     } else {
+        if (t.running) {
+            t.runBytes -= BlockBytes(block);
+        }
         return 0;
     }
     Slot& s = t.slots[slot];
     s.block = block;
+    s.inRun = t.running;
+    ++t.live;
     int32_t handle = MakeHandle(slot, s.generation);
     std::memcpy(block, &handle, 4);
     return handle;
 }
 
-int32_t DataBytes(const uint8_t* block) {
-    int32_t size;
-    std::memcpy(&size, block + 5, 4);
-    return size;
+void Unreserve(uint64_t size) {
+    HandleTable& t = Table();
+    std::lock_guard<std::mutex> guard(t.lock);
+    if (t.running) {
+        t.runBytes -= size;
+    }
 }
 
 } // namespace
@@ -91,8 +147,12 @@ int32_t NewBlock(int32_t frames, int32_t channels) {
         return 0;
     }
     int32_t bytes = frames * channels * 2;
+    if (!Reserve(kHeaderSize + static_cast<uint64_t>(bytes))) {
+        return 0;
+    }
     auto* block = static_cast<uint8_t*>(std::calloc(1, kHeaderSize + bytes));
     if (block == nullptr) {
+        Unreserve(kHeaderSize + static_cast<uint64_t>(bytes));
         return 0;
     }
     block[4] = static_cast<uint8_t>(channels);
@@ -126,13 +186,7 @@ void ReleaseBlock(int32_t handle, Releaser by) {
         if (s == nullptr) {
             return;
         }
-        block = s->block;
-        s->block = nullptr;
-        s->kept = false;
-        if (s->generation < kMaxGeneration) {
-            ++s->generation;
-            t.free.push_back(static_cast<uint32_t>(s - t.slots.data()));
-        }
+        block = Detach(t, *s);
     }
     std::free(block);
 }
@@ -180,6 +234,56 @@ int32_t HandleOf(const void* block) {
         }
     }
     return 0;
+}
+
+void BeginRun() {
+    HandleTable& t = Table();
+    std::lock_guard<std::mutex> guard(t.lock);
+    for (Slot& s : t.slots) {
+        s.inRun = false;
+    }
+    t.running = true;
+    t.runBytes = 0;
+    t.refused = false;
+}
+
+bool EndRun(const int32_t* keep, int32_t count) {
+    HandleTable& t = Table();
+    std::vector<uint8_t*> lost;
+    bool refused;
+    {
+        std::lock_guard<std::mutex> guard(t.lock);
+        for (uint32_t i = 0; i < t.slots.size(); ++i) {
+            Slot& s = t.slots[i];
+            if (s.block == nullptr || !s.inRun) {
+                continue;
+            }
+            const int32_t handle = MakeHandle(i, s.generation);
+            bool held = false;
+            for (int32_t k = 0; k < count && !held; ++k) {
+                held = keep[k] == handle;
+            }
+            if (held) {
+                s.inRun = false;
+            } else {
+                lost.push_back(Detach(t, s));
+            }
+        }
+        refused = t.refused;
+        t.running = false;
+        t.runBytes = 0;
+        t.refused = false;
+    }
+    for (uint8_t* block : lost) {
+        std::free(block);
+    }
+    return refused;
+}
+
+int32_t LiveBlocks() {
+    HandleTable& t = Table();
+    std::lock_guard<std::mutex> guard(t.lock);
+    return t.live;
 }
 
 } // namespace morvane

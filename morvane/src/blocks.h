@@ -1,6 +1,8 @@
 // Sample blocks and the handle table that scripts refer to them by.
 #pragma once
 
+#include "morvane.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -32,5 +34,11 @@ void* BlockPointer(int32_t handle);
 // from then on no script procedure can write, resample or release it.
 void KeepBlock(int32_t handle);
 int32_t HandleOf(const void* block);
+
+// Script runs: see MorvaneBeginRun and MorvaneEndRun.
+constexpr uint64_t kRunSampleBytes = MORVANE_RUN_SAMPLE_BYTES;
+void BeginRun();
+bool EndRun(const int32_t* keep, int32_t count);
+int32_t LiveBlocks();
 
 } // namespace morvane

@@ -34,8 +34,7 @@ template <class F> Point Rk4(F f, const Point& p, double h) {
             p.z + h / 6 * (k1.z + 2 * k2.z + 2 * k3.z + k4.z)};
 }
 
-// speed is in the system's time units per second. The path is computed first, then its x
-// range is mapped onto -amplitude..amplitude.
+// speed is in the system's time units per second. The path is computed first, then scaled.
 template <class F> void Attractor(F f, int32_t sample, int32_t speed, int32_t amplitude) {
     Block b;
     if (!Resolve(sample, b)) {
@@ -51,21 +50,26 @@ template <class F> void Attractor(F f, int32_t sample, int32_t speed, int32_t am
         p = Rk4(f, p, kMaxStep); // settle onto the attractor
     }
     std::vector<float> path(static_cast<size_t>(b.frames));
-    double lo = p.x;
-    double hi = p.x;
+    double sum = 0.0;
     for (float& x : path) {
         x = static_cast<float>(p.x);
-        lo = std::fmin(lo, p.x);
-        hi = std::fmax(hi, p.x);
+        sum += x;
         for (int32_t s = 0; s < substeps; ++s) {
             p = Rk4(f, p, h);
         }
     }
-    double mid = (lo + hi) / 2;
-    double scale = hi > lo ? Clamp<int32_t>(amplitude, 0, 32767) / ((hi - lo) / 2) : 0.0;
+    // Centred on its mean, not on the middle of its range: an attractor such as Rossler's
+    // spends more time on one side, which would leave the sample with a DC offset. The wider
+    // side reaches the amplitude.
+    const double mean = sum / b.frames;
+    double reach = 0.0;
+    for (float x : path) {
+        reach = std::fmax(reach, std::fabs(x - mean));
+    }
+    const double scale = reach > 0.0 ? Clamp<int32_t>(amplitude, 0, 32767) / reach : 0.0;
     GenerateFrames(b, [&](float* g, int32_t frame, int32_t n) {
         for (int32_t i = 0; i < n; ++i) {
-            g[i] = static_cast<float>((path[frame + i] - mid) * scale);
+            g[i] = static_cast<float>((path[frame + i] - mean) * scale);
         }
     });
 }

@@ -148,6 +148,18 @@ int32_t MorvaneSampleHandle(const void* block) {
     return morvane::HandleOf(block);
 }
 
+void MorvaneBeginRun(void) {
+    morvane::BeginRun();
+}
+
+int32_t MorvaneEndRun(const int32_t* keep, int32_t count) {
+    return morvane::EndRun(keep, keep != nullptr && count > 0 ? count : 0) ? 1 : 0;
+}
+
+int32_t MorvaneLiveSamples(void) {
+    return morvane::LiveBlocks();
+}
+
 void MorvaneReset(void) {
     morvane::CurrentSettings() = morvane::Settings{};
 }

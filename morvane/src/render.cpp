@@ -7,6 +7,13 @@ int16_t Saturate(int32_t v) {
     return static_cast<int16_t>(v < -32768 ? -32768 : (v > 32767 ? 32767 : v));
 }
 
+// a x b / 32768 to the nearest whole value, halves away from zero: a gain keeps a signal that
+// is symmetric about zero symmetric (a shift would round down, half a step on average).
+int32_t ScaledProduct(int32_t a, int32_t b) {
+    const int32_t p = a * b; // |a|, |b| <= 32768
+    return p >= 0 ? (p + 16384) >> 15 : -((16384 - p) >> 15);
+}
+
 } // namespace
 
 void CombineChunk(const Block& b, int32_t frame, int32_t frames, const float* g, SampleMode mode) {
@@ -33,7 +40,7 @@ void CombineChunk(const Block& b, int32_t frame, int32_t frames, const float* g,
         break;
     case kModeMul:
         for (int32_t i = 0; i < count; ++i) {
-            s[i] = Saturate((s[i] * ToSample(g[i])) >> 15);
+            s[i] = Saturate(ScaledProduct(s[i], ToSample(g[i])));
         }
         break;
     }

@@ -112,11 +112,15 @@ int32_t Quant(int32_t sample, int32_t bits) {
     if (!Resolve(sample, b)) {
         return 0;
     }
-    int32_t keep = Clamp<int32_t>(bits, 1, 16);
-    auto mask = static_cast<int16_t>(~((1 << (16 - keep)) - 1));
+    // Each value goes to the nearest multiple of the step (halves away from zero), so that a
+    // signal symmetric about zero stays so: truncation would shift it down by half a step.
+    const int32_t shift = 16 - Clamp<int32_t>(bits, 1, 16);
+    const int32_t half = shift > 0 ? 1 << (shift - 1) : 0;
     ProcessInPlace(b, [&](int16_t* s, int32_t, int32_t n) {
         for (int32_t i = 0; i < n * b.channels; ++i) {
-            s[i] = static_cast<int16_t>(s[i] & mask);
+            const int32_t v = s[i];
+            const int32_t q = ((std::abs(v) + half) >> shift) << shift;
+            s[i] = static_cast<int16_t>(Clamp<int32_t>(v < 0 ? -q : q, -32768, 32767));
         }
     });
     return 0;

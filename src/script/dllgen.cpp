@@ -36,6 +36,8 @@ void StartScripting() {
     binding.BlockOf = &LibraryBlock;
     binding.Reset = &MorvaneReset;
     binding.Keep = &MorvaneKeepSample;
+    binding.BeginRun = &MorvaneBeginRun;
+    binding.EndRun = &MorvaneEndRun;
     InitScripts(binding);
     SetSampleRelease(&LibraryRelease);
 }

@@ -11,6 +11,7 @@ namespace kellix {
 ScriptVariables Vars;
 IdentEntry* IdentTable = nullptr;
 int32_t IdentCount = 0;
+bool RunOverSampleLimit = false;
 
 namespace {
 
@@ -61,8 +62,8 @@ void ReleaseTemporaries() {
         for (int32_t j = 0; j < i; ++j) {
             releasedBefore = releasedBefore || Vars.S[j] == handle;
         }
-        // A temporary that aliases RESULT is only forgotten: the block goes to the instrument.
-        if (!releasedBefore && handle != Vars.Result) {
+        // A temporary that aliases RESULT or WAV is only forgotten: the block lives on there.
+        if (!releasedBefore && handle != Vars.Result && handle != Vars.Wav) {
             FreeHandle(handle);
         }
     }
@@ -123,8 +124,22 @@ void RunScript() {
     if (g_generator.Reset) {
         g_generator.Reset();
     }
+    if (g_generator.BeginRun) {
+        g_generator.BeginRun();
+    }
     RunProgram();
     ReleaseTemporaries();
+    RunOverSampleLimit = false;
+    if (g_generator.EndRun) {
+        const int32_t keep[2] = {Vars.Result, Vars.Wav};
+        RunOverSampleLimit = g_generator.EndRun(keep, 2) != 0;
+    }
+    if (RunOverSampleLimit) {
+        if (Vars.Result != Vars.Wav) {
+            FreeHandle(Vars.Result);
+        }
+        Vars.Result = 0;
+    }
 }
 
 std::string ExeScript(const char* code, TInstrument* active) {

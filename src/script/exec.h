@@ -21,6 +21,11 @@ struct GeneratorBinding {
     void (*Reset)() = nullptr;
     // Hands a block over to the program: scripts can no longer reach it by its handle.
     void (*Keep)(int32_t handle) = nullptr;
+    // A run's bounds: blocks created between them belong to the run, which may hold a limited
+    // amount of sample memory at once. EndRun releases the run's blocks except the handles in
+    // keep and returns non-zero when a block was refused for the limit.
+    void (*BeginRun)() = nullptr;
+    int32_t (*EndRun)(const int32_t* keep, int32_t count) = nullptr;
 };
 
 // The script variables: 32-bit cells holding sample handles (0 for none). WAV is never reset
@@ -46,8 +51,13 @@ void DoneScripts();
 
 // Runs the last compiled program: releases a sample left in RESULT and the temporaries S1..S8,
 // resets the library, runs, and releases the temporaries again (each distinct block once,
-// never the one RESULT holds).
+// never the one RESULT or WAV holds). Then every other block the run created is released too
+// (one whose variable was overwritten, or that no variable held): only RESULT and WAV keep
+// theirs. A run that was refused a block for the sample memory limit ends with RESULT 0.
 void RunScript();
+
+// Whether the last run was refused a sample block for the sample memory limit.
+extern bool RunOverSampleLimit;
 
 // The built-in RESAMPLE(sample, ignored): frequency doubling of the block behind the handle.
 int32_t ResampleProc(int32_t sample, int32_t ignored);

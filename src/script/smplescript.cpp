@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -34,6 +35,7 @@ namespace {
 
 const IdentEntry* g_table = nullptr;
 int32_t g_count = 0;
+std::vector<CompileWarning> g_warnings;
 // The table the program in ScriptProgram was compiled against.
 const IdentEntry* g_programTable = nullptr;
 int32_t g_programCount = 0;
@@ -82,6 +84,8 @@ struct StrippedText {
     std::string Text;
     // (start in Text, start in the original) of each piece kept, in order.
     std::vector<std::pair<std::size_t, std::size_t>> Pieces;
+    // Where a comment that removed further lines of code starts in the original, or -1.
+    std::ptrdiff_t SwallowingComment = -1;
 
     std::ptrdiff_t Original(std::size_t pos) const {
         auto it =
@@ -111,6 +115,12 @@ StrippedText StripComments(std::string_view text) {
         out.Text.append(text.substr(from, slashes - from));
         std::size_t cr = text.find('\r', slashes + 2);
         if (cr == std::string_view::npos) {
+            // Lines broken by LF alone: the comment takes every line after it.
+            std::size_t lf = text.find('\n', slashes + 2);
+            if (lf != std::string_view::npos &&
+                text.find_first_not_of(" \t\n", lf) != std::string_view::npos) {
+                out.SwallowingComment = static_cast<std::ptrdiff_t>(slashes);
+            }
             break;
         }
         from = cr;
@@ -168,6 +178,68 @@ std::size_t ClosingPoint(std::string_view run) {
     return comma != std::string_view::npos ? comma : run.find(')', quote + 1);
 }
 
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// How many characters of an argument the number rule for its type reads; 0 when it reads no
+// digit. Integers: "$" and hexadecimal digits, or a sign and decimal digits, the latter up to
+// the value at which TextToInt stops taking digits. Reals: as TextToSingle.
+std::size_t NumberLength(const char* token, uint8_t type) {
+    const char* p = token;
+    if (type == kParamFloat) {
+        if (*p == '+' || *p == '-') {
+            ++p;
+        }
+        const char* mantissa = p;
+        while (IsDigit(*p)) {
+            ++p;
+        }
+        if (*p == '.') {
+            ++p;
+            while (IsDigit(*p)) {
+                ++p;
+            }
+        }
+        if (std::find_if(mantissa, p, IsDigit) == p) {
+            return 0;
+        }
+        if (*p == 'E' || *p == 'e') {
+            const char* q = p + 1;
+            if (*q == '+' || *q == '-') {
+                ++q;
+            }
+            if (IsDigit(*q)) {
+                while (IsDigit(*q)) {
+                    ++q;
+                }
+                p = q;
+            }
+        }
+        return static_cast<std::size_t>(p - token);
+    }
+    if (*p == '$') {
+        ++p;
+        const char* digits = p;
+        while (IsDigit(*p) || (UpperAscii(*p) >= 'A' && UpperAscii(*p) <= 'F')) {
+            ++p;
+        }
+        return p > digits ? static_cast<std::size_t>(p - token) : 0;
+    }
+    if (*p == '+' || *p == '-') {
+        ++p;
+    }
+    const char* digits = p;
+    for (int64_t value = 0; IsDigit(*p) && value <= 214748364; ++p) {
+        value = value * 10 + (*p - '0');
+    }
+    return p > digits ? static_cast<std::size_t>(p - token) : 0;
+}
+
+std::string Quoted(const char* token) {
+    return std::string("\"") + token + "\"";
+}
+
 struct Compiler {
     StrippedText Source;
     Lexer Lex;
@@ -180,11 +252,28 @@ struct Compiler {
         return false;
     }
 
-    void SetArgument(ArgSlot& slot, const char* token, uint8_t type) {
+    void Warn(std::size_t pos, std::string text) {
+        g_warnings.push_back(CompileWarning{std::move(text), Source.Original(pos)});
+    }
+
+    void SetArgument(ArgSlot& slot, const char* token, std::size_t pos, uint8_t type) {
         int32_t i = Lookup(token);
         if (i < 0) {
-            slot.ArgValue = type == kParamFloat ? std::bit_cast<int32_t>(TextToSingle(token))
-                                                : TextToInt(token);
+            const float real = TextToSingle(token);
+            slot.ArgValue = type == kParamFloat ? std::bit_cast<int32_t>(real) : TextToInt(token);
+            const std::size_t read = NumberLength(token, type);
+            if (read == 0) {
+                Warn(pos, Quoted(token) + " is no number, string or known name: passed as 0");
+            } else if (token[read] != 0) {
+                char value[32];
+                if (type == kParamFloat) {
+                    std::snprintf(value, sizeof value, "%g", static_cast<double>(real));
+                } else {
+                    std::snprintf(value, sizeof value, "%d", static_cast<int>(slot.ArgValue));
+                }
+                Warn(pos, Quoted(token) + " is read as " + value +
+                              ": the text after the number is ignored");
+            }
             return;
         }
         const IdentEntry& e = g_table[i];
@@ -194,6 +283,8 @@ struct Compiler {
         } else if (e.Kind == kIdentConstant) {
             slot.ArgKind = kArgConstant;
             slot.ArgValue = static_cast<int32_t>(e.Address);
+        } else {
+            Warn(pos, Quoted(token) + " names a procedure, not a value: passed as 0");
         }
     }
 
@@ -244,7 +335,7 @@ struct Compiler {
                 }
                 uint8_t type = e.ParamTypes ? e.ParamTypes[slot] : kParamInt;
                 arg = ArgSlot{kArgImmediate, 0, nullptr};
-                SetArgument(arg, Lex.Token, type);
+                SetArgument(arg, Lex.Token, tokenPos, type);
                 Texts[slot] = Lex.Token;
                 arg.ArgText = Texts[slot].c_str();
             }
@@ -306,12 +397,20 @@ struct Compiler {
                     Append(st);
                 } else if (e.Kind != kIdentConstant) {
                     Append(st);
+                } else {
+                    Warn(namePos,
+                         Quoted(Lex.Token) + " is a constant: as a statement it does nothing");
                 }
                 if (!Lex.Token) {
                     break;
                 }
             }
             Lex.Next();
+        }
+        if (Source.SwallowingComment >= 0) {
+            g_warnings.push_back(CompileWarning{"this comment runs to the end of the code (no CR "
+                                                "follows it): the lines after it are ignored",
+                                                Source.SwallowingComment});
         }
     }
 };
@@ -390,11 +489,16 @@ void SetIdentifierTable(const IdentEntry* entries, int32_t count) {
 void CompileScript(const char* text) {
     ErrorCode = kErrSuccess;
     ErrorPos = -1;
+    g_warnings.clear();
     ScriptProgram().Clear();
     g_programTable = g_table;
     g_programCount = g_count;
     Compiler compiler;
     compiler.Run(text);
+}
+
+const std::vector<CompileWarning>& CompileWarnings() {
+    return g_warnings;
 }
 
 void ClearProgram() {

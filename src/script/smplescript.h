@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace kellix {
 
@@ -31,6 +33,19 @@ constexpr int32_t kMaxStatements = 65536;
 // offending token in the text given to CompileScript (comments included), -1 for none.
 extern int32_t ErrorCode;
 extern std::ptrdiff_t ErrorPos;
+
+// Something the last compilation accepted that is most likely a mistake; the script runs as
+// written all the same. Pos is the byte offset of the token in the text given to CompileScript.
+// The warnings: an argument that is no number, string or variable or constant name (passed as
+// 0), an argument with text after its number (read up to it), a statement that names a
+// constant (does nothing), and a "//" comment with further lines after it but no CR (in text
+// whose lines end in LF alone it removes the rest of the code).
+struct CompileWarning {
+    std::string Text;
+    std::ptrdiff_t Pos;
+};
+// The warnings of the last compilation in the order of the text, up to its error if any.
+const std::vector<CompileWarning>& CompileWarnings();
 
 // Takes function results that no variable asked for.
 extern int32_t DiscardCell;

@@ -1,12 +1,16 @@
 #include "support/atomic_file.h"
 
+#include "support/signal_cleanup.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace kellix {
@@ -21,34 +25,184 @@ bool Fail(const AtomicFile& file, std::string* error, int err) {
 }
 
 std::atomic<unsigned> g_counter{0};
+std::atomic<bool> g_namedOnly{false};
 
-} // namespace
+// The descriptor a path names directly, or -1.
+int DescriptorOf(const std::string& path) {
+    if (path == "/dev/stdout") {
+        return STDOUT_FILENO;
+    }
+    if (path == "/dev/stderr") {
+        return STDERR_FILENO;
+    }
+    for (const char* prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+        const std::size_t length = std::strlen(prefix);
+        if (path.size() > length && path.size() <= length + 9 &&
+            path.compare(0, length, prefix) == 0 &&
+            path.find_first_not_of("0123456789", length) == std::string::npos) {
+            return std::stoi(path.substr(length));
+        }
+    }
+    return -1;
+}
 
-bool AtomicFileOpen(AtomicFile& file, const std::string& path, std::string* error) {
-    file.Path = path;
-    file.Fd = -1;
-    // Saving through a symbolic link replaces the file it points to, not the link.
-    std::error_code ec;
-    std::filesystem::path target = std::filesystem::weakly_canonical(path, ec);
-    file.Target = ec || target.empty() ? path : target.string();
-    // A short name of its own in the target's folder, whatever the length of the target's.
-    const std::filesystem::path folder = std::filesystem::path(file.Target).parent_path();
-    for (int attempt = 0; attempt < 100 && file.Fd < 0; ++attempt) {
-        std::string name = ".kellix-" + std::to_string(getpid()) + "-" +
-                           std::to_string(g_counter.fetch_add(1)) + ".tmp";
-        file.TempPath = (folder / name).string();
+std::string TempName(const std::string& folder) {
+    return folder + "/.kellix-" + std::to_string(getpid()) + "-" +
+           std::to_string(g_counter.fetch_add(1)) + ".tmp";
+}
+
+// A device or FIFO is opened for writing, a socket connected to.
+int OpenStream(const std::string& target, const struct stat& st) {
+    if (!S_ISSOCK(st.st_mode)) {
+        return open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    }
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (target.size() >= sizeof address.sun_path) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    std::memcpy(address.sun_path, target.c_str(), target.size() + 1);
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        int err = errno;
+        close(fd);
+        errno = err;
+        return -1;
+    }
+    return fd;
+}
+
+// An unnamed file in the folder that can be linked in by its /proc name at commit.
+int OpenUnnamed(const std::string& folder) {
+    int fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return -1;
+    }
+    std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (access(self.c_str(), F_OK) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// A new named file in the folder, registered for removal on signals before it exists.
+bool OpenNamed(AtomicFile& file, const std::string& folder) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        file.TempPath = TempName(folder);
+        file.Ticket = RegisterTemporary(file.TempPath);
         file.Fd = open(file.TempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (file.Fd < 0 && errno != EEXIST) {
+        if (file.Fd >= 0) {
+            return true;
+        }
+        int err = errno;
+        ForgetTemporary(file.Ticket);
+        file.Ticket = -1;
+        file.TempPath.clear();
+        errno = err;
+        if (err != EEXIST) {
             break;
         }
     }
-    if (file.Fd < 0) {
+    return false;
+}
+
+// Gives the unnamed temporary a name of its own beside the target.
+bool LinkUnnamed(AtomicFile& file, const std::string& folder) {
+    const std::string self = "/proc/self/fd/" + std::to_string(file.Fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        file.TempPath = TempName(folder);
+        file.Ticket = RegisterTemporary(file.TempPath);
+        if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, file.TempPath.c_str(), AT_SYMLINK_FOLLOW) ==
+            0) {
+            return true;
+        }
+        int err = errno;
+        ForgetTemporary(file.Ticket);
+        file.Ticket = -1;
+        file.TempPath.clear();
+        errno = err;
+        if (err != EEXIST) {
+            break;
+        }
+    }
+    return false;
+}
+
+std::string FolderOf(const std::string& target) {
+    std::string folder = std::filesystem::path(target).parent_path().string();
+    return folder.empty() ? "." : folder;
+}
+
+std::filesystem::path ResolvedPath(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
+    if (ec) {
+        resolved = std::filesystem::absolute(path, ec).lexically_normal();
+    }
+    return ec ? std::filesystem::path(path).lexically_normal() : resolved;
+}
+
+// Removes the named temporary, if any, and ends its registration. False when a signal
+// removed it first.
+bool DropTemporary(AtomicFile& file) {
+    if (!file.TempPath.empty()) {
+        unlink(file.TempPath.c_str());
+        file.TempPath.clear();
+    }
+    bool kept = ForgetTemporary(file.Ticket);
+    file.Ticket = -1;
+    return kept;
+}
+
+} // namespace
+
+void UseNamedTemporariesOnly(bool namedOnly) {
+    g_namedOnly.store(namedOnly);
+}
+
+bool AtomicFileOpen(AtomicFile& file, const std::string& path, std::string* error) {
+    file = AtomicFile{};
+    file.Path = path;
+    if (int descriptor = DescriptorOf(path); descriptor >= 0) {
+        file.Target = path;
+        file.Stream = true;
+        file.Fd = fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+        return file.Fd >= 0 || Fail(file, error, errno);
+    }
+    // Saving through a symbolic link writes the file it points to, not the link.
+    std::error_code ec;
+    std::filesystem::path target = std::filesystem::weakly_canonical(path, ec);
+    file.Target = ec || target.empty() ? path : target.string();
+
+    struct stat st;
+    const bool exists = stat(file.Target.c_str(), &st) == 0;
+    if (!exists && errno != ENOENT) {
+        return Fail(file, error, errno);
+    }
+    if (exists && S_ISDIR(st.st_mode)) {
+        return Fail(file, error, EISDIR);
+    }
+    if (exists && !S_ISREG(st.st_mode)) {
+        file.Stream = true;
+        file.Fd = OpenStream(file.Target, st);
+        return file.Fd >= 0 || Fail(file, error, errno);
+    }
+    // The rename would replace a file whatever its permissions: ask as writing in place would.
+    if (exists && faccessat(AT_FDCWD, file.Target.c_str(), W_OK, AT_EACCESS) != 0) {
+        return Fail(file, error, errno);
+    }
+
+    const std::string folder = FolderOf(file.Target);
+    file.Fd = g_namedOnly.load() ? -1 : OpenUnnamed(folder);
+    file.Unnamed = file.Fd >= 0;
+    if (!file.Unnamed && !OpenNamed(file, folder)) {
         return Fail(file, error, errno);
     }
     // Keep the permissions of a file that is being replaced.
-    struct stat old;
-    if (stat(file.Target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-        fchmod(file.Fd, old.st_mode & 07777);
+    if (exists) {
+        fchmod(file.Fd, st.st_mode & 07777);
     }
     return true;
 }
@@ -70,7 +224,24 @@ bool AtomicFileWrite(AtomicFile& file, const void* data, std::size_t size, std::
 }
 
 bool AtomicFileCommit(AtomicFile& file, std::string* error) {
+    if (file.Stream) {
+        // Pipes, sockets and most devices cannot be flushed to disk, and need not be.
+        struct stat st;
+        int err =
+            fstat(file.Fd, &st) == 0 && S_ISREG(st.st_mode) && fsync(file.Fd) != 0 ? errno : 0;
+        if (close(file.Fd) != 0 && err == 0) {
+            err = errno;
+        }
+        file.Fd = -1;
+        return err == 0 || Fail(file, error, err);
+    }
     if (fsync(file.Fd) != 0) {
+        int err = errno;
+        AtomicFileAbort(file);
+        return Fail(file, error, err);
+    }
+    const std::string folder = FolderOf(file.Target);
+    if (file.Unnamed && !LinkUnnamed(file, folder)) {
         int err = errno;
         AtomicFileAbort(file);
         return Fail(file, error, err);
@@ -79,14 +250,16 @@ bool AtomicFileCommit(AtomicFile& file, std::string* error) {
     file.Fd = -1;
     if (close(fd) != 0) {
         int err = errno;
-        unlink(file.TempPath.c_str());
+        DropTemporary(file);
         return Fail(file, error, err);
     }
     if (std::rename(file.TempPath.c_str(), file.Target.c_str()) != 0) {
         int err = errno;
-        unlink(file.TempPath.c_str());
-        return Fail(file, error, err);
+        // A signal handler that removed the temporary and let the program go on: say so.
+        return Fail(file, error, DropTemporary(file) ? err : EINTR);
     }
+    file.TempPath.clear();
+    DropTemporary(file);
     return true;
 }
 
@@ -95,9 +268,7 @@ void AtomicFileAbort(AtomicFile& file) {
         close(file.Fd);
         file.Fd = -1;
     }
-    if (!file.TempPath.empty()) {
-        unlink(file.TempPath.c_str());
-    }
+    DropTemporary(file);
 }
 
 bool WriteFileAtomically(const std::string& path, const void* data, std::size_t size,
@@ -111,6 +282,20 @@ bool WriteFileAtomically(const std::string& path, const void* data, std::size_t 
         return false;
     }
     return AtomicFileCommit(file, error);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa;
+    struct stat sb;
+    const bool hasA = stat(a.c_str(), &sa) == 0;
+    const bool hasB = stat(b.c_str(), &sb) == 0;
+    if (hasA && hasB) {
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    }
+    if (hasA != hasB) {
+        return false;
+    }
+    return ResolvedPath(a) == ResolvedPath(b);
 }
 
 } // namespace kellix

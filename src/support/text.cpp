@@ -33,4 +33,14 @@ char* TextDuplicate(const char* text, std::size_t length) {
     return copy;
 }
 
+int LineOfPosition(const char* text, std::ptrdiff_t pos) {
+    int line = 1;
+    for (std::ptrdiff_t i = 0; text && i < pos && text[i]; ++i) {
+        if (text[i] == '\n' || (text[i] == '\r' && text[i + 1] != '\n')) {
+            ++line;
+        }
+    }
+    return line;
+}
+
 } // namespace kellix

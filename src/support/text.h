@@ -8,6 +8,9 @@ namespace kellix {
 std::size_t TextLength(const char* text); // 0 for a null text
 void TextUpper(char* text);
 char UpperAscii(char c);
+// The 1-based line of text on which the byte at pos lies. LF, CR and CR LF each end a line; a
+// position past the end of the text (or its first zero byte) counts as its end.
+int LineOfPosition(const char* text, std::ptrdiff_t pos);
 // A new block holding a copy of the first length bytes of text and a zero byte (FreeBlock it).
 char* TextDuplicate(const char* text, std::size_t length);
 

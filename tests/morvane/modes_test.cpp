@@ -26,8 +26,13 @@ TEST_F(Modes, CombineLikeTheTableSays) {
     EXPECT_EQ(After(-30000, SM_ADD, -5000), -32768);
     EXPECT_EQ(After(1000, SM_SUB, -300), 1300);
     EXPECT_EQ(After(-30000, SM_SUB, 5000), -32768);
-    EXPECT_EQ(After(20000, SM_MUL, 16384), 10000);   // 20000 * 16384 / 32768
-    EXPECT_EQ(After(-1000, SM_MUL, 32767), -1000);   // floor of -999.97
+    EXPECT_EQ(After(20000, SM_MUL, 16384), 10000); // 20000 * 16384 / 32768
+    EXPECT_EQ(After(-1000, SM_MUL, 32767), -1000); // nearest to -999.97
+    // Rounded to the nearest value, halves away from zero: the same size either side of 0.
+    EXPECT_EQ(After(3, SM_MUL, 16384), 2);   // 1.5
+    EXPECT_EQ(After(-3, SM_MUL, 16384), -2); // -1.5
+    EXPECT_EQ(After(-1, SM_MUL, 10000), 0);  // -0.31
+    EXPECT_EQ(After(1, SM_MUL, 10000), 0);
     EXPECT_EQ(After(-32768, SM_MUL, -32768), 32767); // 32768 saturates
     EXPECT_EQ(After(1000, SM_MUL, 0), 0);
 }

@@ -271,6 +271,65 @@ TEST_F(Compiler, ErrorCodesAndPositions) {
     }
 }
 
+struct WarningCase {
+    const char* Text;
+    std::vector<CompileWarning> Expected;
+};
+
+// The script runs as before; only the warnings are new. The texts and values were worked out
+// by hand from the number rules.
+TEST_F(Compiler, WarningsNameMistakesThatCompile) {
+    const WarningCase cases[] = {
+        {"REC3( FG_SQUAR , 1 , 2 )",
+         {{"\"FG_SQUAR\" is no number, string or known name: passed as 0", 6}}},
+        // FPARAMS takes an integer, then a real.
+        {"FPARAMS( 5 , 261.63*2 )",
+         {{"\"261.63*2\" is read as 261.63: the text after the number is ignored", 13}}},
+        {"FPARAMS( 1.5 , 1e )",
+         {{"\"1.5\" is read as 1: the text after the number is ignored", 9},
+          {"\"1e\" is read as 1: the text after the number is ignored", 15}}},
+        // A number that stops early loses its sign; 4294967295 takes nine digits.
+        {"REC3( -12AB , $1FG , 4294967295 )",
+         {{"\"-12AB\" is read as 12: the text after the number is ignored", 6},
+          {"\"$1FG\" is read as 31: the text after the number is ignored", 14},
+          {"\"4294967295\" is read as 429496729: the text after the number is ignored", 21}}},
+        {"REC3( NoArgs , - , $ )",
+         {{"\"NoArgs\" names a procedure, not a value: passed as 0", 6},
+          {"\"-\" is no number, string or known name: passed as 0", 15},
+          {"\"$\" is no number, string or known name: passed as 0", 19}}},
+        {"SM_ADD; REC3(1,2,3); LibConst;",
+         {{"\"SM_ADD\" is a constant: as a statement it does nothing", 0},
+          {"\"LibConst\" is a constant: as a statement it does nothing", 21}}},
+        // Positions count the comments of the original text.
+        {"// note\r\n REC3( X , 0 , 0 )",
+         {{"\"X\" is no number, string or known name: passed as 0", 16}}},
+        {"REC3( -7 , $fF , +3 ); FPARAMS( 2 , -1.5e3 ); REC3( 'a b' , LibVar , LibConst )", {}},
+        {"FPARAMS( 2 , .5 ); FPARAMS( 2 , 5. ); REC3( S1 , RESULT , FG_SAW )", {}},
+        // Lines ending in LF alone: a comment removes the rest of the code.
+        {"REC3( 1 , 2 , 3 ) // first\n REC3( X , 2 , 3 )",
+         {{"this comment runs to the end of the code (no CR follows it): the lines after it are "
+           "ignored",
+           18}}},
+        {"REC3( 1 , 2 , 3 ) // last\n \n", {}},
+        // Warnings up to an error stay.
+        {"REC3( Q , 0 , 0 ) Foo REC3( R , 0 , 0 )",
+         {{"\"Q\" is no number, string or known name: passed as 0", 6}}},
+    };
+    for (const WarningCase& c : cases) {
+        SCOPED_TRACE(c.Text);
+        Compile(c.Text);
+        const std::vector<CompileWarning>& got = CompileWarnings();
+        ASSERT_EQ(got.size(), c.Expected.size());
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(got[i].Text, c.Expected[i].Text);
+            EXPECT_EQ(got[i].Pos, c.Expected[i].Pos);
+        }
+    }
+    Compile("REC3( FG_SQUAR , 261.63*2 , 2 )");
+    RunProgram();
+    EXPECT_EQ(fake::Calls.back().Args, (std::vector<int32_t>{0, 261, 2}));
+}
+
 TEST_F(Compiler, StatementsBeforeAnErrorStay) {
     Compile("REC3(1,2,3) REC3(4,5,6) Foo REC3(7,8,9)");
     EXPECT_EQ(ErrorCode, kErrUndeclared);

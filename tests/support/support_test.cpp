@@ -174,6 +174,21 @@ TEST(Text, RoutinesOnZeroTerminatedTexts) {
     EXPECT_EQ(copy, nullptr);
 }
 
+TEST(Text, LineOfAPosition) {
+    const struct {
+        const char* Text;
+        std::ptrdiff_t Pos;
+        int Line;
+    } cases[] = {
+        {"abc", 0, 1},       {"abc", 99, 1},      {"a\nb", 1, 1},    {"a\nb", 2, 2},
+        {"a\r\nb", 2, 1},    {"a\r\nb", 3, 2},    {"a\rb\nc", 4, 3}, {"\n\n\n", 3, 4},
+        {"\r\n\r\nx", 4, 3}, {"a\nb\0\nc", 6, 2}, {nullptr, 5, 1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(LineOfPosition(c.Text, c.Pos), c.Line) << c.Pos;
+    }
+}
+
 TEST(Blocks, SizeZeroGivesNull) {
     char* p = reinterpret_cast<char*>(1);
     AllocBlock(p, 0);

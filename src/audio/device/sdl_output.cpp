@@ -54,4 +54,9 @@ void SetUpSdlOutput() {
     SetUpOutput(&g_device);
 }
 
+const char* SoundDeviceReason() {
+    const char* reason = SDL_GetError();
+    return reason ? reason : "";
+}
+
 } // namespace kellix

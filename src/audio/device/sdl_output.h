@@ -8,4 +8,8 @@ namespace kellix {
 // through FatalError when SDL audio cannot start or the device cannot be opened.
 void SetUpSdlOutput();
 
+// SDL's reason for the last failure of the sound device ("" when it gave none), for the line
+// after the fixed message.
+const char* SoundDeviceReason();
+
 } // namespace kellix
