@@ -132,6 +132,8 @@ class MainWindowTest : public QObject {
             "Cut|Ctrl+X",
             "Copy|Ctrl+C",
             "Paste|Ctrl+V",
+            "Undo|Ctrl+Z",
+            "Redo|Ctrl+Shift+Z",
             "Controll",
             "Play|F5",
             "Play From|",
