@@ -390,6 +390,20 @@ void TKellixForm::BuildMenu() {
     add(edit, "Cut", QKeySequence("Ctrl+X"), [this] { EditCommand(0); });
     add(edit, "Copy", QKeySequence("Ctrl+C"), [this] { EditCommand(1); });
     add(edit, "Paste", QKeySequence("Ctrl+V"), [this] { EditCommand(2); });
+    QAction* undo = add(edit, "Undo", QKeySequence("Ctrl+Z"), [this] { EditCommand(3); });
+    QAction* redo = add(edit, "Redo", QKeySequence("Ctrl+Shift+Z"), [this] { EditCommand(4); });
+    redo->setShortcuts({QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")});
+    // The open menu shows whether there is anything to undo or redo. The items are enabled again
+    // when it closes, since a disabled item's shortcut would not reach the code box.
+    connect(edit, &QMenu::aboutToShow, this, [this, undo, redo] {
+        const bool code = model_->Focus() == EditFocus::Code;
+        undo->setEnabled(code ? SamCode->UndoAvailable() : model_->CanUndo());
+        redo->setEnabled(code ? SamCode->RedoAvailable() : model_->CanRedo());
+    });
+    connect(edit, &QMenu::aboutToHide, this, [undo, redo] {
+        undo->setEnabled(true);
+        redo->setEnabled(true);
+    });
 
     QMenu* controll = bar->addMenu("Controll");
     add(controll, "Play", QKeySequence("F5"), [this] { model_->Play(); });
@@ -436,16 +450,24 @@ void TKellixForm::EditCommand(int which) {
     if (model_->Focus() != EditFocus::Code) {
         if (which == 0) {
             model_->Cut();
+        } else if (which == 3) {
+            model_->Undo();
+        } else if (which == 4) {
+            model_->Redo();
         }
         return;
     }
-    // The code box's own clipboard commands.
+    // The code box's own clipboard commands and typing history.
     if (which == 0) {
         SamCode->cut();
     } else if (which == 1) {
         SamCode->copy();
-    } else {
+    } else if (which == 2) {
         SamCode->paste();
+    } else if (which == 3) {
+        SamCode->undo();
+    } else {
+        SamCode->redo();
     }
 }
 

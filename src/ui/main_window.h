@@ -91,6 +91,7 @@ class TKellixForm : public QMainWindow, public EditorView {
     void PanelTracksResize();
     void EditPatternRepaint();
     void EditTrackRepaint();
+    // 0 Cut, 1 Copy, 2 Paste, 3 Undo, 4 Redo: on the code box when the code has the focus.
     void EditCommand(int which);
     void ShowStatus();
     void About();

@@ -1,6 +1,6 @@
 // The main window driven through events: what it shows at start, the count edits and their
-// keys, the menu, the code box with F9, the Edit menu by focus, the question on closing, and the
-// whole start-up and shut-down on the SDL sound device.
+// keys, the menu, the code box with F9, the Edit menu by focus (Undo and Redo too), the question
+// on closing, and the whole start-up and shut-down on the SDL sound device.
 #include "ui/code_editor.h"
 #include "ui/fatal_box.h"
 #include "ui/image_view.h"
@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScrollBar>
@@ -132,6 +133,8 @@ class MainWindowTest : public QObject {
             "Cut|Ctrl+X",
             "Copy|Ctrl+C",
             "Paste|Ctrl+V",
+            "Undo|Ctrl+Z",
+            "Redo|Ctrl+Shift+Z",
             "Controll",
             "Play|F5",
             "Play From|",
@@ -223,6 +226,41 @@ class MainWindowTest : public QObject {
         QCOMPARE(f.SamCode->Code(), std::string("abc ")); // Paste acts on the code only
         QTest::keyClick(&f, Qt::Key_X, Qt::ControlModifier);
         QCOMPARE(Song.Patterns[0].PointsCount, 0);
+    }
+
+    void undoAndRedoFollowTheFocus() {
+        TKellixForm& f = Open();
+        QMenu* edit = f.menuBar()->actions()[1]->menu();
+        QAction* undo = edit->actions()[3];
+        QTest::mouseClick(f.EditPattern, Qt::LeftButton, {}, QPoint(64 + 16 * 3 + 5, 20));
+        QCOMPARE(Song.Patterns[0].PointsCount, 1);
+        QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(Song.Patterns[0].PointsCount, 0);
+        QVERIFY(!f.Model().Changed());
+        emit edit->aboutToShow();
+        QVERIFY(!undo->isEnabled());
+        emit edit->aboutToHide();
+        QVERIFY(undo->isEnabled());
+        QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(Song.Patterns[0].PointsCount, 1);
+        QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(&f, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(Song.Patterns[0].PointsCount, 1);
+
+        // With the code focused they go back and forth in the code box's typing, whether the
+        // box takes the keys itself or the menu gets them.
+        f.SamCode->setFocus();
+        f.SamCode->moveCursor(QTextCursor::End);
+        QTest::keyClicks(f.SamCode, "//");
+        const std::string typed = std::string(DefaultInstrumentCode) + "//";
+        QCOMPARE(f.Model().Code(), typed);
+        for (QWidget* to : {static_cast<QWidget*>(f.SamCode), static_cast<QWidget*>(&f)}) {
+            QTest::keyClick(to, Qt::Key_Z, Qt::ControlModifier);
+            QCOMPARE(f.Model().Code(), std::string(DefaultInstrumentCode));
+            QTest::keyClick(to, Qt::Key_Y, Qt::ControlModifier);
+            QCOMPARE(f.Model().Code(), typed);
+        }
+        QCOMPARE(Song.Patterns[0].PointsCount, 1);
     }
 
     void closingAsksAboutUnsavedChanges() {

@@ -86,7 +86,9 @@ bool EditorModel::New() {
     TracksIndexFill();
     FormClick();
     code_ = DefaultInstrumentCode;
-    songChanged_ = codeChanged_ = false;
+    cleanCode_ = code_;
+    // Undo cannot reach the previous song.
+    history_.Clear();
     view_.Refresh(kViewTitle | kViewCode | kViewPattern | kViewTrack);
     return true;
 }
@@ -122,7 +124,7 @@ bool EditorModel::LoadSong(const std::string& path) {
     TracksIndexFill();
     TracksFill();
     FormClick();
-    songChanged_ = codeChanged_ = false;
+    history_.Clear();
     view_.Refresh(kViewTitle | kViewPattern | kViewTrack);
     return true;
 }
@@ -158,7 +160,8 @@ bool EditorModel::SaveTo(const std::string& path) {
         dialogs_.ShowError(error);
         return false;
     }
-    songChanged_ = codeChanged_ = false;
+    history_.MarkSaved();
+    cleanCode_ = code_;
     return true;
 }
 
@@ -177,8 +180,11 @@ bool EditorModel::OpenInstrument() {
     }
     // The code box holds text up to the first zero byte.
     text.resize(std::strlen(text.c_str()));
+    // The song stays as it was: the step gives back the code box and the sample it showed.
+    history_.Record(ChangeKind::OpenInstrument, -1, Song, InstrumentCode,
+                    std::make_shared<const CodeBoxChange>(
+                        CodeBoxChange{CurrentInstrument, activeInstrument_, code_, text}));
     code_ = std::move(text);
-    codeChanged_ = true;
     view_.Refresh(kViewCode);
     RunCode(code_);
     return true;

@@ -20,6 +20,8 @@ void EditorModel::PatternChange(int32_t item) {
 
 void EditorModel::PatternMouseDown(MouseButton button, int32_t time, int32_t tone) {
     focus_ = EditFocus::Pattern;
+    // A press starts a new gesture: what a right-button drag removes is one undo step.
+    history_.EndMerge();
     TPattern* pattern = ActivePattern();
     if (!pattern) {
         return;
@@ -35,10 +37,12 @@ void EditorModel::PatternMouseDown(MouseButton button, int32_t time, int32_t ton
     }
     if (time >= 0) {
         if (button == MouseButton::Left && k < 0) {
+            BeforeChange(ChangeKind::Edit);
             const int32_t i = AppendPoint(*pattern);
             pattern->Points[i] = TIdPoint{time, tone, CurrentInstrument, vol, pan};
             SongChanged(0);
         } else if (button == MouseButton::Right && k >= 0) {
+            BeforeChange(ChangeKind::RemoveNotes, activePattern_);
             DeletePoint(*pattern, k);
             SongChanged(0);
         }
@@ -53,6 +57,7 @@ void EditorModel::PatternRightDrag(int32_t time, int32_t tone) {
     }
     const int32_t k = FindPoint(*pattern, time, tone, CurrentInstrument);
     if (time >= 0 && k >= 0) {
+        BeforeChange(ChangeKind::RemoveNotes, activePattern_);
         DeletePoint(*pattern, k);
         SongChanged(0);
     }
@@ -66,6 +71,7 @@ void EditorModel::TrackEditMouseDown(int32_t n) {
         return;
     }
     const int32_t k = FindPatternIndex(*track, n);
+    BeforeChange(ChangeKind::Edit);
     if (k < 0) {
         const int32_t i = AppendPatternIndex(*track);
         track->PatternIndex[i] = n;
@@ -80,6 +86,7 @@ void EditorModel::TrackChange(int32_t item) {
     const int32_t row = playListRow_;
     if (row >= 0 && row < Song.TrackIndexCount) {
         if (Song.TracksIndex[row] != item) {
+            BeforeChange(ChangeKind::PlayListEntry, row);
             Song.TracksIndex[row] = item;
             SongChanged(kViewPlayList);
         }
@@ -109,6 +116,7 @@ void EditorModel::StoreEnv(int field, int32_t value) {
     }
     int32_t& slot = field == 0 ? env->Attack : field == 1 ? env->Cont : env->Ende;
     if (slot != value) {
+        BeforeChange(ChangeKind::Envelope, int64_t{envInstrument_} * 3 + field);
         slot = value;
         SongChanged(0);
     }
@@ -121,6 +129,7 @@ void EditorModel::Cut() {
             Song.Patterns[patternItem_].PointsCount == 0) {
             return;
         }
+        BeforeChange(ChangeKind::Edit);
         ResizePoints(Song, patternItem_, 0);
         SongChanged(kViewPattern);
     } else if (focus_ == EditFocus::Track) {
@@ -128,6 +137,7 @@ void EditorModel::Cut() {
         if (!track || track->PatternCount == 0) {
             return;
         }
+        BeforeChange(ChangeKind::Edit);
         ResizePatternIndex(Song, activeTrack_, 0);
         SongChanged(kViewTrack);
     }

@@ -26,6 +26,11 @@ const char* StoredCode(int32_t index) {
     return InRange(index, InstrumentCode.Count) ? InstrumentCode.Texts[index] : nullptr;
 }
 
+// A code as text: none is empty.
+std::string_view TextOf(const char* code) {
+    return code ? code : "";
+}
+
 } // namespace
 
 EditorModel::EditorModel(EditorView& view, Dialogs& dialogs) : view_(view), dialogs_(dialogs) {}
@@ -40,6 +45,7 @@ void EditorModel::Create() {
     TracksIndexFill();
     FormClick();
     code_ = DefaultInstrumentCode;
+    cleanCode_ = code_;
     PlayOutput();
     view_.Refresh(kViewCode | kViewTitle | kViewPattern | kViewTrack);
 }
@@ -113,6 +119,7 @@ void EditorModel::InstrumentFill() {
     if (const char* first = StoredCode(0)) {
         code_ = first;
     }
+    cleanCode_ = code_;
     view_.Refresh(kViewInstruments | kViewCode);
 }
 
@@ -167,6 +174,7 @@ bool EditorModel::CommitCount(CountEdit which, const std::string& text) {
     switch (which) {
     case CountEdit::TrackIndex:
         if (n != Song.TrackIndexCount) {
+            BeforeChange(ChangeKind::Edit);
             ResizeTracksIndex(Song, n);
             SongChanged(0);
         }
@@ -174,6 +182,7 @@ bool EditorModel::CommitCount(CountEdit which, const std::string& text) {
         break;
     case CountEdit::TrackCount:
         if (n != Song.TrackCount) {
+            BeforeChange(ChangeKind::Edit);
             ResizeTracks(Song, n);
             SongChanged(0);
         }
@@ -181,6 +190,7 @@ bool EditorModel::CommitCount(CountEdit which, const std::string& text) {
         break;
     case CountEdit::SpeedTrack:
         if (n != Song.Speed) {
+            BeforeChange(ChangeKind::Edit);
             Song.Speed = n;
             SongChanged(0);
         }
@@ -188,6 +198,7 @@ bool EditorModel::CommitCount(CountEdit which, const std::string& text) {
         break;
     case CountEdit::PatternRow:
         if (n != Song.Row) {
+            BeforeChange(ChangeKind::Edit);
             Song.Row = n;
             SongChanged(0);
         }
@@ -195,6 +206,7 @@ bool EditorModel::CommitCount(CountEdit which, const std::string& text) {
         break;
     case CountEdit::PatternCount:
         if (n != Song.PatternCount) {
+            BeforeChange(ChangeKind::Edit);
             ResizePatterns(Song, n);
             SongChanged(0);
         }
@@ -203,7 +215,12 @@ bool EditorModel::CommitCount(CountEdit which, const std::string& text) {
         break;
     case CountEdit::InstrumentCount:
         // The code being edited is kept for its instrument: the fill below shows another one.
-        StoreCodeBox();
+        // Storing it and the new count are one step.
+        if (n != Song.InstrumentCount || (InRange(CurrentInstrument, InstrumentCode.Count) &&
+                                          TextOf(StoredCode(CurrentInstrument)) != code_)) {
+            BeforeChange(ChangeKind::Edit);
+        }
+        StoreCodeBox(false);
         if (n != Song.InstrumentCount) {
             ResizeInstrumentCode(InstrumentCode, n);
             ResizeInstruments(Song, n);
@@ -214,6 +231,7 @@ bool EditorModel::CommitCount(CountEdit which, const std::string& text) {
         break;
     case CountEdit::SampleTone:
         if (n != active->SampleTone) {
+            BeforeChange(ChangeKind::Edit);
             active->SampleTone = n;
             SongChanged(0);
         }
@@ -224,7 +242,6 @@ bool EditorModel::CommitCount(CountEdit which, const std::string& text) {
 
 void EditorModel::SetCodeText(std::string text) {
     code_ = std::move(text);
-    codeChanged_ = true;
 }
 
 void EditorModel::SetNoteTexts(std::string volume, std::string panning) {
@@ -244,13 +261,16 @@ void EditorModel::RunCode(const std::string& text) {
     view_.Refresh(active ? kViewStatus | kViewSample : uint32_t{kViewStatus});
 }
 
-void EditorModel::StoreCodeBox() {
+void EditorModel::StoreCodeBox(bool record) {
     if (!InRange(CurrentInstrument, InstrumentCode.Count)) {
         return;
     }
-    const char* stored = InstrumentCode.Texts[CurrentInstrument];
-    const bool differs = std::string_view(stored ? stored : "") != code_;
+    const bool differs = TextOf(InstrumentCode.Texts[CurrentInstrument]) != code_;
+    if (differs && record) {
+        BeforeChange(ChangeKind::Edit);
+    }
     SetCurrentInstrumentCode(InstrumentCode, code_.c_str());
+    cleanCode_ = code_;
     if (differs) {
         SongChanged(0);
     }
@@ -278,6 +298,7 @@ void EditorModel::InstrumentsClick(int32_t row) {
     activeInstrument_ = row;
     const char* stored = StoredCode(row);
     code_ = stored ? stored : DefaultInstrumentCode;
+    cleanCode_ = code_;
     view_.Refresh(kViewCode | kViewSampleTone);
     AttachEnv();
     TInstrument& instrument = Song.Instrument[row];
@@ -328,8 +349,11 @@ void EditorModel::Stop() {
     StopLivePlayback();
 }
 
+void EditorModel::BeforeChange(ChangeKind kind, int64_t target) {
+    history_.Record(kind, target, Song, InstrumentCode);
+}
+
 void EditorModel::SongChanged(uint32_t parts) {
-    songChanged_ = true;
     view_.Refresh(parts);
 }
 

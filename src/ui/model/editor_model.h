@@ -2,6 +2,7 @@
 
 #include "song/track.h"
 #include "ui/model/dialogs.h"
+#include "ui/model/song_history.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -81,8 +82,9 @@ class EditorModel {
     const std::string& FileName() const { return fileName_; }
     std::string Title() const;
     EditFocus Focus() const { return focus_; }
-    // The song or the code box changed since the last New, Open or Save.
-    bool Changed() const { return songChanged_ || codeChanged_; }
+    // The song differs from its state at the last New, Open or Save (undoing back to it clears
+    // the mark), or the code box holds text it was not given by the model.
+    bool Changed() const { return history_.Changed() || code_ != cleanCode_; }
     // Selections: -1 for none.
     int32_t InstrumentRow() const { return instrumentRow_; }
     int32_t PatternItem() const { return patternItem_; }
@@ -146,6 +148,12 @@ class EditorModel {
     // ---- The Env window: a box's new value (0 Attack, 1 Cont, 2 End).
     void StoreEnv(int field, int32_t value);
 
+    // ---- Undo and redo of the song's changes. The code box keeps its own typing history.
+    bool CanUndo() const { return history_.CanUndo(); }
+    bool CanRedo() const { return history_.CanRedo(); }
+    void Undo();
+    void Redo();
+
     // ---- Play commands on the live mixer.
     void Play();
     void PlayFrom();
@@ -174,8 +182,13 @@ class EditorModel {
     bool SaveTo(const std::string& path);
     bool LoadSong(const std::string& path);
     void RunCode(const std::string& text);
-    void StoreCodeBox();
+    // Stores the code box for the current instrument, as one undo step of its own unless the
+    // caller recorded one.
+    void StoreCodeBox(bool record = true);
+    // Records the song for undo right before a command changes it.
+    void BeforeChange(ChangeKind kind, int64_t target = -1);
     void SongChanged(uint32_t parts);
+    void Restore(const HistoryStep& step, const std::string* boxText);
     void AttachEnv();
 
     EditorView& view_;
@@ -187,8 +200,8 @@ class EditorModel {
     std::string volumeText_ = "256";
     std::string panningText_ = "128";
     EditFocus focus_ = EditFocus::Code;
-    bool songChanged_ = false;
-    bool codeChanged_ = false;
+    // The code box's text when the model last set it or stored it, or the song was saved.
+    std::string cleanCode_;
     int32_t instrumentRow_ = -1;
     int32_t patternItem_ = -1;
     int32_t trackItem_ = -1;
@@ -199,6 +212,7 @@ class EditorModel {
     int32_t envInstrument_ = -1;
     FileDialogSettings openDialog_;
     FileDialogSettings saveDialog_;
+    SongHistory history_;
 };
 
 } // namespace kellix
