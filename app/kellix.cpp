@@ -60,7 +60,8 @@ int main(int argc, char** argv) {
     auto* env = new TFromenvForm;
     auto* stereo = new TformstereoForm;
     // A sound device that cannot start is reported with SDL's reason under the fixed message.
-    SetFatalErrorDisplay([](const char* message) { ShowFatalErrorBox(message, SoundDeviceReason()); });
+    SetFatalErrorDisplay(
+        [](const char* message) { ShowFatalErrorBox(message, SoundDeviceReason()); });
     SetUpSdlOutput();
     SetFatalErrorDisplay(ShowFatalErrorBox);
 
@@ -68,7 +69,8 @@ int main(int argc, char** argv) {
     {
         TKellixForm form(ToolWindows{reverb, env, stereo});
         form.show();
-        if (args.size() == 2) {
+        // Unsaved work left by a run that did not end cleanly comes first.
+        if (!form.Model().OfferRecovery() && args.size() == 2) {
             form.Model().OpenPath(args[1].toStdString());
         }
         // Samples dropped while a voice still played them are freed once the voice has ended.

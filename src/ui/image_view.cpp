@@ -18,6 +18,16 @@ void ImageView::paintEvent(QPaintEvent*) {
     for (const QRect& r : QRegion(rect()).subtracted(shown)) {
         painter.fillRect(r, palette().window());
     }
+    if (marker_ >= 0) {
+        painter.fillRect(marker_, 0, 1, height(), QColor(0x40, 0xB0, 0xFF));
+    }
+}
+
+void ImageView::SetMarker(int x) {
+    if (x != marker_) {
+        marker_ = x;
+        update();
+    }
 }
 
 void ImageView::mousePressEvent(QMouseEvent* event) {

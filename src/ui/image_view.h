@@ -23,6 +23,11 @@ class ImageView : public QWidget {
     std::function<void(Qt::MouseButtons buttons, int x, int y)> OnMouseMove;
     std::function<void(Qt::MouseButton button, int x, int y)> OnMouseUp;
 
+    // A thin vertical line shown over the picture at column x, -1 for none. The picture itself
+    // stays as drawn.
+    void SetMarker(int x);
+    int Marker() const { return marker_; }
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -31,6 +36,7 @@ class ImageView : public QWidget {
 
   private:
     QImage image_;
+    int marker_ = -1;
 };
 
 } // namespace kellix

@@ -20,12 +20,15 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
@@ -40,6 +43,9 @@ constexpr int kOuterWidth = 786;
 constexpr int kOuterHeight = 621;
 constexpr int kEditHeight = 21;
 constexpr int kScrollBarWidth = 17;
+// The play position is shown 33 times a second; unsaved work is kept every 30 seconds.
+constexpr int kPlayFollowMs = 30;
+constexpr int kRecoveryMs = 30000;
 
 // A panel that reports its size changes.
 class Panel : public QWidget {
@@ -213,9 +219,19 @@ TKellixForm::TKellixForm(ToolWindows tools, Dialogs* dialogs) : tools_(tools) {
     HookToolWindows();
     resize(kOuterWidth, kOuterHeight);
     move(142, 121);
+    setAcceptDrops(true);
+
+    // While something plays, the play list and the pattern editor follow what is heard.
+    playTimer_ = new QTimer(this);
+    playTimer_->setInterval(kPlayFollowMs);
+    connect(playTimer_, &QTimer::timeout, this, [this] { FollowPlayPosition(); });
+    recoveryTimer_ = new QTimer(this);
+    recoveryTimer_->setInterval(kRecoveryMs);
+    connect(recoveryTimer_, &QTimer::timeout, this, [this] { model_->WriteRecovery(); });
+    recoveryTimer_->start();
 
     model_->Create();
-    Refresh(0xFFFFFFFFu);
+    Refresh(0xFFFFFFFFu & ~uint32_t{kViewPlaying});
 }
 
 TKellixForm::~TKellixForm() {
@@ -376,6 +392,7 @@ void TKellixForm::BuildMenu() {
     QMenu* file = bar->addMenu("File");
     add(file, "New", QKeySequence("Ctrl+N"), [this] { model_->New(); });
     add(file, "Open", QKeySequence("Ctrl+O"), [this] { model_->Open(); });
+    recentMenu_ = file->addMenu("Recent");
     file->addSeparator();
     add(file, "Save", QKeySequence("Ctrl+S"), [this] { model_->Save(); });
     add(file, "Save as..", QKeySequence(), [this] { model_->SaveAs(); });
@@ -479,6 +496,46 @@ void TKellixForm::About() {
 void TKellixForm::Exit() {
     if (model_->ConfirmClose()) {
         QApplication::quit();
+    }
+}
+
+void TKellixForm::RebuildRecent() {
+    recentMenu_->clear();
+    const std::vector<std::string>& paths = model_->RecentPaths();
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        QAction* item = recentMenu_->addAction(QString::fromStdString(paths[i]));
+        connect(item, &QAction::triggered, this, [this, i] { model_->OpenRecent(i); });
+    }
+    recentMenu_->setEnabled(!paths.empty());
+}
+
+void TKellixForm::dragEnterEvent(QDragEnterEvent* event) {
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            event->acceptProposedAction();
+            return;
+        }
+    }
+}
+
+void TKellixForm::dropEvent(QDropEvent* event) {
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            event->acceptProposedAction();
+            model_->OpenPath(url.toLocalFile().toStdString());
+            return;
+        }
+    }
+}
+
+void TKellixForm::FollowPlayPosition() {
+    const PlayPosition at = model_->PlayPositionNow();
+    playListItems_->SetHighlight(at.Playing ? at.Entry : -1);
+    const int x =
+        at.Step >= 0.0 ? 64 + static_cast<int>(at.Step * 16.0) - ScrollHPattern->value() : -1;
+    EditPattern->SetMarker(x);
+    if (!at.Playing && !at.Waiting) {
+        playTimer_->stop();
     }
 }
 
@@ -649,6 +706,12 @@ void TKellixForm::Refresh(uint32_t parts) {
     }
     if (parts & kViewSample) {
         SampleImage->update();
+    }
+    if (parts & kViewPlaying) {
+        playTimer_->start();
+    }
+    if (parts & kViewRecent) {
+        RebuildRecent();
     }
     refreshing_ = outer;
 }

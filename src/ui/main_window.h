@@ -11,7 +11,9 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListView;
+class QMenu;
 class QScrollBar;
+class QTimer;
 
 namespace kellix {
 
@@ -79,6 +81,8 @@ class TKellixForm : public QMainWindow, public EditorView {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -94,6 +98,8 @@ class TKellixForm : public QMainWindow, public EditorView {
     // 0 Cut, 1 Copy, 2 Paste, 3 Undo, 4 Redo: on the code box when the code has the focus.
     void EditCommand(int which);
     void ShowStatus();
+    void FollowPlayPosition();
+    void RebuildRecent();
     void About();
     void Exit();
 
@@ -108,6 +114,9 @@ class TKellixForm : public QMainWindow, public EditorView {
     // not taken for the user's.
     bool refreshing_ = false;
     bool sized_ = false;
+    QMenu* recentMenu_ = nullptr;
+    QTimer* playTimer_ = nullptr;
+    QTimer* recoveryTimer_ = nullptr;
 };
 
 } // namespace kellix

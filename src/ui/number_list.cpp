@@ -1,5 +1,7 @@
 #include "number_list.h"
 
+#include <QColor>
+
 namespace kellix {
 
 NumberListModel::NumberListModel(std::function<int()> count, std::function<QString(int)> text,
@@ -12,13 +14,31 @@ void NumberListModel::Reset() {
     endResetModel();
 }
 
+void NumberListModel::SetHighlight(int row) {
+    if (row == highlight_) {
+        return;
+    }
+    const int old = highlight_;
+    highlight_ = row;
+    for (int r : {old, row}) {
+        if (r >= 0 && r < rows_) {
+            emit dataChanged(index(r), index(r), {Qt::BackgroundRole});
+        }
+    }
+}
+
 int NumberListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : rows_;
 }
 
 QVariant NumberListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= rows_ ||
-        (role != Qt::DisplayRole && role != Qt::EditRole)) {
+    if (!index.isValid() || index.row() >= rows_) {
+        return {};
+    }
+    if (role == Qt::BackgroundRole) {
+        return index.row() == highlight_ ? QVariant(QColor(0xC8, 0xE6, 0xFF)) : QVariant();
+    }
+    if (role != Qt::DisplayRole && role != Qt::EditRole) {
         return {};
     }
     return text_(index.row());

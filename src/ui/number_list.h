@@ -16,6 +16,8 @@ class NumberListModel : public QAbstractListModel {
 
     // The song changed: every item is read anew.
     void Reset();
+    // Marks one row (the play-list entry being heard) without selecting it; -1 for none.
+    void SetHighlight(int row);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -24,6 +26,7 @@ class NumberListModel : public QAbstractListModel {
     std::function<int()> count_;
     std::function<QString(int)> text_;
     int rows_ = 0;
+    int highlight_ = -1;
 };
 
 } // namespace kellix

@@ -83,4 +83,10 @@ void QtDialogs::EndProgress() {
     progress_.reset();
 }
 
+bool QtDialogs::AskRestoreRecovery() {
+    return QMessageBox::question(
+               parent_, "Kellix", "Kellix did not end cleanly last time. Restore the unsaved song?",
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+}
+
 } // namespace kellix

@@ -22,6 +22,7 @@ class QtDialogs final : public Dialogs {
     void BeginProgress(const std::string& title) override;
     void Progress(int64_t done, int64_t total) override;
     void EndProgress() override;
+    bool AskRestoreRecovery() override;
 
   private:
     QWidget* parent_;

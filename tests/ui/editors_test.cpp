@@ -263,6 +263,31 @@ class EditorsTest : public QObject {
         QVERIFY(position >= -4 * 65536);
     }
 
+    // While the shown pattern plays a thin line follows the step being heard; a song play marks
+    // the row being heard without selecting it. Once nothing plays, the editors look as before.
+    void playPositionAppearsAndVanishes() {
+        TKellixForm& f = Form();
+        f.ScrollHPattern->setValue(0);
+        const QImage before = f.EditPattern->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        f.Model().PlayPattern();
+        QTRY_VERIFY_WITH_TIMEOUT(f.EditPattern->Marker() > 64, 5000);
+        const int x = f.EditPattern->Marker();
+        const QImage playing = f.EditPattern->grab().toImage();
+        QCOMPARE(RgbAt(playing, x, 20), 0x40B0FFu);
+        QVERIFY(RgbAt(playing, x + 1, 20) != 0x40B0FFu);
+
+        ClickRow(f.PlayList, 3);
+        f.Model().Play();
+        const QModelIndex first = f.PlayList->model()->index(0, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(first.data(Qt::BackgroundRole).isValid(), 5000);
+        QCOMPARE(f.PlayList->currentIndex().row(), 3);
+
+        f.Model().Stop();
+        QTRY_VERIFY_WITH_TIMEOUT(!first.data(Qt::BackgroundRole).isValid(), 1000);
+        QCOMPARE(f.EditPattern->Marker(), -1);
+        QCOMPARE(f.EditPattern->grab().toImage().convertToFormat(QImage::Format_RGB32), before);
+    }
+
     void toolWindowsFollowTheMenuAndTheInstrument() {
         TKellixForm& f = Form();
         f.MCEnv->trigger();

@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QTimer>
 #include <QtTest>
@@ -120,6 +121,7 @@ class MainWindowTest : public QObject {
             "File",
             "New|Ctrl+N",
             "Open|Ctrl+O",
+            "Recent|",
             "-",
             "Save|Ctrl+S",
             "Save as..|",
@@ -261,6 +263,26 @@ class MainWindowTest : public QObject {
             QCOMPARE(f.Model().Code(), typed);
         }
         QCOMPARE(Song.Patterns[0].PointsCount, 1);
+    }
+
+    // A song file dropped onto the window opens as Open opens it, after the question.
+    void aDroppedSongOpens() {
+        TKellixForm& f = Open();
+        TempFolder dir;
+        const std::string path = dir / "dropped.txt";
+        WriteFile(path, " Const\r\n  Track:TTrack=(\r\n   TrackIndexCount: 0;\r\n"
+                        "   TrackCount: 0;\r\n   PatternCount: 0;\r\n   InstrumentCount: 0;\r\n"
+                        "   Speed: 100;\r\n   Row: 8;\r\n  );\r\n");
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+        QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(&f, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(&f, &drop);
+        QCOMPARE(f.windowTitle(), QString::fromStdString("Kellix - " + path));
+        QCOMPARE(Song.Speed, 100);
+        QCOMPARE(Song.Row, 8);
     }
 
     void closingAsksAboutUnsavedChanges() {

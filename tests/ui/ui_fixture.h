@@ -23,6 +23,7 @@ struct PreparedDialogs final : Dialogs {
     std::deque<std::optional<std::string>> OpenAnswers;
     std::deque<std::optional<std::string>> SaveAnswers;
     std::deque<SaveAnswer> SaveChangesAnswers;
+    std::deque<bool> RestoreAnswers;
     std::vector<FileDialogSettings> OpenAsked;
     std::vector<FileDialogSettings> SaveAsked;
     int SaveChangesAsked = 0;
@@ -51,6 +52,14 @@ struct PreparedDialogs final : Dialogs {
     void BeginProgress(const std::string&) override { InProgress = true; }
     void Progress(int64_t, int64_t) override { ++ProgressCalls; }
     void EndProgress() override { InProgress = false; }
+    bool AskRestoreRecovery() override {
+        if (RestoreAnswers.empty()) {
+            return false;
+        }
+        const bool answer = RestoreAnswers.front();
+        RestoreAnswers.pop_front();
+        return answer;
+    }
 
   private:
     static std::optional<std::string> Take(std::deque<std::optional<std::string>>& q) {

@@ -41,6 +41,8 @@ class Dialogs {
     virtual void BeginProgress(const std::string& title) = 0;
     virtual void Progress(int64_t done, int64_t total) = 0;
     virtual void EndProgress() = 0;
+    // A run that did not end cleanly left unsaved work: restore it?
+    virtual bool AskRestoreRecovery() = 0;
 };
 
 } // namespace kellix

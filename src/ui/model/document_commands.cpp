@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 namespace kellix {
 
@@ -89,6 +90,7 @@ bool EditorModel::New() {
     cleanCode_ = code_;
     // Undo cannot reach the previous song.
     history_.Clear();
+    recovery_.Discard();
     view_.Refresh(kViewTitle | kViewCode | kViewPattern | kViewTrack);
     return true;
 }
@@ -114,10 +116,20 @@ bool EditorModel::LoadSong(const std::string& path) {
     std::string error;
     if (!ReadTextFile(path, text, &error)) {
         dialogs_.ShowError(error);
+        recent_.Remove(AbsolutePath(path));
+        view_.Refresh(kViewRecent);
         return false;
     }
-    EmptySong(Song, InstrumentCode);
     fileName_ = AbsolutePath(path);
+    ReadIntoSong(text);
+    recovery_.Discard();
+    recent_.Add(fileName_);
+    view_.Refresh(kViewTitle | kViewPattern | kViewTrack | kViewRecent);
+    return true;
+}
+
+void EditorModel::ReadIntoSong(const std::string& text) {
+    EmptySong(Song, InstrumentCode);
     ReadSongText(Song, InstrumentCode, text);
     InstrumentFill();
     PatternFill();
@@ -125,8 +137,14 @@ bool EditorModel::LoadSong(const std::string& path) {
     TracksFill();
     FormClick();
     history_.Clear();
-    view_.Refresh(kViewTitle | kViewPattern | kViewTrack);
-    return true;
+}
+
+bool EditorModel::OpenRecent(std::size_t index) {
+    if (index >= recent_.Paths().size()) {
+        return false;
+    }
+    const std::string path = recent_.Paths()[index];
+    return OpenPath(path);
 }
 
 bool EditorModel::Save() {
@@ -162,6 +180,57 @@ bool EditorModel::SaveTo(const std::string& path) {
     }
     history_.MarkSaved();
     cleanCode_ = code_;
+    recovery_.Discard();
+    recent_.Add(AbsolutePath(path));
+    view_.Refresh(kViewRecent);
+    return true;
+}
+
+// ---- Recovery.
+
+std::string EditorModel::RecoveryText() const {
+    // The code box's text goes in for the current instrument without being stored: a write
+    // every thirty seconds must not become a change of its own.
+    std::vector<char*> texts(InstrumentCode.Texts, InstrumentCode.Texts + InstrumentCode.Count);
+    if (CurrentInstrument >= 0 && CurrentInstrument < InstrumentCode.Count) {
+        texts[CurrentInstrument] = const_cast<char*>(code_.c_str());
+    }
+    const TInstrumentCode withBox{InstrumentCode.Count, texts.data()};
+    return SongText(Song, withBox);
+}
+
+void EditorModel::WriteRecovery() {
+    if (!Changed()) {
+        recovery_.Discard();
+        return;
+    }
+    if (recoveryDirty_ || !recovery_.HasFile()) {
+        recoveryDirty_ = !recovery_.Write(RecoveryText(), nullptr);
+    }
+}
+
+std::optional<std::string> EditorModel::RecoveryFile() const {
+    return recovery_.HasFile() ? std::optional<std::string>(recovery_.Path()) : std::nullopt;
+}
+
+bool EditorModel::OfferRecovery() {
+    const std::optional<std::string> left = recovery_.FindLeftOver();
+    if (!left) {
+        return false;
+    }
+    std::string text;
+    if (!dialogs_.AskRestoreRecovery() || !ReadTextFile(*left, text, nullptr)) {
+        RecoveryStore::RemoveLeftOver(*left);
+        return false;
+    }
+    fileName_.clear();
+    ReadIntoSong(text);
+    history_.MarkNeverSaved();
+    // This run keeps the work from now on, before the left-over file goes.
+    recoveryDirty_ = true;
+    WriteRecovery();
+    RecoveryStore::RemoveLeftOver(*left);
+    view_.Refresh(kViewTitle | kViewPattern | kViewTrack);
     return true;
 }
 

@@ -33,7 +33,9 @@ std::string_view TextOf(const char* code) {
 
 } // namespace
 
-EditorModel::EditorModel(EditorView& view, Dialogs& dialogs) : view_(view), dialogs_(dialogs) {}
+EditorModel::EditorModel(EditorView& view, Dialogs& dialogs, ModelFiles files)
+    : view_(view), dialogs_(dialogs), recovery_(std::move(files.RecoveryFolder)),
+      recent_(std::move(files.RecentFile)) {}
 
 void EditorModel::Create() {
     StartWorker();
@@ -53,6 +55,7 @@ void EditorModel::Create() {
 void EditorModel::Destroy() {
     StopWorker();
     ResizeInstrumentCode(InstrumentCode, 0);
+    recovery_.Discard();
 }
 
 std::string EditorModel::Title() const {
@@ -242,6 +245,7 @@ bool EditorModel::CommitCount(CountEdit which, const std::string& text) {
 
 void EditorModel::SetCodeText(std::string text) {
     code_ = std::move(text);
+    recoveryDirty_ = true;
 }
 
 void EditorModel::SetNoteTexts(std::string volume, std::string panning) {
@@ -325,28 +329,62 @@ void EditorModel::GeneratorExe() {
 
 // ---- Play commands: each is one critical section on the live mixer.
 
+namespace {
+
+// The live mixer's clock, which the sequencer schedules from.
+int64_t LiveClock() {
+    const SoundBuffer* mixer = LiveMixer();
+    return mixer ? mixer->Total : 0;
+}
+
+} // namespace
+
 void EditorModel::Play() {
-    std::lock_guard lock(MixLock);
-    PlaySong(LiveMixer(), Song, 0);
+    {
+        std::lock_guard lock(MixLock);
+        play_ = RecordSongPlay(Song, 0, LiveClock());
+        PlaySong(LiveMixer(), Song, 0);
+    }
+    view_.Refresh(kViewPlaying);
 }
 
 void EditorModel::PlayFrom() {
-    std::lock_guard lock(MixLock);
-    kellix::PlayFrom(LiveMixer(), Song, playListRow_, 0);
+    {
+        std::lock_guard lock(MixLock);
+        play_ = RecordSongPlay(Song, playListRow_, LiveClock());
+        kellix::PlayFrom(LiveMixer(), Song, playListRow_, 0);
+    }
+    view_.Refresh(kViewPlaying);
 }
 
 void EditorModel::PlayTrack() {
-    std::lock_guard lock(MixLock);
-    kellix::PlayTrack(LiveMixer(), Song, trackItem_, 0);
+    {
+        std::lock_guard lock(MixLock);
+        play_ = RecordTrackPlay(Song, trackItem_, LiveClock());
+        kellix::PlayTrack(LiveMixer(), Song, trackItem_, 0);
+    }
+    view_.Refresh(kViewPlaying);
 }
 
 void EditorModel::PlayPattern() {
-    std::lock_guard lock(MixLock);
-    kellix::PlayPattern(LiveMixer(), Song, patternItem_, 0);
+    {
+        std::lock_guard lock(MixLock);
+        play_ = RecordPatternPlay(Song, patternItem_, LiveClock());
+        kellix::PlayPattern(LiveMixer(), Song, patternItem_, 0);
+    }
+    view_.Refresh(kViewPlaying);
 }
 
 void EditorModel::Stop() {
     StopLivePlayback();
+    play_ = PlayRecord{};
+}
+
+PlayPosition EditorModel::PlayPositionNow() const {
+    // Fill k of the live mixer is played from stream byte (k + 1) quarters on: the first
+    // quarter of the ring is the silence that leads in.
+    const int64_t heard = PlayedBytes() / 4 - kQuarterFrames;
+    return PositionAt(play_, heard, activePattern_);
 }
 
 void EditorModel::BeforeChange(ChangeKind kind, int64_t target) {
@@ -354,6 +392,7 @@ void EditorModel::BeforeChange(ChangeKind kind, int64_t target) {
 }
 
 void EditorModel::SongChanged(uint32_t parts) {
+    recoveryDirty_ = true;
     view_.Refresh(parts);
 }
 

@@ -2,6 +2,9 @@
 
 #include "song/track.h"
 #include "ui/model/dialogs.h"
+#include "ui/model/play_position.h"
+#include "ui/model/recent_songs.h"
+#include "ui/model/recovery.h"
 #include "ui/model/song_history.h"
 
 #include <cstddef>
@@ -46,6 +49,8 @@ enum ViewPart : uint32_t {
     kViewTrack = 1u << 10,      // the track editor is drawn again
     kViewEnv = 1u << 11,        // the Env window shows AttachedEnv() (SetEnv)
     kViewSample = 1u << 12,     // the sample picture is shown again
+    kViewPlaying = 1u << 13,    // a play command was given: the window follows the position
+    kViewRecent = 1u << 14,     // the list of recent songs changed
 };
 
 // What the window does for the model.
@@ -58,12 +63,18 @@ class EditorView {
     virtual void Refresh(uint32_t parts) = 0;
 };
 
+// Where the model keeps what lasts beyond the song file.
+struct ModelFiles {
+    std::string RecoveryFolder = RecoveryStore::DefaultFolder();
+    std::string RecentFile = RecentSongs::DefaultFile();
+};
+
 // The editing state of the window and every command on the song. It has no widgets: the
 // window forwards its events here and shows what Refresh names. All of it runs on the window's
 // thread; play commands take the mixing lock themselves.
 class EditorModel {
   public:
-    EditorModel(EditorView& view, Dialogs& dialogs);
+    EditorModel(EditorView& view, Dialogs& dialogs, ModelFiles files = {});
     EditorModel(const EditorModel&) = delete;
     EditorModel& operator=(const EditorModel&) = delete;
 
@@ -71,7 +82,7 @@ class EditorModel {
     // Starts the worker, builds the default song, fills the lists, shows the default code and
     // starts the output playing.
     void Create();
-    // Stops the worker and frees the code list.
+    // Stops the worker and frees the code list; as a clean exit, removes the recovery file.
     void Destroy();
 
     // ---- State the widgets show.
@@ -160,6 +171,24 @@ class EditorModel {
     void PlayTrack();
     void PlayPattern();
     void Stop();
+    // Where the sound being heard is in what the last play command scheduled: the live
+    // output's played bytes less the quarter that leads into the first mix.
+    PlayPosition PlayPositionNow() const;
+
+    // ---- Recovery of unsaved work. Called every thirty seconds: while the song or the code box
+    // has unsaved changes made since the last write, the song (with the code box's text for
+    // the current instrument) goes to this run's recovery file; without unsaved changes the
+    // file is removed.
+    void WriteRecovery();
+    // At start: when a run that ended without a clean exit left a recovery file, asks whether
+    // to restore it. A restored song has no file name and counts as changed.
+    bool OfferRecovery();
+    // This run's recovery file while one is written.
+    std::optional<std::string> RecoveryFile() const;
+
+    // ---- Recent songs, newest first; opened as Open does, after the question.
+    const std::vector<std::string>& RecentPaths() const { return recent_.Paths(); }
+    bool OpenRecent(std::size_t index);
 
     // ---- Document commands. Each returns whether it was carried out (false when cancelled
     // or failed).
@@ -190,6 +219,8 @@ class EditorModel {
     void SongChanged(uint32_t parts);
     void Restore(const HistoryStep& step, const std::string* boxText);
     void AttachEnv();
+    std::string RecoveryText() const;
+    void ReadIntoSong(const std::string& text);
 
     EditorView& view_;
     Dialogs& dialogs_;
@@ -213,6 +244,11 @@ class EditorModel {
     FileDialogSettings openDialog_;
     FileDialogSettings saveDialog_;
     SongHistory history_;
+    PlayRecord play_;
+    RecoveryStore recovery_;
+    RecentSongs recent_;
+    // A change since the last recovery write.
+    bool recoveryDirty_ = false;
 };
 
 } // namespace kellix

@@ -94,6 +94,9 @@ class SongHistory {
     // Forgets every step (New, Open): the song as it is counts as saved.
     void Clear();
     void MarkSaved();
+    // The song as it is was never saved (work recovered from a run that did not end cleanly):
+    // no state counts as saved.
+    void MarkNeverSaved() { saved_ = UINT64_MAX; }
     // Whether the song's state differs from the one last saved (or cleared).
     bool Changed() const { return position_ != saved_; }
 

@@ -1,0 +1,130 @@
+#include "ui/model/recovery.h"
+
+#include "support/atomic_file.h"
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace kellix {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kPrefix = "recovery-";
+constexpr const char* kSuffix = ".txt";
+
+std::string LockPathOf(const fs::path& folder, const std::string& run) {
+    return (folder / ("run-" + run + ".lock")).string();
+}
+
+// The run number in "recovery-<run>.txt", or "" for another name.
+std::string RunOf(const fs::path& file) {
+    const std::string name = file.filename().string();
+    const std::string prefix = kPrefix;
+    const std::string suffix = kSuffix;
+    if (name.size() <= prefix.size() + suffix.size() || name.rfind(prefix, 0) != 0 ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+        return {};
+    }
+    return name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+}
+
+// Whether some living run holds the lock.
+bool Held(const std::string& lockPath) {
+    const int fd = open(lockPath.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;
+    close(fd);
+    return held;
+}
+
+} // namespace
+
+RecoveryStore::RecoveryStore(std::string folder) : folder_(std::move(folder)) {
+    const std::string run = std::to_string(getpid());
+    path_ = (fs::path(folder_) / (kPrefix + run + kSuffix)).string();
+    lockPath_ = LockPathOf(folder_, run);
+}
+
+RecoveryStore::~RecoveryStore() {
+    if (lockFd_ >= 0) {
+        if (!written_) {
+            unlink(lockPath_.c_str());
+        }
+        close(lockFd_);
+    }
+}
+
+std::string RecoveryStore::DefaultFolder() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state && *state == '/') {
+        return (fs::path(state) / "kellix").string();
+    }
+    const char* home = std::getenv("HOME");
+    return (fs::path(home && *home ? home : "/tmp") / ".local/state/kellix").string();
+}
+
+bool RecoveryStore::Claim() {
+    if (lockFd_ >= 0) {
+        return true;
+    }
+    std::error_code ec;
+    fs::create_directories(folder_, ec);
+    lockFd_ = open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lockFd_ >= 0 && flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
+        close(lockFd_);
+        lockFd_ = -1;
+    }
+    return lockFd_ >= 0;
+}
+
+bool RecoveryStore::Write(const std::string& text, std::string* error) {
+    if (!Claim()) {
+        if (error) {
+            *error = "Cannot lock \"" + lockPath_ + "\"";
+        }
+        return false;
+    }
+    written_ = WriteFileAtomically(path_, text.data(), text.size(), error) || written_;
+    return fs::exists(path_);
+}
+
+void RecoveryStore::Discard() {
+    if (written_) {
+        unlink(path_.c_str());
+        written_ = false;
+    }
+}
+
+std::optional<std::string> RecoveryStore::FindLeftOver() const {
+    std::error_code ec;
+    std::optional<std::string> newest;
+    fs::file_time_type newestTime{};
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder_, ec)) {
+        const std::string run = RunOf(entry.path());
+        if (run.empty() || entry.path().string() == path_ || Held(LockPathOf(folder_, run)) ||
+            !entry.is_regular_file(ec)) {
+            continue;
+        }
+        const fs::file_time_type time = entry.last_write_time(ec);
+        if (!newest || time > newestTime) {
+            newest = entry.path().string();
+            newestTime = time;
+        }
+    }
+    return newest;
+}
+
+void RecoveryStore::RemoveLeftOver(const std::string& path) {
+    const fs::path file(path);
+    unlink(path.c_str());
+    unlink(LockPathOf(file.parent_path(), RunOf(file)).c_str());
+}
+
+} // namespace kellix

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace kellix {
+
+// Where a run keeps its unsaved work, so that a run that ends without a clean exit (a crash, a
+// kill, a power cut) can be restored at the next start. Each run has its own recovery file and
+// holds a lock on a file of its own while it lives: a recovery file whose lock nobody holds was
+// left by a run that has ended. Several runs at once leave each other's files alone.
+class RecoveryStore {
+  public:
+    // The folder is created when the first recovery file is written.
+    explicit RecoveryStore(std::string folder);
+    ~RecoveryStore();
+    RecoveryStore(const RecoveryStore&) = delete;
+    RecoveryStore& operator=(const RecoveryStore&) = delete;
+
+    // $XDG_STATE_HOME/kellix, or ~/.local/state/kellix.
+    static std::string DefaultFolder();
+
+    // Replaces this run's recovery file by the text, atomically.
+    bool Write(const std::string& text, std::string* error);
+    // Removes this run's recovery file (after a save, or at a clean exit).
+    void Discard();
+    bool HasFile() const { return written_; }
+    const std::string& Path() const { return path_; }
+
+    // The newest recovery file left by a run that has ended, if any.
+    std::optional<std::string> FindLeftOver() const;
+    // Removes a left-over file and the lock file of its run.
+    static void RemoveLeftOver(const std::string& path);
+
+  private:
+    bool Claim();
+
+    std::string folder_;
+    std::string path_;
+    std::string lockPath_;
+    int lockFd_ = -1;
+    bool written_ = false;
+};
+
+} // namespace kellix
