@@ -11,15 +11,16 @@
 #include "script/smplescript.h"
 #include "song/sequencer.h"
 #include "song/track.h"
+#include "songtext/song_presence.h"
 #include "songtext/song_reader.h"
 #include "songtext/song_writer.h"
+#include "songtext/text_file.h"
 #include "support/atomic_file.h"
 #include "support/cpu.h"
 #include "support/fatal.h"
 #include "support/text.h"
 
 #include "morvane.h"
-
 
 #include <algorithm>
 #include <cerrno>
@@ -356,21 +357,6 @@ bool ExportWavWithTail(const TTrack& song, const std::string& path, int64_t tail
 
 // Whether reading set anything of a song: a table, a play-list entry, Speed or Row. Speed and
 // Row hold marks that the text overwrites; unset, they get their values back.
-struct SongPresence {
-    int32_t speed;
-    int32_t row;
-    explicit SongPresence(TTrack& song) : speed(song.Speed), row(song.Row) {
-        song.Speed = song.Row = INT32_MIN;
-    }
-    bool Found(TTrack& song) const {
-        const bool timing = song.Speed != INT32_MIN || song.Row != INT32_MIN;
-        song.Speed = song.Speed == INT32_MIN ? speed : song.Speed;
-        song.Row = song.Row == INT32_MIN ? row : song.Row;
-        return timing || song.InstrumentCount > 0 || song.PatternCount > 0 || song.TrackCount > 0 ||
-               song.TrackIndexCount > 0;
-    }
-};
-
 // Says so and ends the program by the same signal, after the writer has removed its
 // temporary file (it chains to this handler).
 void OnInterrupt(int sig) {
@@ -456,16 +442,16 @@ int main(int argc, char** argv) {
     NewSong(Song, InstrumentCode);
     EmptySong(Song, InstrumentCode);
     std::string error;
-    SongPresence presence(Song);
-    if (!LoadSongText(Song, InstrumentCode, o.song, &error)) {
+    std::string text;
+    if (!ReadTextFile(o.song, text, &error)) {
         std::fprintf(stderr, "kellix-render: %s\n", error.c_str());
         return 1;
     }
-    if (!presence.Found(Song)) {
+    if (!HoldsSong(text)) {
         std::fprintf(stderr, "kellix-render: \"%s\" holds no song\n", o.song.c_str());
-        EmptySong(Song, InstrumentCode);
         return 1;
     }
+    ReadSongText(Song, InstrumentCode, text);
     StartScripting();
     const int32_t withoutSample = GenerateSamples();
 

@@ -3,6 +3,7 @@
 
 #include "audio/live_output.h"
 #include "songtext/current_instrument.h"
+#include "songtext/song_presence.h"
 #include "songtext/song_reader.h"
 #include "songtext/song_writer.h"
 #include "songtext/text_file.h"
@@ -110,11 +111,16 @@ bool EditorModel::OpenPath(const std::string& path) {
 }
 
 bool EditorModel::LoadSong(const std::string& path) {
-    // The file is read whole before anything changes: a file that cannot be read leaves the
-    // song, its name and the title as they were.
+    // The file is read whole and checked before anything changes: a file that cannot be read or
+    // holds no song leaves the song, its name and the title as they were.
     std::string text;
     std::string error;
-    if (!ReadTextFile(path, text, &error)) {
+    bool readable = ReadTextFile(path, text, &error);
+    if (readable && !HoldsSong(text)) {
+        error = "\"" + path + "\" holds no song";
+        readable = false;
+    }
+    if (!readable) {
         dialogs_.ShowError(error);
         recent_.Remove(AbsolutePath(path));
         view_.Refresh(kViewRecent);

@@ -243,15 +243,27 @@ TEST_F(EditorModelTest, OpenOfAnUnreadableFileChangesNothing) {
     Model.SetCodeText(kShortCode);
     Model.GeneratorExe();
     const std::string before = Saved();
-    Ask.SaveChangesAnswers = {SaveAnswer::Discard};
-    Ask.OpenAnswers = {Dir / "missing.txt"};
-    EXPECT_FALSE(Model.Open());
-    ASSERT_EQ(Ask.Errors.size(), 1u);
-    EXPECT_NE(Ask.Errors[0].find("missing.txt"), std::string::npos);
-    EXPECT_NE(Ask.Errors[0].find("No such file"), std::string::npos);
-    EXPECT_EQ(Saved(), before);
-    EXPECT_EQ(Model.Title(), "Kellix");
-    EXPECT_NE(Song.Instrument[0].Sample, nullptr);
+    WriteFile(Dir / "empty.txt", "");
+    WriteFile(Dir / "binary.txt", std::string("\x7f"
+                                              "ELF\x02\x01\x01\0\0\0",
+                                              10));
+    const std::pair<const char*, const char*> files[] = {
+        {"missing.txt", "No such file"},
+        {"empty.txt", "holds no song"},
+        {"binary.txt", "holds no song"},
+    };
+    for (auto [name, reason] : files) {
+        Ask.Errors.clear();
+        Ask.SaveChangesAnswers = {SaveAnswer::Discard};
+        Ask.OpenAnswers = {Dir / name};
+        EXPECT_FALSE(Model.Open());
+        ASSERT_EQ(Ask.Errors.size(), 1u);
+        EXPECT_NE(Ask.Errors[0].find(name), std::string::npos);
+        EXPECT_NE(Ask.Errors[0].find(reason), std::string::npos);
+        EXPECT_EQ(Saved(), before);
+        EXPECT_EQ(Model.Title(), "Kellix");
+        EXPECT_NE(Song.Instrument[0].Sample, nullptr);
+    }
 }
 
 TEST_F(EditorModelTest, SaveAsStoresTheShownCodeAndSaveReusesTheName) {
