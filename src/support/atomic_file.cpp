@@ -87,13 +87,14 @@ int OpenUnnamed(const std::string& folder) {
     return fd;
 }
 
-// A new named file in the folder, registered for removal on signals before it exists.
-bool OpenNamed(AtomicFile& file, const std::string& folder) {
+// Makes a file of a new temporary name in the folder, registered for removal on signals before
+// it exists; tries other names while the one chosen is taken.
+template <class Create>
+bool MakeTemporary(AtomicFile& file, const std::string& folder, Create create) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         file.TempPath = TempName(folder);
         file.Ticket = RegisterTemporary(file.TempPath);
-        file.Fd = open(file.TempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (file.Fd >= 0) {
+        if (create(file.TempPath)) {
             return true;
         }
         int err = errno;
@@ -108,26 +109,20 @@ bool OpenNamed(AtomicFile& file, const std::string& folder) {
     return false;
 }
 
+// A new named file in the folder.
+bool OpenNamed(AtomicFile& file, const std::string& folder) {
+    return MakeTemporary(file, folder, [&file](const std::string& path) {
+        file.Fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        return file.Fd >= 0;
+    });
+}
+
 // Gives the unnamed temporary a name of its own beside the target.
 bool LinkUnnamed(AtomicFile& file, const std::string& folder) {
     const std::string self = "/proc/self/fd/" + std::to_string(file.Fd);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        file.TempPath = TempName(folder);
-        file.Ticket = RegisterTemporary(file.TempPath);
-        if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, file.TempPath.c_str(), AT_SYMLINK_FOLLOW) ==
-            0) {
-            return true;
-        }
-        int err = errno;
-        ForgetTemporary(file.Ticket);
-        file.Ticket = -1;
-        file.TempPath.clear();
-        errno = err;
-        if (err != EEXIST) {
-            break;
-        }
-    }
-    return false;
+    return MakeTemporary(file, folder, [&self](const std::string& path) {
+        return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    });
 }
 
 std::string FolderOf(const std::string& target) {

@@ -81,18 +81,10 @@ bool EditorModel::New() {
         return false;
     }
     fileName_.clear();
-    NewSong(Song, InstrumentCode);
-    InstrumentFill();
-    PatternFill();
-    TracksFill();
-    TracksIndexFill();
-    FormClick();
-    code_ = DefaultInstrumentCode;
-    cleanCode_ = code_;
+    ShowNewSong();
     // Undo cannot reach the previous song.
     history_.Clear();
     recovery_.Discard();
-    view_.Refresh(kViewTitle | kViewCode | kViewPattern | kViewTrack);
     return true;
 }
 

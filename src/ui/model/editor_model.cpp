@@ -39,8 +39,13 @@ EditorModel::EditorModel(EditorView& view, Dialogs& dialogs, ModelFiles files)
 
 void EditorModel::Create() {
     StartWorker();
-    NewSong(Song, InstrumentCode);
     CurrentInstrument = -1;
+    ShowNewSong();
+    PlayOutput();
+}
+
+void EditorModel::ShowNewSong() {
+    NewSong(Song, InstrumentCode);
     InstrumentFill();
     PatternFill();
     TracksFill();
@@ -48,8 +53,7 @@ void EditorModel::Create() {
     FormClick();
     code_ = DefaultInstrumentCode;
     cleanCode_ = code_;
-    PlayOutput();
-    view_.Refresh(kViewCode | kViewTitle | kViewPattern | kViewTrack);
+    view_.Refresh(kViewTitle | kViewCode | kViewPattern | kViewTrack);
 }
 
 void EditorModel::Destroy() {

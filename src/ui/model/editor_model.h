@@ -219,6 +219,8 @@ class EditorModel {
     void SongChanged(uint32_t parts);
     void Restore(const HistoryStep& step, const std::string* boxText);
     void AttachEnv();
+    // The default song with its lists filled and the default code shown.
+    void ShowNewSong();
     std::string RecoveryText() const;
     void ReadIntoSong(const std::string& text);
 
