@@ -235,6 +235,18 @@ TKellixForm::TKellixForm(ToolWindows tools, Dialogs* dialogs) : tools_(tools) {
 }
 
 TKellixForm::~TKellixForm() {
+    // The tool windows outlive the window: they must call nothing of it any more.
+    if (tools_.Reverb) {
+        tools_.Reverb->OnReverbChange = nullptr;
+        tools_.Reverb->OnHide = nullptr;
+    }
+    if (tools_.Env) {
+        tools_.Env->OnStore = nullptr;
+        tools_.Env->OnHide = nullptr;
+    }
+    if (tools_.StereoDelay) {
+        tools_.StereoDelay->OnHide = nullptr;
+    }
     model_->Destroy();
 }
 
