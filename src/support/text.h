@@ -7,7 +7,9 @@ namespace kellix {
 // Zero-terminated text routines. Upper-casing touches a to z only, whatever the locale.
 std::size_t TextLength(const char* text); // 0 for a null text
 void TextUpper(char* text);
-char UpperAscii(char c);
+inline char UpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 // A new block holding a copy of the first length bytes of text and a zero byte (FreeBlock it).
 char* TextDuplicate(const char* text, std::size_t length);
 
