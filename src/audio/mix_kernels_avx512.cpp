@@ -1,0 +1,370 @@
+// The 512-bit routines: sixteen output frames at a time, the last few under a mask.
+//
+// Lane i holds output frame j + i as one number P = t x 65536 + (65535 - W): t is its source
+// frame counted from a base frame kept outside the lanes, and W its interpolation weight. W
+// comes with the remainder R of the exact division behind it, e x 65536 = W x Rate + R, so that
+// a step adds fixed amounts to P and R instead of moving e and looking W up; when W passes zero
+// (e wraps), the carry out of the low half moves t on by one frame. Each pass counts t from the
+// first lane's frame, so that it is a small index for the permutes below; every so many passes
+// the base itself moves up, so that P never overflows.
+//
+// Source frames: for steps up to about twice (stereo) or four times (mono) the rate, the frames
+// that sixteen output frames read lie within 128 bytes, so two loads and a permute replace the
+// gather; up to twice that, each half of the lanes gets its own two loads. Near the end of the
+// data, where the loads would pass it, and for higher steps, the lanes gather.
+#include "audio/mix_kernels_wide.h"
+
+#ifdef KELLIX_WIDE_MIX
+
+// GCC 12's 512-bit intrinsics start some results from a deliberately undefined value, which
+// its optimiser reports as uninitialised (fixed in GCC 13).
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#endif
+#include <immintrin.h>
+
+#include <algorithm>
+
+#define KELLIX_AVX512 __attribute__((target("avx512f,avx512bw")))
+
+namespace kellix {
+
+namespace {
+
+struct Lanes {
+    __m512i p, r;
+    int64_t base; // source frame of t = 0
+};
+
+// Moves the lanes in mask m on by s x Step, with i the index of s in the MixSteps lane tables.
+KELLIX_AVX512 inline void StepLanes(Lanes& l, __mmask16 m, const MixSteps& s, int i) {
+    l.r = _mm512_mask_sub_epi32(l.r, m, l.r, _mm512_set1_epi32(s.LaneRest[i]));
+    __mmask16 borrow = _mm512_mask_cmplt_epi32_mask(m, l.r, _mm512_setzero_si512());
+    l.r = _mm512_mask_add_epi32(l.r, borrow, l.r, _mm512_set1_epi32(s.rate));
+    l.p = _mm512_mask_add_epi32(l.p, m, l.p, _mm512_set1_epi32(s.LaneAdvance[i]));
+    l.p = _mm512_mask_add_epi32(l.p, borrow, l.p, _mm512_set1_epi32(1));
+}
+
+KELLIX_AVX512 Lanes StartLanes(const MixSteps& s, const MixCursor& c) {
+    const int64_t scaled = int64_t{c.e} << 16;
+    Lanes l{_mm512_set1_epi32(65535 - static_cast<int32_t>(scaled / s.rate)),
+            _mm512_set1_epi32(static_cast<int32_t>(scaled % s.rate)), c.k};
+    // Lane i moves on by i frames: 1, 2, 4 and 8 frames where the bits of i say so.
+    StepLanes(l, 0xAAAA, s, 0);
+    StepLanes(l, 0xCCCC, s, 1);
+    StepLanes(l, 0xF0F0, s, 2);
+    StepLanes(l, 0xFF00, s, 3);
+    return l;
+}
+
+// The lanes of one pass, counted from the first lane's source frame, which is base + t0.
+struct Pass {
+    __m512i p;
+    int64_t base;
+};
+
+KELLIX_AVX512 inline Pass PassOf(const Lanes& l) {
+    int32_t first = _mm_cvtsi128_si32(_mm512_castsi512_si128(l.p));
+    return {_mm512_sub_epi32(l.p, _mm512_set1_epi32(first & -65536)), l.base + (first >> 16)};
+}
+
+// The cursor of the frame that lane `lane` holds.
+KELLIX_AVX512 void EndLanes(const Lanes& l, int32_t lane, const MixSteps& s, MixCursor& c) {
+    alignas(64) int32_t p[16], r[16];
+    _mm512_store_si512(p, l.p);
+    _mm512_store_si512(r, l.r);
+    const int64_t w = 65535 - (p[lane] & 0xFFFF);
+    c.k = l.base + (p[lane] >> 16);
+    c.e = static_cast<int32_t>((w * s.rate + r[lane]) >> 16);
+}
+
+// How the source frames of one pass are fetched.
+enum class Fetch { Window16, Window8, Gather };
+
+Fetch FetchFor(int32_t span8, int32_t span16, int32_t lastIndex) {
+    if (span16 <= lastIndex) {
+        return Fetch::Window16;
+    }
+    return span8 <= lastIndex ? Fetch::Window8 : Fetch::Gather;
+}
+
+// t of every lane in both 16-bit halves (byte 2 of each lane, within each 128 bits).
+KELLIX_AVX512 inline __m512i FrameTwice(__m512i p) {
+    return _mm512_shuffle_epi8(
+        p, _mm512_broadcast_i32x4(_mm_setr_epi32(static_cast<int32_t>(0x80028002),
+                                                 static_cast<int32_t>(0x80068006),
+                                                 static_cast<int32_t>(0x800A800A),
+                                                 static_cast<int32_t>(0x800E800E))));
+}
+
+// Mono: s[k] in the low and s[k + 1] in the high 16 bits of each lane, with a window of 64
+// samples from the base (the permute reads only the low six bits of each index).
+template <Fetch F>
+KELLIX_AVX512 inline __m512i MonoPairs(const Pass& l, const MixRun& run, __mmask16 active) {
+    const uint8_t* data = run.Data + 2 * l.base;
+    const int64_t readable = run.Readable - l.base;
+    if (F == Fetch::Window16 && readable >= 64) {
+        __m512i index = _mm512_add_epi32(FrameTwice(l.p), _mm512_set1_epi32(0x10000));
+        return _mm512_permutex2var_epi16(_mm512_loadu_si512(data), index,
+                                         _mm512_loadu_si512(data + 64));
+    }
+    __m512i t = _mm512_srli_epi32(l.p, 16);
+    if (F == Fetch::Window8) {
+        // The second half reads from its own first frame.
+        int32_t half = _mm_cvtsi128_si32(_mm512_extracti32x4_epi32(t, 2));
+        if (half + 64 <= readable) {
+            const uint8_t* second = data + 2 * int64_t{half};
+            __m512i index = _mm512_mask_sub_epi32(t, 0xFF00, t, _mm512_set1_epi32(half));
+            index = _mm512_add_epi32(_mm512_add_epi32(index, _mm512_slli_epi32(index, 16)),
+                                     _mm512_set1_epi32(0x10000));
+            __m512i low = _mm512_permutex2var_epi16(_mm512_loadu_si512(data), index,
+                                                    _mm512_loadu_si512(data + 64));
+            __m512i high = _mm512_permutex2var_epi16(_mm512_loadu_si512(second), index,
+                                                     _mm512_loadu_si512(second + 64));
+            return _mm512_mask_blend_epi32(0xFF00, low, high);
+        }
+    }
+    return _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), active, t, data, 2);
+}
+
+// Stereo: frame k (left, right) in s0 and frame k + 1 in s1, with a window of 32 frames.
+template <Fetch F>
+KELLIX_AVX512 inline void StereoFrames(const Pass& l, const MixRun& run, __mmask16 active,
+                                       __m512i& s0, __m512i& s1) {
+    const __m512i one = _mm512_set1_epi32(1);
+    const uint8_t* data = run.Data + 4 * l.base;
+    const int64_t readable = run.Readable - l.base;
+    __m512i t = _mm512_srli_epi32(l.p, 16);
+    if (F == Fetch::Window16 && readable >= 32) {
+        __m512i lo = _mm512_loadu_si512(data), hi = _mm512_loadu_si512(data + 64);
+        s0 = _mm512_permutex2var_epi32(lo, t, hi);
+        s1 = _mm512_permutex2var_epi32(lo, _mm512_add_epi32(t, one), hi);
+        return;
+    }
+    if (F == Fetch::Window8) {
+        int32_t half = _mm_cvtsi128_si32(_mm512_extracti32x4_epi32(t, 2));
+        if (half + 32 <= readable) {
+            const uint8_t* second = data + 4 * int64_t{half};
+            __m512i lo0 = _mm512_loadu_si512(data), hi0 = _mm512_loadu_si512(data + 64);
+            __m512i lo1 = _mm512_loadu_si512(second), hi1 = _mm512_loadu_si512(second + 64);
+            __m512i t0 = _mm512_mask_sub_epi32(t, 0xFF00, t, _mm512_set1_epi32(half));
+            __m512i t1 = _mm512_add_epi32(t0, one);
+            s0 = _mm512_mask_blend_epi32(0xFF00, _mm512_permutex2var_epi32(lo0, t0, hi0),
+                                         _mm512_permutex2var_epi32(lo1, t0, hi1));
+            s1 = _mm512_mask_blend_epi32(0xFF00, _mm512_permutex2var_epi32(lo0, t1, hi0),
+                                         _mm512_permutex2var_epi32(lo1, t1, hi1));
+            return;
+        }
+    }
+    // Frames k and k + 1 in one 64-bit read per lane, then the even and odd halves apart.
+    const __m512i zero = _mm512_setzero_si512();
+    __m512i q0 = _mm512_mask_i32gather_epi64(zero, static_cast<__mmask8>(active),
+                                             _mm512_castsi512_si256(t), data, 4);
+    __m512i q1 = _mm512_mask_i32gather_epi64(zero, static_cast<__mmask8>(active >> 8),
+                                             _mm512_extracti64x4_epi64(t, 1), data, 4);
+    const __m512i even =
+        _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
+    s0 = _mm512_permutex2var_epi32(q0, even, q1);
+    s1 = _mm512_permutex2var_epi32(q0, _mm512_add_epi32(even, one), q1);
+}
+
+// Adds sixteen frames (left in the low, right in the high 16 bits of each lane) with
+// saturation; a partial pass touches only the active frames.
+template <bool Full>
+KELLIX_AVX512 inline void AddFrames(int16_t* out, __mmask16 active, __m512i frames) {
+    if (Full) {
+        _mm512_storeu_si512(out, _mm512_adds_epi16(_mm512_loadu_si512(out), frames));
+    } else {
+        __m512i sum = _mm512_adds_epi16(_mm512_maskz_loadu_epi32(active, out), frames);
+        _mm512_mask_storeu_epi32(out, active, sum);
+    }
+}
+
+template <bool Full>
+KELLIX_AVX512 inline __m512i LoadLevels(const int32_t* levels, __mmask16 active) {
+    return Full ? _mm512_loadu_si512(levels) : _mm512_maskz_loadu_epi32(active, levels);
+}
+
+// In each 16-bit half, (s x w) >> 16 with s signed and w unsigned is the signed high product,
+// which takes w as w - 65536 when its top bit is set, corrected by adding s there.
+
+template <Fetch F, bool Constant, bool Full>
+KELLIX_AVX512 inline void MonoPass(const MixRun& run, const Pass& l, int32_t j,
+                                   __mmask16 active, __m512i constantLevel) {
+    __m512i pairs = MonoPairs<F>(l, run, active);
+    // W in the low and 65535 - W in the high half: ~P in the low half, P shifted up.
+    __m512i weights = _mm512_ternarylogic_epi32(l.p, _mm512_slli_epi32(l.p, 16),
+                                                _mm512_set1_epi32(0xFFFF), 0x4E);
+    __m512i ab = _mm512_add_epi16(_mm512_mulhi_epi16(pairs, weights),
+                                  _mm512_and_si512(pairs, _mm512_srai_epi16(weights, 15)));
+    __m512i value = _mm512_add_epi16(ab, _mm512_srli_epi32(ab, 16));
+    // The level's low 16 bits: the level taken as a signed 16-bit number.
+    __m512i level = Constant ? constantLevel : LoadLevels<Full>(run.Levels + j, active);
+    __m512i v = _mm512_mulhi_epi16(value, level);
+    // The low half of each lane to both channels (byte indices within each 128 bits).
+    const __m512i bothChannels = _mm512_broadcast_i32x4(
+        _mm_setr_epi32(0x01000100, 0x05040504, 0x09080908, 0x0D0C0D0C));
+    AddFrames<Full>(run.Out + 2 * j, active, _mm512_shuffle_epi8(v, bothChannels));
+}
+
+// Left gains in the low and right gains in the high 16 bits of each lane. Levels never exceed
+// the peak (at most 32767), so the gains fit 16 bits and level x pan is one 16-bit product.
+KELLIX_AVX512 inline __m512i Gains(__m512i level, int32_t pan) {
+    __m512i gainL = level, gainR = level;
+    if (pan < 128) {
+        gainL = _mm512_srai_epi32(_mm512_madd_epi16(level, _mm512_set1_epi32(pan)), 7);
+    }
+    if (pan > 128) {
+        gainR = _mm512_srai_epi32(_mm512_madd_epi16(level, _mm512_set1_epi32(255 - pan)), 7);
+    }
+    // (gainR << 16) | (gainL & 0xFFFF)
+    return _mm512_ternarylogic_epi32(_mm512_slli_epi32(gainR, 16), gainL,
+                                     _mm512_set1_epi32(0xFFFF), 0xF8);
+}
+
+template <Fetch F, bool Constant, bool Full>
+KELLIX_AVX512 inline void StereoPass(const MixRun& run, const Pass& l, int32_t j,
+                                     __mmask16 active, __m512i constantGains) {
+    __m512i s0, s1;
+    StereoFrames<F>(l, run, active, s0, s1);
+    // 65535 - W (the low half of P) and W in both halves; the high-product corrections of the
+    // two terms select s0 where W has its top bit and s1 where 65535 - W has it.
+    const __m512i lowTwice = _mm512_broadcast_i32x4(
+        _mm_setr_epi32(0x01000100, 0x05040504, 0x09080908, 0x0D0C0D0C));
+    __m512i rest2 = _mm512_shuffle_epi8(l.p, lowTwice);
+    __m512i w2 = _mm512_xor_si512(rest2, _mm512_set1_epi32(-1));
+    __m512i top = _mm512_srai_epi16(w2, 15);
+    __m512i v = _mm512_add_epi16(
+        _mm512_add_epi16(_mm512_mulhi_epi16(s0, w2), _mm512_mulhi_epi16(s1, rest2)),
+        _mm512_ternarylogic_epi32(top, s0, s1, 0xCA));
+    __m512i gains =
+        Constant ? constantGains : Gains(LoadLevels<Full>(run.Levels + j, active), run.Pan);
+    // (v x gain) >> 16 is the signed high product.
+    AddFrames<Full>(run.Out + 2 * j, active, _mm512_mulhi_epi16(v, gains));
+}
+
+template <bool Stereo, Fetch F, bool Constant>
+KELLIX_AVX512 int32_t Mix(const MixRun& run, MixCursor& c) {
+    const MixSteps& s = *run.Steps;
+    const __m512i constant =
+        Stereo ? Gains(_mm512_set1_epi32(run.Level), run.Pan) : _mm512_set1_epi32(run.Level);
+    Lanes l = StartLanes(s, c);
+    const __m512i rest16 = _mm512_set1_epi32(s.LaneRest[4]);
+    const __m512i advance16 = _mm512_set1_epi32(s.LaneAdvance[4]);
+    const __m512i rate = _mm512_set1_epi32(s.rate);
+    const int32_t frames = run.Frames;
+    // Passes between moves of the base: t stays below 2^14 + Span16, well inside P.
+    const int32_t rebaseEvery = std::max(1, 16384 / (s.LaneWhole[4] + 1) - 1);
+    int32_t sinceRebase = 0;
+    int32_t j = 0;
+    for (; j + 16 <= frames; j += 16) {
+        const Pass pass = PassOf(l);
+        if (Stereo) {
+            StereoPass<F, Constant, true>(run, pass, j, 0xFFFF, constant);
+        } else {
+            MonoPass<F, Constant, true>(run, pass, j, 0xFFFF, constant);
+        }
+        // Sixteen frames on: the same arithmetic as one step, with the sixteen-frame amounts.
+        l.r = _mm512_sub_epi32(l.r, rest16);
+        __m512i borrow = _mm512_srai_epi32(l.r, 31);
+        l.r = _mm512_add_epi32(l.r, _mm512_and_si512(borrow, rate));
+        l.p = _mm512_sub_epi32(_mm512_add_epi32(l.p, advance16), borrow);
+        if (++sinceRebase == rebaseEvery) {
+            const Pass moved = PassOf(l);
+            l.p = moved.p;
+            l.base = moved.base;
+            sinceRebase = 0;
+        }
+    }
+    const int32_t left = frames - j;
+    if (left > 0) {
+        const __mmask16 active = static_cast<__mmask16>((1u << left) - 1);
+        if (Stereo) {
+            StereoPass<F, Constant, false>(run, PassOf(l), j, active, constant);
+        } else {
+            MonoPass<F, Constant, false>(run, PassOf(l), j, active, constant);
+        }
+    }
+    EndLanes(l, left, s, c);
+    return frames;
+}
+
+template <bool Stereo, Fetch F>
+int32_t MixLevels(const MixRun& run, MixCursor& c) {
+    return run.Levels ? Mix<Stereo, F, false>(run, c) : Mix<Stereo, F, true>(run, c);
+}
+
+template <bool Stereo>
+int32_t MixFetch(const MixRun& run, MixCursor& c) {
+    const MixSteps& s = *run.Steps;
+    if (run.Frames <= 0 || !s.Lanes) {
+        return 0;
+    }
+    // The highest index a window permute can reach: 64 samples, or 32 stereo frames.
+    switch (FetchFor(s.Span8, s.Span16, Stereo ? 31 : 63)) {
+    case Fetch::Window16:
+        return MixLevels<Stereo, Fetch::Window16>(run, c);
+    case Fetch::Window8:
+        return MixLevels<Stereo, Fetch::Window8>(run, c);
+    case Fetch::Gather:
+        break;
+    }
+    return MixLevels<Stereo, Fetch::Gather>(run, c);
+}
+
+} // namespace
+
+int32_t MonoAvx512(const MixRun& run, MixCursor& c) {
+    return MixFetch<false>(run, c);
+}
+
+int32_t StereoAvx512(const MixRun& run, MixCursor& c) {
+    return MixFetch<true>(run, c);
+}
+
+// Sixteen ramp steps at a time: lane i holds the state after step i of each group of sixteen
+// and moves on by sixteen steps' worth per pass, the same arithmetic as one step.
+KELLIX_AVX512 int32_t RampAvx512(MixRamp& r, int32_t* levels, int32_t count) {
+    if (count < 32) {
+        return 0;
+    }
+    const int32_t whole = r.peak / r.span;
+    const int32_t part = r.peak % r.span;
+    alignas(64) int32_t level[16], acc[16];
+    for (int i = 0; i < 16; ++i) {
+        r.level += r.direction * whole;
+        r.acc -= part;
+        int32_t borrow = r.acc >> 31;
+        r.level -= r.direction * borrow;
+        r.acc += borrow & r.span;
+        levels[i] = level[i] = r.level;
+        acc[i] = r.acc;
+    }
+    const int64_t sixteen = int64_t{16} * r.peak;
+    const __m512i whole16 = _mm512_set1_epi32(r.direction * static_cast<int32_t>(sixteen / r.span));
+    const __m512i part16 = _mm512_set1_epi32(static_cast<int32_t>(sixteen % r.span));
+    const __m512i span = _mm512_set1_epi32(r.span);
+    const __m512i direction = _mm512_set1_epi32(r.direction);
+    __m512i l = _mm512_load_si512(level);
+    __m512i a = _mm512_load_si512(acc);
+    int32_t i = 16;
+    for (; i + 16 <= count; i += 16) {
+        l = _mm512_add_epi32(l, whole16);
+        a = _mm512_sub_epi32(a, part16);
+        __mmask16 borrow = _mm512_cmplt_epi32_mask(a, _mm512_setzero_si512());
+        l = _mm512_mask_add_epi32(l, borrow, l, direction);
+        a = _mm512_mask_add_epi32(a, borrow, a, span);
+        _mm512_storeu_si512(levels + i, l);
+    }
+    // Lane 15 holds the state after the last step written.
+    _mm512_store_si512(level, l);
+    _mm512_store_si512(acc, a);
+    r.level = level[15];
+    r.acc = acc[15];
+    return i;
+}
+
+} // namespace kellix
+
+#endif
