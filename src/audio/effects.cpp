@@ -1,5 +1,6 @@
 #include "audio/effects.h"
 
+#include "audio/mix_kernels.h"
 #include "audio/mixer.h"
 
 #include <algorithm>
@@ -113,7 +114,7 @@ __attribute__((target("avx2"))) int32_t DelayAvx2(const DelayRun& r, int32_t cou
 }
 
 bool DelayVectorOk(int32_t delayL, int32_t delayR, int32_t decayL, int32_t decayR) {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
+    const bool avx2 = CurrentMixTier() != MixTier::Portable;
     auto delayOk = [](int32_t d) { return d == 0 || d >= 8; };
     auto decayOk = [](int32_t g) { return g >= -65535 && g <= 65535; };
     return avx2 && delayOk(delayL) && delayOk(delayR) && decayOk(decayL) && decayOk(decayR);

@@ -43,8 +43,7 @@ KELLIX_AVX2 LaneCursor StartLanes(const MixSteps& s, const MixCursor& c) {
     }
     return {_mm256_load_si256(reinterpret_cast<const __m256i*>(k)),
             _mm256_load_si256(reinterpret_cast<const __m256i*>(e)),
-            _mm256_set1_epi32(s.LaneWhole[3]),
-            _mm256_set1_epi32(s.LanePart[3]),
+            _mm256_set1_epi32(s.LaneWhole[3]), _mm256_set1_epi32(s.LanePart[3]),
             _mm256_set1_epi32(s.rate)};
 }
 
@@ -142,9 +141,10 @@ KELLIX_AVX2 int32_t Stereo(const MixWeights& weights, const MixRun& run, MixCurs
             MulHighSignedUnsigned(s0, w2),
             MulHighSignedUnsigned(s1, _mm256_xor_si256(w2, _mm256_set1_epi32(-1))));
         __m256i gains =
-            Constant ? constantGains
-                     : Gains(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(run.Levels + 8 * p)),
-                             run.Pan);
+            Constant
+                ? constantGains
+                : Gains(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(run.Levels + 8 * p)),
+                        run.Pan);
         // (v x gain) >> 16 is the signed high product.
         AddFrames(run.Out + 16 * p, _mm256_mulhi_epi16(v, gains));
         AdvanceLanes(l);

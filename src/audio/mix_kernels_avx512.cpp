@@ -92,10 +92,9 @@ Fetch FetchFor(int32_t span8, int32_t span16, int32_t lastIndex) {
 // t of every lane in both 16-bit halves (byte 2 of each lane, within each 128 bits).
 KELLIX_AVX512 inline __m512i FrameTwice(__m512i p) {
     return _mm512_shuffle_epi8(
-        p, _mm512_broadcast_i32x4(_mm_setr_epi32(static_cast<int32_t>(0x80028002),
-                                                 static_cast<int32_t>(0x80068006),
-                                                 static_cast<int32_t>(0x800A800A),
-                                                 static_cast<int32_t>(0x800E800E))));
+        p, _mm512_broadcast_i32x4(
+               _mm_setr_epi32(static_cast<int32_t>(0x80028002), static_cast<int32_t>(0x80068006),
+                              static_cast<int32_t>(0x800A800A), static_cast<int32_t>(0x800E800E))));
 }
 
 // Mono: s[k] in the low and s[k + 1] in the high 16 bits of each lane, with a window of 64
@@ -190,12 +189,12 @@ KELLIX_AVX512 inline __m512i LoadLevels(const int32_t* levels, __mmask16 active)
 // which takes w as w - 65536 when its top bit is set, corrected by adding s there.
 
 template <Fetch F, bool Constant, bool Full>
-KELLIX_AVX512 inline void MonoPass(const MixRun& run, const Pass& l, int32_t j,
-                                   __mmask16 active, __m512i constantLevel) {
+KELLIX_AVX512 inline void MonoPass(const MixRun& run, const Pass& l, int32_t j, __mmask16 active,
+                                   __m512i constantLevel) {
     __m512i pairs = MonoPairs<F>(l, run, active);
     // W in the low and 65535 - W in the high half: ~P in the low half, P shifted up.
-    __m512i weights = _mm512_ternarylogic_epi32(l.p, _mm512_slli_epi32(l.p, 16),
-                                                _mm512_set1_epi32(0xFFFF), 0x4E);
+    __m512i weights =
+        _mm512_ternarylogic_epi32(l.p, _mm512_slli_epi32(l.p, 16), _mm512_set1_epi32(0xFFFF), 0x4E);
     __m512i ab = _mm512_add_epi16(_mm512_mulhi_epi16(pairs, weights),
                                   _mm512_and_si512(pairs, _mm512_srai_epi16(weights, 15)));
     __m512i value = _mm512_add_epi16(ab, _mm512_srli_epi32(ab, 16));
@@ -203,8 +202,8 @@ KELLIX_AVX512 inline void MonoPass(const MixRun& run, const Pass& l, int32_t j,
     __m512i level = Constant ? constantLevel : LoadLevels<Full>(run.Levels + j, active);
     __m512i v = _mm512_mulhi_epi16(value, level);
     // The low half of each lane to both channels (byte indices within each 128 bits).
-    const __m512i bothChannels = _mm512_broadcast_i32x4(
-        _mm_setr_epi32(0x01000100, 0x05040504, 0x09080908, 0x0D0C0D0C));
+    const __m512i bothChannels =
+        _mm512_broadcast_i32x4(_mm_setr_epi32(0x01000100, 0x05040504, 0x09080908, 0x0D0C0D0C));
     AddFrames<Full>(run.Out + 2 * j, active, _mm512_shuffle_epi8(v, bothChannels));
 }
 
@@ -219,19 +218,19 @@ KELLIX_AVX512 inline __m512i Gains(__m512i level, int32_t pan) {
         gainR = _mm512_srai_epi32(_mm512_madd_epi16(level, _mm512_set1_epi32(255 - pan)), 7);
     }
     // (gainR << 16) | (gainL & 0xFFFF)
-    return _mm512_ternarylogic_epi32(_mm512_slli_epi32(gainR, 16), gainL,
-                                     _mm512_set1_epi32(0xFFFF), 0xF8);
+    return _mm512_ternarylogic_epi32(_mm512_slli_epi32(gainR, 16), gainL, _mm512_set1_epi32(0xFFFF),
+                                     0xF8);
 }
 
 template <Fetch F, bool Constant, bool Full>
-KELLIX_AVX512 inline void StereoPass(const MixRun& run, const Pass& l, int32_t j,
-                                     __mmask16 active, __m512i constantGains) {
+KELLIX_AVX512 inline void StereoPass(const MixRun& run, const Pass& l, int32_t j, __mmask16 active,
+                                     __m512i constantGains) {
     __m512i s0, s1;
     StereoFrames<F>(l, run, active, s0, s1);
     // 65535 - W (the low half of P) and W in both halves; the high-product corrections of the
     // two terms select s0 where W has its top bit and s1 where 65535 - W has it.
-    const __m512i lowTwice = _mm512_broadcast_i32x4(
-        _mm_setr_epi32(0x01000100, 0x05040504, 0x09080908, 0x0D0C0D0C));
+    const __m512i lowTwice =
+        _mm512_broadcast_i32x4(_mm_setr_epi32(0x01000100, 0x05040504, 0x09080908, 0x0D0C0D0C));
     __m512i rest2 = _mm512_shuffle_epi8(l.p, lowTwice);
     __m512i w2 = _mm512_xor_si512(rest2, _mm512_set1_epi32(-1));
     __m512i top = _mm512_srai_epi16(w2, 15);
@@ -290,13 +289,11 @@ KELLIX_AVX512 int32_t Mix(const MixRun& run, MixCursor& c) {
     return frames;
 }
 
-template <bool Stereo, Fetch F>
-int32_t MixLevels(const MixRun& run, MixCursor& c) {
+template <bool Stereo, Fetch F> int32_t MixLevels(const MixRun& run, MixCursor& c) {
     return run.Levels ? Mix<Stereo, F, false>(run, c) : Mix<Stereo, F, true>(run, c);
 }
 
-template <bool Stereo>
-int32_t MixFetch(const MixRun& run, MixCursor& c) {
+template <bool Stereo> int32_t MixFetch(const MixRun& run, MixCursor& c) {
     const MixSteps& s = *run.Steps;
     if (run.Frames <= 0 || !s.Lanes) {
         return 0;
@@ -323,16 +320,17 @@ int32_t StereoAvx512(const MixRun& run, MixCursor& c) {
     return MixFetch<true>(run, c);
 }
 
-// Sixteen ramp steps at a time: lane i holds the state after step i of each group of sixteen
-// and moves on by sixteen steps' worth per pass, the same arithmetic as one step.
+// Thirty-two ramp steps at a time in two vectors: lane i of the first holds the state after
+// step i of each group of thirty-two, of the second after step 16 + i, and both move on by
+// thirty-two steps' worth per pass, the same arithmetic as one step.
 KELLIX_AVX512 int32_t RampAvx512(MixRamp& r, int32_t* levels, int32_t count) {
-    if (count < 32) {
+    if (count < 64) {
         return 0;
     }
     const int32_t whole = r.peak / r.span;
     const int32_t part = r.peak % r.span;
-    alignas(64) int32_t level[16], acc[16];
-    for (int i = 0; i < 16; ++i) {
+    alignas(64) int32_t level[32], acc[32];
+    for (int i = 0; i < 32; ++i) {
         r.level += r.direction * whole;
         r.acc -= part;
         int32_t borrow = r.acc >> 31;
@@ -341,27 +339,35 @@ KELLIX_AVX512 int32_t RampAvx512(MixRamp& r, int32_t* levels, int32_t count) {
         levels[i] = level[i] = r.level;
         acc[i] = r.acc;
     }
-    const int64_t sixteen = int64_t{16} * r.peak;
-    const __m512i whole16 = _mm512_set1_epi32(r.direction * static_cast<int32_t>(sixteen / r.span));
-    const __m512i part16 = _mm512_set1_epi32(static_cast<int32_t>(sixteen % r.span));
+    const int64_t steps = int64_t{32} * r.peak;
+    const __m512i whole32 = _mm512_set1_epi32(r.direction * static_cast<int32_t>(steps / r.span));
+    const __m512i part32 = _mm512_set1_epi32(static_cast<int32_t>(steps % r.span));
     const __m512i span = _mm512_set1_epi32(r.span);
-    const __m512i direction = _mm512_set1_epi32(r.direction);
-    __m512i l = _mm512_load_si512(level);
-    __m512i a = _mm512_load_si512(acc);
-    int32_t i = 16;
-    for (; i + 16 <= count; i += 16) {
-        l = _mm512_add_epi32(l, whole16);
-        a = _mm512_sub_epi32(a, part16);
-        __mmask16 borrow = _mm512_cmplt_epi32_mask(a, _mm512_setzero_si512());
-        l = _mm512_mask_add_epi32(l, borrow, l, direction);
-        a = _mm512_mask_add_epi32(a, borrow, a, span);
-        _mm512_storeu_si512(levels + i, l);
+    // The level moves by the direction for each span added back: borrow is -1 or 0, so the
+    // level takes borrow away when rising and adds it when falling.
+    const __m512i flip = _mm512_set1_epi32(r.direction < 0 ? -1 : 0);
+    __m512i l0 = _mm512_load_si512(level), l1 = _mm512_load_si512(level + 16);
+    __m512i a0 = _mm512_load_si512(acc), a1 = _mm512_load_si512(acc + 16);
+    int32_t i = 32;
+    for (; i + 32 <= count; i += 32) {
+        a0 = _mm512_sub_epi32(a0, part32);
+        a1 = _mm512_sub_epi32(a1, part32);
+        __m512i b0 = _mm512_srai_epi32(a0, 31), b1 = _mm512_srai_epi32(a1, 31);
+        a0 = _mm512_add_epi32(a0, _mm512_and_si512(b0, span));
+        a1 = _mm512_add_epi32(a1, _mm512_and_si512(b1, span));
+        // level - direction x borrow = level + whole - (borrow ^ flip) + flip
+        l0 = _mm512_sub_epi32(_mm512_add_epi32(l0, whole32), _mm512_xor_si512(b0, flip));
+        l1 = _mm512_sub_epi32(_mm512_add_epi32(l1, whole32), _mm512_xor_si512(b1, flip));
+        l0 = _mm512_add_epi32(l0, flip);
+        l1 = _mm512_add_epi32(l1, flip);
+        _mm512_storeu_si512(levels + i, l0);
+        _mm512_storeu_si512(levels + i + 16, l1);
     }
-    // Lane 15 holds the state after the last step written.
-    _mm512_store_si512(level, l);
-    _mm512_store_si512(acc, a);
-    r.level = level[15];
-    r.acc = acc[15];
+    // Lane 15 of the second vector holds the state after the last step written.
+    _mm512_store_si512(level + 16, l1);
+    _mm512_store_si512(acc + 16, a1);
+    r.level = level[31];
+    r.acc = acc[31];
     return i;
 }
 

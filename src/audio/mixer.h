@@ -18,7 +18,15 @@ struct Voice {
     int32_t Peak;              // 0..32767
     int32_t Pan;               // 0..255, 128 centre
     TEnvelope Env;             // durations in output frames, each >= 0
+    // Worked out once by AddVoice: Step at the mixer's rate, Rate / Step in single precision,
+    // the output bytes the voice sounds for and the bytes after which it is removed.
+    MixSteps Steps;
+    float Ratio;
+    int64_t Length;
+    int64_t End;
 };
+
+struct MixPlan;
 
 // The software mixer. Frames are stereo 16-bit (4 bytes); the ring that MixBlock writes into
 // and the echo memory both hold one second.
@@ -35,8 +43,11 @@ struct SoundBuffer {
     // Set up once per mixer so that MixBlock neither builds tables nor allocates.
     int32_t* WeightTable = nullptr; // W[e] = truncate(e / Rate x 65536), e < Rate
     MixWeights Weights{};
-    int32_t* Levels = nullptr;   // per-frame envelope levels of the voice being mixed
+    int32_t* Levels = nullptr;   // envelope levels of one voice over one chunk of a block
     Voice* FreeVoices = nullptr; // removed voices kept for reuse by AddVoice
+    int32_t Voices = 0;          // voices in the list
+    MixPlan* Plans = nullptr;    // room for one plan per voice, grown by AddVoice
+    int32_t PlanRoom = 0;
 };
 
 // Returns null for anything but 2 channels of 16 bits at 1..65536 frames per second.
