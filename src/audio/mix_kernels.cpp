@@ -122,6 +122,8 @@ MixSteps MakeMixSteps(int32_t step, int32_t rate) {
     };
     s.Span8 = span(7);
     s.Span16 = span(15);
+    // Positions then stay below 2^14 + Span16 frames.
+    s.RebaseEvery = std::max(1, 16384 / (s.LaneWhole[4] + 1) - 1);
     return s;
 }
 

@@ -22,6 +22,9 @@ struct MixSteps {
     // first one, plus one for the interpolation's second frame.
     int32_t Span8;
     int32_t Span16;
+    // Sixteen-frame passes after which the 512-bit routines recount source frames from the first
+    // lane's, so that their 16.16 positions never overflow.
+    int32_t RebaseEvery;
     bool Lanes; // the lane figures fit (steps up to a thousand times the rate)
 };
 MixSteps MakeMixSteps(int32_t step, int32_t rate);

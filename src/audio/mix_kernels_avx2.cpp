@@ -3,9 +3,7 @@
 
 #ifdef KELLIX_WIDE_MIX
 
-#include <immintrin.h>
-
-#define KELLIX_AVX2 __attribute__((target("avx2")))
+#include "audio/vector_target.h"
 
 namespace kellix {
 

@@ -16,17 +16,7 @@
 
 #ifdef KELLIX_WIDE_MIX
 
-// GCC 12's 512-bit intrinsics start some results from a deliberately undefined value, which
-// its optimiser reports as uninitialised (fixed in GCC 13).
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#endif
-#include <immintrin.h>
-
-#include <algorithm>
-
-#define KELLIX_AVX512 __attribute__((target("avx512f,avx512bw")))
+#include "audio/vector_target.h"
 
 namespace kellix {
 
@@ -244,7 +234,9 @@ KELLIX_AVX512 inline void StereoPass(const MixRun& run, const Pass& l, int32_t j
 }
 
 template <bool Stereo, Fetch F, bool Constant>
-KELLIX_AVX512 int32_t Mix(const MixRun& run, MixCursor& c) {
+KELLIX_AVX512 int32_t Mix(const MixRun& shared, MixCursor& c) {
+    // A copy the output stores cannot alias, so that its fields stay in registers.
+    const MixRun run = shared;
     const MixSteps& s = *run.Steps;
     const __m512i constant =
         Stereo ? Gains(_mm512_set1_epi32(run.Level), run.Pan) : _mm512_set1_epi32(run.Level);
@@ -253,8 +245,6 @@ KELLIX_AVX512 int32_t Mix(const MixRun& run, MixCursor& c) {
     const __m512i advance16 = _mm512_set1_epi32(s.LaneAdvance[4]);
     const __m512i rate = _mm512_set1_epi32(s.rate);
     const int32_t frames = run.Frames;
-    // Passes between moves of the base: t stays below 2^14 + Span16, well inside P.
-    const int32_t rebaseEvery = std::max(1, 16384 / (s.LaneWhole[4] + 1) - 1);
     int32_t sinceRebase = 0;
     int32_t j = 0;
     for (; j + 16 <= frames; j += 16) {
@@ -269,7 +259,7 @@ KELLIX_AVX512 int32_t Mix(const MixRun& run, MixCursor& c) {
         __m512i borrow = _mm512_srai_epi32(l.r, 31);
         l.r = _mm512_add_epi32(l.r, _mm512_and_si512(borrow, rate));
         l.p = _mm512_sub_epi32(_mm512_add_epi32(l.p, advance16), borrow);
-        if (++sinceRebase == rebaseEvery) {
+        if (++sinceRebase == s.RebaseEvery) {
             const Pass moved = PassOf(l);
             l.p = moved.p;
             l.base = moved.base;

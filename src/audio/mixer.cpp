@@ -37,12 +37,6 @@ int32_t MaxBlockFrames(const SoundBuffer* m) {
     return m->Size / 4;
 }
 
-// The voices of a block are mixed a chunk of frames at a time, every voice in list order for
-// each chunk, so that the chunk of output and the levels stay in the first-level cache. Each
-// voice's source position and envelope carry over from chunk to chunk exactly as from frame to
-// frame, and every frame still receives the voices in list order.
-constexpr int32_t kChunkFrames = 4096;
-
 void RemoveVoice(SoundBuffer* m, Voice* v) {
     (v->Prev ? v->Prev->Next : m->First) = v->Next;
     (v->Next ? v->Next->Prev : m->Last) = v->Prev;
@@ -50,7 +44,6 @@ void RemoveVoice(SoundBuffer* m, Voice* v) {
     v->Sample = nullptr;
     v->Next = m->FreeVoices;
     m->FreeVoices = v;
-    --m->Voices;
 }
 
 // The envelope of one voice over one block. The level follows the closed formulas at the block
@@ -161,20 +154,18 @@ int32_t NextLevels(Envelope& s, int32_t count, bool mono, int32_t* buffer, MixRu
     return frames;
 }
 
-} // namespace
-
 // What one voice mixes in the current block.
 struct MixPlan {
-    const Voice* Owner;
+    const MixSteps* Steps;
     const uint8_t* Data; // its first source frame in this block
     int64_t Readable;    // source frames from Data to the end of the sample
     MixCursor Cursor;
     Envelope Env;
     int32_t Start;  // first frame of the block it writes
     int32_t Frames; // frames it writes from there
+    int32_t Pan;
+    bool Mono;
 };
-
-namespace {
 
 // Works out what the voice mixes in a block of nbytes and advances its position. False when
 // it writes nothing.
@@ -230,7 +221,9 @@ bool PlanVoice(const SoundBuffer* m, Voice* v, int32_t nbytes, MixPlan& plan) {
     if (frames == 0 || (plan.Env.Level == 0 && e0 >= envelopeEnd)) {
         return false;
     }
-    plan.Owner = v;
+    plan.Steps = &v->Steps;
+    plan.Pan = v->Pan;
+    plan.Mono = format == kSampleMono;
     plan.Data = SampleData(sample) + first * frameBytes;
     plan.Readable = sourceFrames - first;
     plan.Cursor = MixCursor{0, 0};
@@ -240,13 +233,17 @@ bool PlanVoice(const SoundBuffer* m, Voice* v, int32_t nbytes, MixPlan& plan) {
 }
 
 // Mixes the voice's frames that fall in block frames [from, to) into out, the ring at block
-// frame from.
+// frame from. Its source position and envelope carry over from one call to the next exactly as
+// from frame to frame.
 void MixPlanned(SoundBuffer* m, MixPlan& plan, int32_t from, int32_t to, int16_t* out) {
     const int32_t begin = std::max(from, plan.Start);
     const int32_t end = std::min(to, plan.Start + plan.Frames);
-    const bool mono = plan.Owner->Sample->Format == kSampleMono;
-    MixRun run{&plan.Owner->Steps,       plan.Data, plan.Readable, nullptr, 0, plan.Owner->Pan,
-               out + 2 * (begin - from), 0};
+    if (begin >= end) {
+        return;
+    }
+    const bool mono = plan.Mono;
+    MixRun run{plan.Steps, plan.Data, plan.Readable, nullptr, 0, plan.Pan, out + 2 * (begin - from),
+               0};
     for (int32_t at = begin; at < end; at += run.Frames) {
         run.Frames = NextLevels(plan.Env, end - at, mono, m->Levels, run);
         if (mono) {
@@ -299,7 +296,7 @@ SoundBuffer* CreateSoundBuffer(uint8_t channels, int32_t rate, int32_t bits) {
     AllocBlock(m->WeightTable, sizeof(int32_t) * static_cast<std::size_t>(rate));
     BuildWeights(m->WeightTable, rate);
     m->Weights = MakeMixWeights(m->WeightTable, rate);
-    AllocBlock(m->Levels, sizeof(int32_t) * (kChunkFrames + 1));
+    AllocBlock(m->Levels, sizeof(int32_t) * (static_cast<std::size_t>(MaxBlockFrames(m)) + 1));
     return m;
 }
 
@@ -315,7 +312,6 @@ void FreeSoundBuffer(SoundBuffer* mixer) {
     FreeBlock(mixer->EchoBuffer);
     FreeBlock(mixer->WeightTable);
     FreeBlock(mixer->Levels);
-    delete[] mixer->Plans;
     delete mixer;
 }
 
@@ -362,12 +358,6 @@ void AddVoice(SoundBuffer* mixer, int64_t start, int32_t step, int32_t peak, int
     v->Prev = mixer->Last;
     (mixer->Last ? mixer->Last->Next : mixer->First) = v;
     mixer->Last = v;
-    // MixBlock plans every voice without allocating.
-    if (++mixer->Voices > mixer->PlanRoom) {
-        delete[] mixer->Plans;
-        mixer->PlanRoom = std::max(2 * mixer->PlanRoom, 64);
-        mixer->Plans = new MixPlan[static_cast<std::size_t>(mixer->PlanRoom)];
-    }
 }
 
 void ClearVoices(SoundBuffer* mixer) {
@@ -404,41 +394,26 @@ void MixBlock(SoundBuffer* mixer, uint8_t* ring, int32_t n) {
     const int32_t nbytes = n * (mixer->Bits / 8) * mixer->Channels;
 
     // Clear the block, wrapping at the end of the ring.
-    int32_t firstPart = std::min(nbytes, mixer->Size - mixer->WritePos);
+    const int32_t firstPart = std::min(nbytes, mixer->Size - mixer->WritePos);
     std::memset(ring + mixer->WritePos, 0, static_cast<std::size_t>(firstPart));
     std::memset(ring, 0, static_cast<std::size_t>(nbytes - firstPart));
 
-    int32_t planned = 0;
+    const int32_t wrap = firstPart / 4; // block frame at which the ring wraps
+    auto* blockStart = reinterpret_cast<int16_t*>(ring + mixer->WritePos);
+    auto* ringStart = reinterpret_cast<int16_t*>(ring);
     for (Voice* v = mixer->First; v;) {
         Voice* next = v->Next;
+        MixPlan plan;
         if (!v->Sample) {
             RemoveVoice(mixer, v);
-        } else if (PlanVoice(mixer, v, nbytes, mixer->Plans[planned])) {
-            ++planned;
-        }
-        v = next;
-    }
-
-    const int32_t ringFrames = mixer->Size / 4;
-    const int32_t firstFrame = mixer->WritePos / 4;
-    auto* ring16 = reinterpret_cast<int16_t*>(ring);
-    for (int32_t from = 0; from < n;) {
-        // Chunks also end where the ring wraps.
-        int32_t to = std::min(n, from + kChunkFrames);
-        if (from < ringFrames - firstFrame) {
-            to = std::min(to, ringFrames - firstFrame);
-        }
-        int16_t* out = ring16 + 2 * ((firstFrame + from) % ringFrames);
-        for (int32_t p = 0; p < planned; ++p) {
-            MixPlanned(mixer, mixer->Plans[p], from, to, out);
-        }
-        from = to;
-    }
-
-    for (Voice* v = mixer->First; v;) {
-        Voice* next = v->Next;
-        if (v->End <= v->Position) {
-            RemoveVoice(mixer, v);
+        } else {
+            if (PlanVoice(mixer, v, nbytes, plan)) {
+                MixPlanned(mixer, plan, 0, wrap, blockStart);
+                MixPlanned(mixer, plan, wrap, n, ringStart);
+            }
+            if (v->End <= v->Position) {
+                RemoveVoice(mixer, v);
+            }
         }
         v = next;
     }

@@ -26,8 +26,6 @@ struct Voice {
     int64_t End;
 };
 
-struct MixPlan;
-
 // The software mixer. Frames are stereo 16-bit (4 bytes); the ring that MixBlock writes into
 // and the echo memory both hold one second.
 struct SoundBuffer {
@@ -43,11 +41,8 @@ struct SoundBuffer {
     // Set up once per mixer so that MixBlock neither builds tables nor allocates.
     int32_t* WeightTable = nullptr; // W[e] = truncate(e / Rate x 65536), e < Rate
     MixWeights Weights{};
-    int32_t* Levels = nullptr;   // envelope levels of one voice over one chunk of a block
+    int32_t* Levels = nullptr;   // per-frame envelope levels of the voice being mixed
     Voice* FreeVoices = nullptr; // removed voices kept for reuse by AddVoice
-    int32_t Voices = 0;          // voices in the list
-    MixPlan* Plans = nullptr;    // room for one plan per voice, grown by AddVoice
-    int32_t PlanRoom = 0;
 };
 
 // Returns null for anything but 2 channels of 16 bits at 1..65536 frames per second.
