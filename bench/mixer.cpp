@@ -36,10 +36,7 @@ int32_t Tone(int v, int n, bool spread) {
 
 // Voices all sounding through every block: 3-second instrument samples at assorted pitches
 // with full envelopes, each voice rewound before its sample ends.
-void BM_MixBlock(benchmark::State& state) {
-    const int voices = static_cast<int>(state.range(0));
-    const uint8_t format = static_cast<uint8_t>(state.range(1));
-    const bool spread = state.range(2) != 0;
+void MixVoices(benchmark::State& state, int voices, uint8_t format, bool spread) {
     SampleBlock* sample = MakeSine(format, 44100 * 3, 220.0);
     SoundBuffer* mixer = CreateSoundBuffer(2, 44100, 16);
     std::vector<uint8_t> ring(static_cast<std::size_t>(mixer->Size));
@@ -68,9 +65,28 @@ void BM_MixBlock(benchmark::State& state) {
     FreeSoundBuffer(mixer);
     std::free(sample);
 }
+
+void BM_MixBlock(benchmark::State& state) {
+    MixVoices(state, static_cast<int>(state.range(0)), static_cast<uint8_t>(state.range(1)),
+              state.range(2) != 0);
+}
 BENCHMARK(BM_MixBlock)
     ->ArgsProduct({{8, 32, 256}, {1, 2}, {0, 1}})
     ->ArgNames({"voices", "format", "spread"})
+    ->Unit(benchmark::kMicrosecond);
+
+// The same with the routines of each tier the processor has (0 portable, 1 256-bit, 2 512-bit).
+void BM_MixBlockTier(benchmark::State& state) {
+    if (!SetMixTier(static_cast<MixTier>(state.range(2)))) {
+        state.SkipWithError("the processor lacks these instructions");
+        return;
+    }
+    MixVoices(state, 32, static_cast<uint8_t>(state.range(0)), state.range(1) != 0);
+    SetMixTier(BestMixTier());
+}
+BENCHMARK(BM_MixBlockTier)
+    ->ArgsProduct({{1, 2}, {0, 1}, {0, 1, 2}})
+    ->ArgNames({"format", "spread", "tier"})
     ->Unit(benchmark::kMicrosecond);
 
 // A 61-second song with 32 voices sounding throughout, the layout of bench/data/song32.txt:

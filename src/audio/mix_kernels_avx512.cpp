@@ -187,14 +187,15 @@ KELLIX_AVX512 inline void MonoPass(const MixRun& run, const Pass& l, int32_t j, 
         _mm512_ternarylogic_epi32(l.p, _mm512_slli_epi32(l.p, 16), _mm512_set1_epi32(0xFFFF), 0x4E);
     __m512i ab = _mm512_add_epi16(_mm512_mulhi_epi16(pairs, weights),
                                   _mm512_and_si512(pairs, _mm512_srai_epi16(weights, 15)));
-    __m512i value = _mm512_add_epi16(ab, _mm512_srli_epi32(ab, 16));
-    // The level's low 16 bits: the level taken as a signed 16-bit number.
-    __m512i level = Constant ? constantLevel : LoadLevels<Full>(run.Levels + j, active);
-    __m512i v = _mm512_mulhi_epi16(value, level);
-    // The low half of each lane to both channels (byte indices within each 128 bits).
-    const __m512i bothChannels =
-        _mm512_broadcast_i32x4(_mm_setr_epi32(0x01000100, 0x05040504, 0x09080908, 0x0D0C0D0C));
-    AddFrames<Full>(run.Out + 2 * j, active, _mm512_shuffle_epi8(v, bothChannels));
+    // a + b in both halves, for both channels.
+    __m512i value = _mm512_add_epi16(ab, _mm512_rol_epi32(ab, 16));
+    // The level's low 16 bits, the level taken as a signed 16-bit number, in both halves.
+    __m512i level = Constant
+                        ? constantLevel
+                        : _mm512_shuffle_epi8(LoadLevels<Full>(run.Levels + j, active),
+                                              _mm512_broadcast_i32x4(_mm_setr_epi32(
+                                                  0x01000100, 0x05040504, 0x09080908, 0x0D0C0D0C)));
+    AddFrames<Full>(run.Out + 2 * j, active, _mm512_mulhi_epi16(value, level));
 }
 
 // Left gains in the low and right gains in the high 16 bits of each lane. Levels never exceed
@@ -238,8 +239,8 @@ KELLIX_AVX512 int32_t Mix(const MixRun& shared, MixCursor& c) {
     // A copy the output stores cannot alias, so that its fields stay in registers.
     const MixRun run = shared;
     const MixSteps& s = *run.Steps;
-    const __m512i constant =
-        Stereo ? Gains(_mm512_set1_epi32(run.Level), run.Pan) : _mm512_set1_epi32(run.Level);
+    const __m512i constant = Stereo ? Gains(_mm512_set1_epi32(run.Level), run.Pan)
+                                    : _mm512_set1_epi32((run.Level & 0xFFFF) * 0x10001);
     Lanes l = StartLanes(s, c);
     const __m512i rest16 = _mm512_set1_epi32(s.LaneRest[4]);
     const __m512i advance16 = _mm512_set1_epi32(s.LaneAdvance[4]);

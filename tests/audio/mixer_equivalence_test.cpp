@@ -94,7 +94,7 @@ TEST(MixerEquivalence, EveryTierMatchesTheModelOnRandomVoices) {
         auto decay = [&] {
             return random.OneIn(4) ? random.In(-70000, 70000) : random.In(0, 40000);
         };
-        auto delayFrames = [&] { return random.OneIn(3) ? random.In(0, 9) : random.In(0, 44099); };
+        auto delayFrames = [&] { return random.OneIn(3) ? random.In(0, 20) : random.In(0, 44099); };
         model::Delay delay{decay(), decay(), delayFrames(), delayFrames()};
         SetStereoDelay(delay.decayL, delay.decayR, delay.delayL, delay.delayR);
         std::vector<SoundBuffer*> mixers;
