@@ -116,12 +116,8 @@ MixSteps MakeMixSteps(int32_t step, int32_t rate) {
         s.LaneRest[i] = static_cast<int32_t>(rest % rate);
         s.LaneAdvance[i] = static_cast<int32_t>((total / rate) * 65536 + rest / rate);
     }
-    // Over n frames the source advances by at most ceil(n x Step / Rate) frames.
-    auto span = [&](int64_t frames) {
-        return static_cast<int32_t>((frames * step + rate - 1) / rate + 1);
-    };
-    s.Span8 = span(7);
-    s.Span16 = span(15);
+    // Over 15 frames the source advances by at most ceil(15 x Step / Rate) frames.
+    s.Span16 = static_cast<int32_t>((int64_t{15} * step + rate - 1) / rate + 1);
     // Positions then stay below 2^14 + Span16 frames.
     s.RebaseEvery = std::max(1, 16384 / (s.LaneWhole[4] + 1) - 1);
     return s;

@@ -18,9 +18,8 @@ struct MixSteps {
     int32_t LanePart[5];
     int32_t LaneRest[5];
     int32_t LaneAdvance[5];
-    // The farthest that the source frames of 8 and 16 consecutive output frames lie from the
-    // first one, plus one for the interpolation's second frame.
-    int32_t Span8;
+    // The farthest that the source frames of 16 consecutive output frames lie from the first
+    // one, plus one for the interpolation's second frame.
     int32_t Span16;
     // Sixteen-frame passes after which the 512-bit routines recount source frames from the first
     // lane's, so that their 16.16 positions never overflow.

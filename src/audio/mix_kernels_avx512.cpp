@@ -10,8 +10,8 @@
 //
 // Source frames: for steps up to about twice (stereo) or four times (mono) the rate, the frames
 // that sixteen output frames read lie within 128 bytes, so two loads and a permute replace the
-// gather; up to twice that, each half of the lanes gets its own two loads. Near the end of the
-// data, where the loads would pass it, and for higher steps, the lanes gather.
+// gather; up to twice that, four loads and two permutes. Near the end of the data, where the
+// loads would pass it, and for higher steps, the lanes gather.
 #include "audio/mix_kernels_wide.h"
 
 #ifdef KELLIX_WIDE_MIX
@@ -69,14 +69,16 @@ KELLIX_AVX512 void EndLanes(const Lanes& l, int32_t lane, const MixSteps& s, Mix
     c.e = static_cast<int32_t>((w * s.rate + r[lane]) >> 16);
 }
 
-// How the source frames of one pass are fetched.
-enum class Fetch { Window16, Window8, Gather };
+// How the source frames of one pass are fetched: from a window of two registers from the
+// base, of four registers, or by gathering.
+enum class Fetch { Window, WideWindow, Gather };
 
-Fetch FetchFor(int32_t span8, int32_t span16, int32_t lastIndex) {
-    if (span16 <= lastIndex) {
-        return Fetch::Window16;
+// Windows of two registers hold 64 samples or 32 stereo frames.
+Fetch FetchFor(int32_t span16, int32_t windowFrames) {
+    if (span16 < windowFrames) {
+        return Fetch::Window;
     }
-    return span8 <= lastIndex ? Fetch::Window8 : Fetch::Gather;
+    return span16 < 2 * windowFrames ? Fetch::WideWindow : Fetch::Gather;
 }
 
 // t of every lane in both 16-bit halves (byte 2 of each lane, within each 128 bits).
@@ -87,64 +89,50 @@ KELLIX_AVX512 inline __m512i FrameTwice(__m512i p) {
                               static_cast<int32_t>(0x800A800A), static_cast<int32_t>(0x800E800E))));
 }
 
-// Mono: s[k] in the low and s[k + 1] in the high 16 bits of each lane, with a window of 64
-// samples from the base (the permute reads only the low six bits of each index).
+// Mono: s[k] in the low and s[k + 1] in the high 16 bits of each lane. The permutes read the
+// low six bits of each index; in a wide window the next bit picks the second pair of registers.
 template <Fetch F>
 KELLIX_AVX512 inline __m512i MonoPairs(const Pass& l, const MixRun& run, __mmask16 active) {
     const uint8_t* data = run.Data + 2 * l.base;
     const int64_t readable = run.Readable - l.base;
-    if (F == Fetch::Window16 && readable >= 64) {
+    if (F != Fetch::Gather && readable >= (F == Fetch::Window ? 64 : 128)) {
         __m512i index = _mm512_add_epi32(FrameTwice(l.p), _mm512_set1_epi32(0x10000));
-        return _mm512_permutex2var_epi16(_mm512_loadu_si512(data), index,
-                                         _mm512_loadu_si512(data + 64));
-    }
-    __m512i t = _mm512_srli_epi32(l.p, 16);
-    if (F == Fetch::Window8) {
-        // The second half reads from its own first frame.
-        int32_t half = _mm_cvtsi128_si32(_mm512_extracti32x4_epi32(t, 2));
-        if (half + 64 <= readable) {
-            const uint8_t* second = data + 2 * int64_t{half};
-            __m512i index = _mm512_mask_sub_epi32(t, 0xFF00, t, _mm512_set1_epi32(half));
-            index = _mm512_add_epi32(_mm512_add_epi32(index, _mm512_slli_epi32(index, 16)),
-                                     _mm512_set1_epi32(0x10000));
-            __m512i low = _mm512_permutex2var_epi16(_mm512_loadu_si512(data), index,
-                                                    _mm512_loadu_si512(data + 64));
-            __m512i high = _mm512_permutex2var_epi16(_mm512_loadu_si512(second), index,
-                                                     _mm512_loadu_si512(second + 64));
-            return _mm512_mask_blend_epi32(0xFF00, low, high);
+        __m512i near = _mm512_permutex2var_epi16(_mm512_loadu_si512(data), index,
+                                                 _mm512_loadu_si512(data + 64));
+        if (F == Fetch::Window) {
+            return near;
         }
+        __m512i far = _mm512_permutex2var_epi16(_mm512_loadu_si512(data + 128), index,
+                                                _mm512_loadu_si512(data + 192));
+        return _mm512_mask_blend_epi16(_mm512_test_epi16_mask(index, _mm512_set1_epi16(64)), near,
+                                       far);
     }
-    return _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), active, t, data, 2);
+    return _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), active, _mm512_srli_epi32(l.p, 16),
+                                       data, 2);
 }
 
-// Stereo: frame k (left, right) in s0 and frame k + 1 in s1, with a window of 32 frames.
+// Stereo: frame k (left, right) in s0 and frame k + 1 in s1.
 template <Fetch F>
 KELLIX_AVX512 inline void StereoFrames(const Pass& l, const MixRun& run, __mmask16 active,
                                        __m512i& s0, __m512i& s1) {
     const __m512i one = _mm512_set1_epi32(1);
     const uint8_t* data = run.Data + 4 * l.base;
     const int64_t readable = run.Readable - l.base;
-    __m512i t = _mm512_srli_epi32(l.p, 16);
-    if (F == Fetch::Window16 && readable >= 32) {
-        __m512i lo = _mm512_loadu_si512(data), hi = _mm512_loadu_si512(data + 64);
-        s0 = _mm512_permutex2var_epi32(lo, t, hi);
-        s1 = _mm512_permutex2var_epi32(lo, _mm512_add_epi32(t, one), hi);
-        return;
-    }
-    if (F == Fetch::Window8) {
-        int32_t half = _mm_cvtsi128_si32(_mm512_extracti32x4_epi32(t, 2));
-        if (half + 32 <= readable) {
-            const uint8_t* second = data + 4 * int64_t{half};
-            __m512i lo0 = _mm512_loadu_si512(data), hi0 = _mm512_loadu_si512(data + 64);
-            __m512i lo1 = _mm512_loadu_si512(second), hi1 = _mm512_loadu_si512(second + 64);
-            __m512i t0 = _mm512_mask_sub_epi32(t, 0xFF00, t, _mm512_set1_epi32(half));
-            __m512i t1 = _mm512_add_epi32(t0, one);
-            s0 = _mm512_mask_blend_epi32(0xFF00, _mm512_permutex2var_epi32(lo0, t0, hi0),
-                                         _mm512_permutex2var_epi32(lo1, t0, hi1));
-            s1 = _mm512_mask_blend_epi32(0xFF00, _mm512_permutex2var_epi32(lo0, t1, hi0),
-                                         _mm512_permutex2var_epi32(lo1, t1, hi1));
-            return;
+    const __m512i t = _mm512_srli_epi32(l.p, 16);
+    const __m512i t1 = _mm512_add_epi32(t, one);
+    if (F != Fetch::Gather && readable >= (F == Fetch::Window ? 32 : 64)) {
+        __m512i a = _mm512_loadu_si512(data), b = _mm512_loadu_si512(data + 64);
+        s0 = _mm512_permutex2var_epi32(a, t, b);
+        s1 = _mm512_permutex2var_epi32(a, t1, b);
+        if (F == Fetch::WideWindow) {
+            __m512i c = _mm512_loadu_si512(data + 128), d = _mm512_loadu_si512(data + 192);
+            const __m512i second = _mm512_set1_epi32(32);
+            s0 = _mm512_mask_blend_epi32(_mm512_test_epi32_mask(t, second), s0,
+                                         _mm512_permutex2var_epi32(c, t, d));
+            s1 = _mm512_mask_blend_epi32(_mm512_test_epi32_mask(t1, second), s1,
+                                         _mm512_permutex2var_epi32(c, t1, d));
         }
+        return;
     }
     // Frames k and k + 1 in one 64-bit read per lane, then the even and odd halves apart.
     const __m512i zero = _mm512_setzero_si512();
@@ -289,12 +277,11 @@ template <bool Stereo> int32_t MixFetch(const MixRun& run, MixCursor& c) {
     if (run.Frames <= 0 || !s.Lanes) {
         return 0;
     }
-    // The highest index a window permute can reach: 64 samples, or 32 stereo frames.
-    switch (FetchFor(s.Span8, s.Span16, Stereo ? 31 : 63)) {
-    case Fetch::Window16:
-        return MixLevels<Stereo, Fetch::Window16>(run, c);
-    case Fetch::Window8:
-        return MixLevels<Stereo, Fetch::Window8>(run, c);
+    switch (FetchFor(s.Span16, Stereo ? 32 : 64)) {
+    case Fetch::Window:
+        return MixLevels<Stereo, Fetch::Window>(run, c);
+    case Fetch::WideWindow:
+        return MixLevels<Stereo, Fetch::WideWindow>(run, c);
     case Fetch::Gather:
         break;
     }
