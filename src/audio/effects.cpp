@@ -2,11 +2,10 @@
 
 #include "audio/mix_kernels.h"
 #include "audio/mixer.h"
+#include "audio/vector_target.h"
 
 #include <algorithm>
 #include <atomic>
-
-#include "audio/vector_target.h"
 
 namespace kellix {
 

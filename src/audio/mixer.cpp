@@ -403,17 +403,18 @@ void MixBlock(SoundBuffer* mixer, uint8_t* ring, int32_t n) {
     auto* ringStart = reinterpret_cast<int16_t*>(ring);
     for (Voice* v = mixer->First; v;) {
         Voice* next = v->Next;
-        MixPlan plan;
         if (!v->Sample) {
             RemoveVoice(mixer, v);
-        } else {
-            if (PlanVoice(mixer, v, nbytes, plan)) {
-                MixPlanned(mixer, plan, 0, wrap, blockStart);
-                MixPlanned(mixer, plan, wrap, n, ringStart);
-            }
-            if (v->End <= v->Position) {
-                RemoveVoice(mixer, v);
-            }
+            v = next;
+            continue;
+        }
+        MixPlan plan;
+        if (PlanVoice(mixer, v, nbytes, plan)) {
+            MixPlanned(mixer, plan, 0, wrap, blockStart);
+            MixPlanned(mixer, plan, wrap, n, ringStart);
+        }
+        if (v->End <= v->Position) {
+            RemoveVoice(mixer, v);
         }
         v = next;
     }
