@@ -1,13 +1,11 @@
 #include "audio/effects.h"
 
+#include "audio/mix_kernels.h"
 #include "audio/mixer.h"
+#include "audio/vector_target.h"
 
 #include <algorithm>
 #include <atomic>
-
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
 
 namespace kellix {
 
@@ -82,8 +80,7 @@ void DelayScalar(const DelayRun& r, int32_t from, int32_t count) {
 
 #if defined(__x86_64__)
 // Four frames of one 128-bit half: clamp(x + echo x decay >> 15) as 32-bit lanes.
-__attribute__((target("avx2"))) inline __m256i DelayHalf(__m128i x, __m128i e, __m256i decay,
-                                                         __m256i lo, __m256i hi) {
+KELLIX_AVX2 inline __m256i DelayHalf(__m128i x, __m128i e, __m256i decay, __m256i lo, __m256i hi) {
     __m256i echoed = _mm256_srai_epi32(_mm256_mullo_epi32(_mm256_cvtepi16_epi32(e), decay), 15);
     __m256i y = _mm256_add_epi32(_mm256_cvtepi16_epi32(x), echoed);
     return _mm256_min_epi32(_mm256_max_epi32(y, lo), hi);
@@ -91,7 +88,7 @@ __attribute__((target("avx2"))) inline __m256i DelayHalf(__m128i x, __m128i e, _
 
 // Eight frames at a time. Only used where no frame reads an echo that an earlier frame of the
 // same eight writes (delays of 0 or at least 8) and where the products fit 32 bits.
-__attribute__((target("avx2"))) int32_t DelayAvx2(const DelayRun& r, int32_t count) {
+KELLIX_AVX2 int32_t DelayAvx2(const DelayRun& r, int32_t count) {
     const __m256i decay = _mm256_setr_epi32(r.decayL, r.decayR, r.decayL, r.decayR, r.decayL,
                                             r.decayR, r.decayL, r.decayR);
     const __m256i lo = _mm256_set1_epi32(-32767), hi = _mm256_set1_epi32(32766);
@@ -112,11 +109,49 @@ __attribute__((target("avx2"))) int32_t DelayAvx2(const DelayRun& r, int32_t cou
     return i;
 }
 
-bool DelayVectorOk(int32_t delayL, int32_t delayR, int32_t decayL, int32_t decayR) {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    auto delayOk = [](int32_t d) { return d == 0 || d >= 8; };
+// Sixteen frames of one 256-bit half: clamp(x + echo x decay >> 15) as 32-bit lanes.
+KELLIX_AVX512 inline __m512i DelayHalf512(__m256i x, __m256i e, __m512i decay, __m512i lo,
+                                          __m512i hi) {
+    __m512i echoed = _mm512_srai_epi32(_mm512_mullo_epi32(_mm512_cvtepi16_epi32(e), decay), 15);
+    __m512i y = _mm512_add_epi32(_mm512_cvtepi16_epi32(x), echoed);
+    return _mm512_min_epi32(_mm512_max_epi32(y, lo), hi);
+}
+
+// Sixteen frames at a time, under the same conditions as DelayAvx2 with 16 for 8.
+KELLIX_AVX512 int32_t DelayAvx512(const DelayRun& r, int32_t count) {
+    const __m512i decay = _mm512_set_epi32(
+        r.decayR, r.decayL, r.decayR, r.decayL, r.decayR, r.decayL, r.decayR, r.decayL, r.decayR,
+        r.decayL, r.decayR, r.decayL, r.decayR, r.decayL, r.decayR, r.decayL);
+    const __m512i lo = _mm512_set1_epi32(-32767), hi = _mm512_set1_epi32(32766);
+    // packs works within 128-bit lanes: put the eight 64-bit pieces back in order.
+    const __m512i order = _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7);
+    int32_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        __m512i x = _mm512_loadu_si512(r.out + 2 * i);
+        __m512i e = _mm512_loadu_si512(r.echo + 2 * i);
+        __m512i y0 =
+            DelayHalf512(_mm512_castsi512_si256(x), _mm512_castsi512_si256(e), decay, lo, hi);
+        __m512i y1 = DelayHalf512(_mm512_extracti64x4_epi64(x, 1), _mm512_extracti64x4_epi64(e, 1),
+                                  decay, lo, hi);
+        __m512i y = _mm512_permutexvar_epi64(order, _mm512_packs_epi32(y0, y1));
+        _mm512_storeu_si512(r.out + 2 * i, y);
+        _mm512_mask_storeu_epi16(r.echoL + 2 * i, 0x55555555, y);
+        _mm512_mask_storeu_epi16(r.echoR + 2 * i, 0xAAAAAAAA, y);
+    }
+    return i;
+}
+
+// The vector routines need delays of 0 or at least their width in frames, so that no frame
+// reads an echo that an earlier frame of the same pass writes, and products that fit 32 bits.
+int32_t VectorDelayWidth(int32_t delayL, int32_t delayR, int32_t decayL, int32_t decayR) {
+    const MixTier tier = CurrentMixTier();
+    const int32_t width = tier == MixTier::Avx512 ? 16 : tier == MixTier::Avx2 ? 8 : 0;
+    auto delayOk = [&](int32_t d) { return d == 0 || d >= width; };
     auto decayOk = [](int32_t g) { return g >= -65535 && g <= 65535; };
-    return avx2 && delayOk(delayL) && delayOk(delayR) && decayOk(decayL) && decayOk(decayR);
+    if (width && delayOk(delayL) && delayOk(delayR) && decayOk(decayL) && decayOk(decayR)) {
+        return width;
+    }
+    return 0;
 }
 #endif
 
@@ -139,8 +174,13 @@ void ApplyStereoDelay(SoundBuffer* mixer, uint8_t* ring, int32_t n) {
         DelayRun r{out + 2 * d, echo + 2 * d, echo + 2 * wL, echo + 2 * wR, s.DecayL, s.DecayR};
         int32_t done = 0;
 #if defined(__x86_64__)
-        if (DelayVectorOk(delayL, delayR, s.DecayL, s.DecayR)) {
+        switch (VectorDelayWidth(delayL, delayR, s.DecayL, s.DecayR)) {
+        case 16:
+            done = DelayAvx512(r, run);
+            break;
+        case 8:
             done = DelayAvx2(r, run);
+            break;
         }
 #endif
         DelayScalar(r, done, run - done);

@@ -1,13 +1,11 @@
 #include "audio/mix_kernels.h"
 
+#include "audio/mix_kernels_wide.h"
 #include "song/sample.h"
+#include "support/cpu.h"
 
 #include <algorithm>
-
-#if defined(__x86_64__)
-#include <immintrin.h>
-#define KELLIX_MIX_AVX2 1
-#endif
+#include <atomic>
 
 namespace kellix {
 
@@ -51,215 +49,79 @@ void RampScalar(MixRamp& r, int32_t* levels, int32_t count) {
     }
 }
 
-void MonoScalar(const MixWeights& weights, const uint8_t* data, MixCursor& c, const int32_t* levels,
-                int16_t* out, int32_t frames) {
-    for (int32_t j = 0; j < frames; ++j) {
-        const uint8_t* s = data + 2 * c.k;
+// Frames from..Frames - 1 of the run.
+template <bool Constant>
+void MonoScalar(const MixWeights& weights, const MixRun& run, MixCursor& c, int32_t from) {
+    int16_t* out = run.Out;
+    for (int32_t j = from; j < run.Frames; ++j) {
+        const uint8_t* s = run.Data + 2 * c.k;
         int32_t value = Interpolate(LoadS16(s), LoadS16(s + 2), weights.Table[c.e]);
-        int32_t v = (value * static_cast<int16_t>(levels[j])) >> 16;
+        int32_t level = Constant ? run.Level : run.Levels[j];
+        int32_t v = (value * static_cast<int16_t>(level)) >> 16;
         out[2 * j] = Saturate16(out[2 * j] + v);
         out[2 * j + 1] = Saturate16(out[2 * j + 1] + v);
-        c.Advance();
+        c.Advance(*run.Steps);
     }
 }
 
-void StereoScalar(const MixWeights& weights, const uint8_t* data, MixCursor& c,
-                  const int32_t* levels, int32_t pan, int16_t* out, int32_t frames) {
-    for (int32_t j = 0; j < frames; ++j) {
-        const uint8_t* s = data + 4 * c.k;
+template <bool Constant>
+void StereoScalar(const MixWeights& weights, const MixRun& run, MixCursor& c, int32_t from) {
+    int16_t* out = run.Out;
+    for (int32_t j = from; j < run.Frames; ++j) {
+        const uint8_t* s = run.Data + 4 * c.k;
         int32_t w = weights.Table[c.e];
         int32_t vl = Interpolate(LoadS16(s), LoadS16(s + 4), w);
         int32_t vr = Interpolate(LoadS16(s + 2), LoadS16(s + 6), w);
-        out[2 * j] = Saturate16(out[2 * j] + ((vl * GainLeft(levels[j], pan)) >> 16));
-        out[2 * j + 1] = Saturate16(out[2 * j + 1] + ((vr * GainRight(levels[j], pan)) >> 16));
-        c.Advance();
+        int32_t level = Constant ? run.Level : run.Levels[j];
+        out[2 * j] = Saturate16(out[2 * j] + ((vl * GainLeft(level, run.Pan)) >> 16));
+        out[2 * j + 1] = Saturate16(out[2 * j + 1] + ((vr * GainRight(level, run.Pan)) >> 16));
+        c.Advance(*run.Steps);
     }
 }
 
-#ifdef KELLIX_MIX_AVX2
-
-// Eight output frames at a time: each lane carries its own (k, e), advanced by eight frames'
-// worth of Step per pass, so the lanes stay exactly on the scalar sequence.
-struct LaneCursor {
-    __m256i k, e, whole8, part8, rate;
-};
-
-// W[e] computed as truncate(e x scale + bias) in double precision, four lanes at a time;
-// used only where a check over every e showed that it reproduces the table.
-__attribute__((target("avx2"))) inline __m256i ComputedWeights(__m256i e, double scale) {
-    const __m256d s = _mm256_set1_pd(scale);
-    const __m256d bias = _mm256_set1_pd(kWeightBias);
-    __m256d lo =
-        _mm256_add_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(e)), s), bias);
-    __m256d hi =
-        _mm256_add_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(e, 1)), s), bias);
-    return _mm256_set_m128i(_mm256_cvttpd_epi32(hi), _mm256_cvttpd_epi32(lo));
-}
-
-__attribute__((target("avx2"))) inline __m256i Weights8(const MixWeights& w, __m256i e) {
-    return w.Computable ? ComputedWeights(e, w.Scale) : _mm256_i32gather_epi32(w.Table, e, 4);
-}
-
-__attribute__((target("avx2"))) LaneCursor StartLanes(MixCursor& c) {
-    alignas(32) int32_t k[8], e[8];
-    MixCursor t = c;
-    for (int i = 0; i < 8; ++i) {
-        k[i] = static_cast<int32_t>(t.k);
-        e[i] = t.e;
-        t.Advance();
+MixTier TierFor(uint32_t features) {
+#ifdef KELLIX_WIDE_MIX
+    if (features & CPU_AVX512) {
+        return MixTier::Avx512;
     }
-    int64_t eight = int64_t{8} * c.step;
-    return {_mm256_load_si256(reinterpret_cast<const __m256i*>(k)),
-            _mm256_load_si256(reinterpret_cast<const __m256i*>(e)),
-            _mm256_set1_epi32(static_cast<int32_t>(eight / c.rate)),
-            _mm256_set1_epi32(static_cast<int32_t>(eight % c.rate)), _mm256_set1_epi32(c.rate)};
-}
-
-__attribute__((target("avx2"))) inline void AdvanceLanes(LaneCursor& l) {
-    l.k = _mm256_add_epi32(l.k, l.whole8);
-    l.e = _mm256_sub_epi32(l.e, l.part8);
-    __m256i borrow = _mm256_srai_epi32(l.e, 31);
-    l.k = _mm256_sub_epi32(l.k, borrow);
-    l.e = _mm256_add_epi32(l.e, _mm256_and_si256(borrow, l.rate));
-}
-
-__attribute__((target("avx2"))) inline void EndLanes(const LaneCursor& l, MixCursor& c) {
-    c.k = _mm256_cvtsi256_si32(l.k);
-    c.e = _mm256_cvtsi256_si32(l.e);
-}
-
-// (s x w) >> 16 in every 16-bit lane, s signed and w unsigned: the signed high product, which
-// takes w as w - 65536 when its top bit is set, corrected by adding s there.
-__attribute__((target("avx2"))) inline __m256i MulHighSignedUnsigned(__m256i s, __m256i w) {
-    return _mm256_add_epi16(_mm256_mulhi_epi16(s, w),
-                            _mm256_and_si256(s, _mm256_srai_epi16(w, 15)));
-}
-
-// Adds 8 frames (left in the low, right in the high 16 bits of each lane) with saturation.
-__attribute__((target("avx2"))) inline void AddFrames(int16_t* out, __m256i frames) {
-    auto* p = reinterpret_cast<__m256i*>(out);
-    _mm256_storeu_si256(p, _mm256_adds_epi16(_mm256_loadu_si256(p), frames));
-}
-
-__attribute__((target("avx2"))) int32_t MonoAvx2(const MixWeights& weights, const uint8_t* data,
-                                                 MixCursor& c, const int32_t* levels, int16_t* out,
-                                                 int32_t frames) {
-    const int32_t passes = frames / 8;
-    if (passes == 0) {
-        return 0;
+    if (features & CPU_AVX2) {
+        return MixTier::Avx2;
     }
-    LaneCursor l = StartLanes(c);
-    const int* source = reinterpret_cast<const int*>(data);
-    const __m256i low16 = _mm256_set1_epi32(0xFFFF);
-    for (int32_t p = 0; p < passes; ++p) {
-        __m256i w = Weights8(weights, l.e);
-        // Per lane: s[k], s[k + 1] against w, 65535 - w; a + b kept as 16 bits in the low half.
-        __m256i pair = _mm256_i32gather_epi32(source, l.k, 2);
-        __m256i weightPair = _mm256_or_si256(w, _mm256_slli_epi32(_mm256_xor_si256(w, low16), 16));
-        __m256i ab = MulHighSignedUnsigned(pair, weightPair);
-        __m256i value = _mm256_add_epi16(ab, _mm256_srli_epi32(ab, 16));
-        // The level's low 16 bits: the level taken as a signed 16-bit number.
-        __m256i level = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(levels + 8 * p));
-        __m256i v = _mm256_slli_epi32(_mm256_mulhi_epi16(value, level), 16);
-        AddFrames(out + 16 * p, _mm256_or_si256(v, _mm256_srli_epi32(v, 16)));
-        AdvanceLanes(l);
-    }
-    EndLanes(l, c);
-    return passes * 8;
-}
-
-__attribute__((target("avx2"))) int32_t StereoAvx2(const MixWeights& weights, const uint8_t* data,
-                                                   MixCursor& c, const int32_t* levels, int32_t pan,
-                                                   int16_t* out, int32_t frames) {
-    const int32_t passes = frames / 8;
-    if (passes == 0) {
-        return 0;
-    }
-    LaneCursor l = StartLanes(c);
-    const auto* frames64 = reinterpret_cast<const long long*>(data);
-    const __m256i evenDwords = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
-    const __m256i panL = _mm256_set1_epi32(pan);
-    const __m256i panR = _mm256_set1_epi32(255 - pan);
-    const __m256i low16 = _mm256_set1_epi32(0xFFFF);
-    for (int32_t p = 0; p < passes; ++p) {
-        __m256i w = Weights8(weights, l.e);
-        // Frames k and k + 1 of each lane in one 64-bit read: left, right, left, right.
-        __m256i a = _mm256_permutevar8x32_epi32(
-            _mm256_i32gather_epi64(frames64, _mm256_castsi256_si128(l.k), 4), evenDwords);
-        __m256i b = _mm256_permutevar8x32_epi32(
-            _mm256_i32gather_epi64(frames64, _mm256_extracti128_si256(l.k, 1), 4), evenDwords);
-        __m256i s0 = _mm256_permute2x128_si256(a, b, 0x20); // left, right of frame k
-        __m256i s1 = _mm256_permute2x128_si256(a, b, 0x31); // left, right of frame k + 1
-        // Both channels at once in 16-bit lanes, each sum kept as 16 bits.
-        __m256i w2 = _mm256_or_si256(w, _mm256_slli_epi32(w, 16));
-        __m256i v = _mm256_add_epi16(
-            MulHighSignedUnsigned(s0, w2),
-            MulHighSignedUnsigned(s1, _mm256_xor_si256(w2, _mm256_set1_epi32(-1))));
-        __m256i level = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(levels + 8 * p));
-        __m256i gainL = level, gainR = level;
-        if (pan < 128) {
-            gainL = _mm256_srai_epi32(_mm256_mullo_epi32(level, panL), 7);
-        }
-        if (pan > 128) {
-            gainR = _mm256_srai_epi32(_mm256_mullo_epi32(level, panR), 7);
-        }
-        // Levels never exceed the peak (at most 32767), so the gains fit 16 bits and
-        // (v x gain) >> 16 is the signed high product.
-        __m256i gains =
-            _mm256_or_si256(_mm256_and_si256(gainL, low16), _mm256_slli_epi32(gainR, 16));
-        AddFrames(out + 16 * p, _mm256_mulhi_epi16(v, gains));
-        AdvanceLanes(l);
-    }
-    EndLanes(l, c);
-    return passes * 8;
-}
-
-// Eight ramp steps at a time: lane i holds the state after step i of each group of eight and
-// advances by eight steps' worth per pass, the same arithmetic as one step.
-__attribute__((target("avx2"))) int32_t RampAvx2(MixRamp& r, int32_t* levels, int32_t count) {
-    if (count < 16) {
-        return 0;
-    }
-    const int32_t whole = r.peak / r.span;
-    const int32_t part = r.peak % r.span;
-    alignas(32) int32_t level[8], acc[8];
-    for (int i = 0; i < 8; ++i) {
-        RampStep(r, whole, part);
-        levels[i] = level[i] = r.level;
-        acc[i] = r.acc;
-    }
-    const int32_t eight = 8 * r.peak;
-    const __m256i whole8 = _mm256_set1_epi32(r.direction * (eight / r.span));
-    const __m256i part8 = _mm256_set1_epi32(eight % r.span);
-    const __m256i span = _mm256_set1_epi32(r.span);
-    const __m256i direction = _mm256_set1_epi32(r.direction);
-    __m256i l = _mm256_load_si256(reinterpret_cast<const __m256i*>(level));
-    __m256i a = _mm256_load_si256(reinterpret_cast<const __m256i*>(acc));
-    int32_t i = 8;
-    for (; i + 8 <= count; i += 8) {
-        l = _mm256_add_epi32(l, whole8);
-        a = _mm256_sub_epi32(a, part8);
-        __m256i borrow = _mm256_srai_epi32(a, 31);
-        l = _mm256_sub_epi32(l, _mm256_sign_epi32(borrow, direction));
-        a = _mm256_add_epi32(a, _mm256_and_si256(borrow, span));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(levels + i), l);
-    }
-    // Lane 7 holds the state after the last step written.
-    _mm256_store_si256(reinterpret_cast<__m256i*>(level), l);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(acc), a);
-    r.level = level[7];
-    r.acc = acc[7];
-    return i;
-}
-
-bool HaveAvx2() {
-    static const bool have = __builtin_cpu_supports("avx2");
-    return have;
-}
-
 #endif
+    (void)features;
+    return MixTier::Portable;
+}
+
+// Chosen once, when the program starts, from the processor checks.
+const MixTier g_best = TierFor(DetectProcessorFeatures());
+std::atomic<MixTier> g_tier{g_best};
 
 } // namespace
+
+MixSteps MakeMixSteps(int32_t step, int32_t rate) {
+    MixSteps s{};
+    s.whole = step / rate;
+    s.part = step % rate;
+    s.rate = rate;
+    s.step = step;
+    s.Lanes = int64_t{16} * step / rate < 16384;
+    if (!s.Lanes) {
+        return s;
+    }
+    for (int i = 0; i < 5; ++i) {
+        int64_t total = (int64_t{1} << i) * step;
+        int64_t rest = (total % rate) << 16;
+        s.LaneWhole[i] = static_cast<int32_t>(total / rate);
+        s.LanePart[i] = static_cast<int32_t>(total % rate);
+        s.LaneRest[i] = static_cast<int32_t>(rest % rate);
+        s.LaneAdvance[i] = static_cast<int32_t>((total / rate) * 65536 + rest / rate);
+    }
+    // Over 15 frames the source advances by at most ceil(15 x Step / Rate) frames.
+    s.Span16 = static_cast<int32_t>((int64_t{15} * step + rate - 1) / rate + 1);
+    // Positions then stay below 2^14 + Span16 frames.
+    s.RebaseEvery = std::max(1, 16384 / (s.LaneWhole[4] + 1) - 1);
+    return s;
+}
 
 MixWeights MakeMixWeights(const int32_t* table, int32_t rate) {
     MixWeights w{table, true, 65536.0 / rate};
@@ -270,36 +132,79 @@ MixWeights MakeMixWeights(const int32_t* table, int32_t rate) {
     return w;
 }
 
+MixTier BestMixTier() {
+    return g_best;
+}
+
+MixTier CurrentMixTier() {
+    return g_tier.load(std::memory_order_relaxed);
+}
+
+bool SetMixTier(MixTier tier) {
+    if (static_cast<int>(tier) > static_cast<int>(g_best)) {
+        return false;
+    }
+    g_tier.store(tier, std::memory_order_relaxed);
+    return true;
+}
+
 void RampLevels(MixRamp& r, int32_t* levels, int32_t count) {
     int32_t done = 0;
-#ifdef KELLIX_MIX_AVX2
-    if (HaveAvx2()) {
+#ifdef KELLIX_WIDE_MIX
+    switch (CurrentMixTier()) {
+    case MixTier::Avx512:
+        done = RampAvx512(r, levels, count);
+        break;
+    case MixTier::Avx2:
         done = RampAvx2(r, levels, count);
+        break;
+    case MixTier::Portable:
+        break;
     }
 #endif
     RampScalar(r, levels + done, count - done);
 }
 
-void MixMonoFrames(const MixWeights& weights, const uint8_t* data, MixCursor& c,
-                   const int32_t* levels, int16_t* out, int32_t frames) {
+void MixMonoFrames(const MixWeights& weights, const MixRun& run, MixCursor& c) {
     int32_t done = 0;
-#ifdef KELLIX_MIX_AVX2
-    if (HaveAvx2()) {
-        done = MonoAvx2(weights, data, c, levels, out, frames);
+#ifdef KELLIX_WIDE_MIX
+    switch (CurrentMixTier()) {
+    case MixTier::Avx512:
+        done = MonoAvx512(run, c);
+        break;
+    case MixTier::Avx2:
+        done = MonoAvx2(weights, run, c);
+        break;
+    case MixTier::Portable:
+        break;
     }
 #endif
-    MonoScalar(weights, data, c, levels + done, out + 2 * done, frames - done);
+    if (run.Levels) {
+        MonoScalar<false>(weights, run, c, done);
+    } else {
+        MonoScalar<true>(weights, run, c, done);
+    }
 }
 
-void MixStereoFrames(const MixWeights& weights, const uint8_t* data, MixCursor& c,
-                     const int32_t* levels, int32_t pan, int16_t* out, int32_t frames) {
+void MixStereoFrames(const MixWeights& weights, const MixRun& run, MixCursor& c) {
     int32_t done = 0;
-#ifdef KELLIX_MIX_AVX2
-    if (HaveAvx2()) {
-        done = StereoAvx2(weights, data, c, levels, pan, out, frames);
+#ifdef KELLIX_WIDE_MIX
+    switch (CurrentMixTier()) {
+    case MixTier::Avx512:
+        done = StereoAvx512(run, c);
+        break;
+    case MixTier::Avx2:
+        done = StereoAvx2(weights, run, c);
+        break;
+    case MixTier::Portable:
+        break;
     }
 #endif
-    StereoScalar(weights, data, c, levels + done, pan, out + 2 * done, frames - done);
+    if (run.Levels) {
+        StereoScalar<false>(weights, run, c, done);
+    } else {
+        StereoScalar<true>(weights, run, c, done);
+    }
 }
 
 } // namespace kellix

@@ -14,10 +14,22 @@ namespace kellix {
 namespace {
 
 // Builds the interpolation weights W[e] = truncate(e / Rate x 65536) for e < Rate, the only
-// indices the resampler reaches.
+// indices the resampler reaches. That is floor(e x 65536 / Rate) exactly (the quotient never
+// lies close enough below a whole number for rounding to matter, checked for every rate up to
+// 65536), so it is counted up in integers instead of divided out for each entry.
 void BuildWeights(int32_t* w, int32_t rate) {
+    const int32_t whole = 65536 / rate;
+    const int32_t part = 65536 % rate;
+    int32_t weight = 0;
+    int32_t rest = 0;
     for (int32_t i = 0; i < rate; ++i) {
-        w[i] = static_cast<int32_t>(static_cast<long double>(i) / rate * 65536.0L);
+        w[i] = weight;
+        weight += whole;
+        rest += part;
+        if (rest >= rate) {
+            rest -= rate;
+            ++weight;
+        }
     }
 }
 
@@ -119,97 +131,153 @@ void EnvelopeLevels(Envelope& s, int32_t count, int32_t* levels) {
     }
 }
 
-void MixVoice(SoundBuffer* m, Voice* v, int32_t o, int32_t nbytes, uint8_t* ring) {
+// The levels of the next frames of a voice: a constant level while the envelope holds (mono
+// frames use the level before their step, which must already be the peak), otherwise the
+// levels up to the start of the hold written to buffer. Returns the frames covered.
+int32_t NextLevels(Envelope& s, int32_t count, bool mono, int32_t* buffer, MixRun& run) {
+    const TEnvelope& env = s.Env;
+    const int64_t holdEnd = int64_t{env.Attack} + env.Cont;
+    if (s.Pos >= env.Attack && s.Pos < holdEnd && (!mono || s.Level == s.Peak)) {
+        int32_t frames = static_cast<int32_t>(std::min<int64_t>(count, holdEnd - s.Pos));
+        s.Level = s.Peak;
+        s.Pos += frames;
+        run.Levels = nullptr;
+        run.Level = s.Peak;
+        return frames;
+    }
+    int32_t frames = count;
+    if (s.Pos < env.Attack && env.Cont > 0) {
+        frames = static_cast<int32_t>(std::min<int64_t>(count, env.Attack - s.Pos));
+    }
+    EnvelopeLevels(s, frames, buffer);
+    run.Levels = mono ? buffer : buffer + 1;
+    return frames;
+}
+
+// What one voice mixes in the current block.
+struct MixPlan {
+    const MixSteps* Steps;
+    const uint8_t* Data; // its first source frame in this block
+    int64_t Readable;    // source frames from Data to the end of the sample
+    MixCursor Cursor;
+    Envelope Env;
+    int32_t Start;  // first frame of the block it writes
+    int32_t Frames; // frames it writes from there
+    int32_t Pan;
+    bool Mono;
+};
+
+// Works out what the voice mixes in a block of nbytes and advances its position. False when
+// it writes nothing.
+bool PlanVoice(const SoundBuffer* m, Voice* v, int32_t nbytes, MixPlan& plan) {
     const SampleBlock* sample = v->Sample;
     const int64_t position = v->Position;
     v->Position += nbytes;
     if (position + nbytes < 0) {
-        return;
+        return false;
     }
     const int format = sample->Format;
     if (format != kSampleMono && format != kSampleStereo) {
-        return;
+        return false;
     }
     const int32_t frameBytes = 2 * format;
     const int64_t sourceFrames = sample->DataSize / frameBytes;
-    const float r = static_cast<float>(static_cast<long double>(m->Rate) / v->Step);
-
-    // The sounding length in output bytes: the data less two frames (the read position's
-    // one-frame lead and the interpolation's look-ahead).
-    int64_t length = 0;
-    if (sourceFrames >= 2) {
-        long double scaled = static_cast<long double>(sample->DataSize - 2 * frameBytes) * r;
-        length = 4 * (static_cast<int64_t>(scaled) / frameBytes);
-    }
+    const float r = v->Ratio;
+    const int64_t length = v->Length;
 
     int64_t first;    // first source frame
-    int64_t outStart; // byte offset of the first output frame in the ring
+    int64_t outStart; // byte offset of the first output frame from the block start
     int64_t count;    // output bytes to mix
     int64_t e0;       // envelope frame at the first output frame
     if (position >= 0) {
         first = static_cast<int64_t>(static_cast<long double>(position) / r) / 4;
-        outStart = o;
+        outStart = 0;
         count = std::min<int64_t>(length - position, nbytes);
         e0 = position / 4;
     } else {
         first = 0;
-        outStart = o - position;
+        outStart = -position;
         count = std::min<int64_t>(length, nbytes + position);
         e0 = 0;
     }
     if (count <= 0) {
-        return;
+        return false;
     }
     int64_t frames = count / 4;
     // Never read past the data, whatever the single-precision rate rounding does at the end:
     // frame j reads source frames first + ceil(j x Step / Rate) and the one after it.
     int64_t lastReadable = sourceFrames - 2 - first;
     if (lastReadable < 0) {
-        return;
+        return false;
     }
     frames = std::min<int64_t>(frames, lastReadable * m->Rate / v->Step + 1);
 
-    Envelope env{0, 0, 0, v->Peak, v->Env};
-    EnvStart(env, e0);
+    plan.Env = Envelope{0, 0, 0, v->Peak, v->Env};
+    EnvStart(plan.Env, e0);
     // Past the end of its envelope a voice adds only zeros (it still runs for the length of its
     // sample): mix no further than one frame beyond that end.
     const int64_t envelopeEnd = int64_t{v->Env.Attack} + v->Env.Cont + v->Env.Ende;
     frames = std::min<int64_t>(frames, std::max<int64_t>(envelopeEnd - e0 + 1, 0));
-    if (frames == 0 || (env.Level == 0 && e0 >= envelopeEnd)) {
+    if (frames == 0 || (plan.Env.Level == 0 && e0 >= envelopeEnd)) {
+        return false;
+    }
+    plan.Steps = &v->Steps;
+    plan.Pan = v->Pan;
+    plan.Mono = format == kSampleMono;
+    plan.Data = SampleData(sample) + first * frameBytes;
+    plan.Readable = sourceFrames - first;
+    plan.Cursor = MixCursor{0, 0};
+    plan.Start = static_cast<int32_t>(outStart / 4);
+    plan.Frames = static_cast<int32_t>(frames);
+    return true;
+}
+
+// Mixes the voice's frames that fall in block frames [from, to) into out, the ring at block
+// frame from. Its source position and envelope carry over from one call to the next exactly as
+// from frame to frame.
+void MixPlanned(SoundBuffer* m, MixPlan& plan, int32_t from, int32_t to, int16_t* out) {
+    const int32_t begin = std::max(from, plan.Start);
+    const int32_t end = std::min(to, plan.Start + plan.Frames);
+    if (begin >= end) {
         return;
     }
-    int32_t* levels = m->Levels;
-    EnvelopeLevels(env, static_cast<int32_t>(frames), levels);
-
-    MixCursor c{0, 0, v->Step / m->Rate, v->Step % m->Rate, m->Rate, v->Step};
-    const uint8_t* data = SampleData(sample) + first * frameBytes;
-    const int32_t ringFrames = m->Size / 4;
-    int16_t* ring16 = reinterpret_cast<int16_t*>(ring);
-    int32_t outFrame = static_cast<int32_t>((outStart % m->Size) / 4);
-    int32_t done = 0;
-    while (done < frames) {
-        int32_t run = static_cast<int32_t>(std::min<int64_t>(frames - done, ringFrames - outFrame));
-        int16_t* out = ring16 + 2 * outFrame;
-        if (format == kSampleMono) {
-            // Mono: the level before the envelope step, the same on both channels.
-            MixMonoFrames(m->Weights, data, c, levels + done, out, run);
+    const bool mono = plan.Mono;
+    MixRun run{plan.Steps, plan.Data, plan.Readable, nullptr, 0, plan.Pan, out + 2 * (begin - from),
+               0};
+    for (int32_t at = begin; at < end; at += run.Frames) {
+        run.Frames = NextLevels(plan.Env, end - at, mono, m->Levels, run);
+        if (mono) {
+            MixMonoFrames(m->Weights, run, plan.Cursor);
         } else {
-            // Stereo: the gains after the envelope step, split by pan.
-            MixStereoFrames(m->Weights, data, c, levels + done + 1, v->Pan, out, run);
+            MixStereoFrames(m->Weights, run, plan.Cursor);
         }
-        done += run;
-        outFrame = 0;
+        run.Out += 2 * run.Frames;
     }
 }
 
-// Bytes after which the voice is finished: its whole data at the voice's rate.
-int64_t VoiceEnd(const SoundBuffer* m, const Voice* v) {
-    long double ratio = static_cast<long double>(m->Rate) / v->Step;
-    int64_t d = static_cast<int64_t>(ratio * v->Sample->DataSize);
-    if (v->Sample->Format != m->Channels && m->Channels == 2) {
-        d *= 2;
+// Works out the voice's fixed figures from its sample, step and the mixer's rate. The rate
+// ratio is rounded to single precision. The sounding length in output bytes covers the data
+// less two frames (the read position's one-frame lead and the interpolation's look-ahead). The
+// voice ends after its whole data at its rate, counted twice for mono samples on two channels.
+void VoiceFigures(const SoundBuffer* m, Voice* v) {
+    v->Ratio = static_cast<float>(static_cast<long double>(m->Rate) / v->Step);
+    v->Length = 0;
+    v->End = 0;
+    const SampleBlock* sample = v->Sample;
+    if (!sample) {
+        return;
     }
-    return d;
+    const int format = sample->Format;
+    const int32_t dataSize = sample->DataSize;
+    if ((format == kSampleMono || format == kSampleStereo) && dataSize / (2 * format) >= 2) {
+        long double scaled = static_cast<long double>(dataSize - 4 * format) * v->Ratio;
+        v->Length = 4 * (static_cast<int64_t>(scaled) / (2 * format));
+    }
+    long double ratio = static_cast<long double>(m->Rate) / v->Step;
+    v->End = static_cast<int64_t>(ratio * dataSize);
+    if (format != m->Channels && m->Channels == 2) {
+        v->End *= 2;
+    }
 }
 
 } // namespace
@@ -273,6 +341,8 @@ void AddVoice(SoundBuffer* mixer, int64_t start, int32_t step, int32_t peak, int
     }
     v->Sample = sample;
     v->Step = std::max(step, 1);
+    v->Steps = MakeMixSteps(v->Step, mixer->Rate);
+    VoiceFigures(mixer, v);
     // Starts far in the past or future saturate instead of wrapping.
     constexpr int64_t kFar = int64_t{1} << 60;
     int64_t elapsed = std::clamp(mixer->Total - std::clamp(start, -kFar, kFar), -kFar, kFar);
@@ -324,19 +394,27 @@ void MixBlock(SoundBuffer* mixer, uint8_t* ring, int32_t n) {
     const int32_t nbytes = n * (mixer->Bits / 8) * mixer->Channels;
 
     // Clear the block, wrapping at the end of the ring.
-    int32_t firstPart = std::min(nbytes, mixer->Size - mixer->WritePos);
+    const int32_t firstPart = std::min(nbytes, mixer->Size - mixer->WritePos);
     std::memset(ring + mixer->WritePos, 0, static_cast<std::size_t>(firstPart));
     std::memset(ring, 0, static_cast<std::size_t>(nbytes - firstPart));
 
+    const int32_t wrap = firstPart / 4; // block frame at which the ring wraps
+    auto* blockStart = reinterpret_cast<int16_t*>(ring + mixer->WritePos);
+    auto* ringStart = reinterpret_cast<int16_t*>(ring);
     for (Voice* v = mixer->First; v;) {
         Voice* next = v->Next;
         if (!v->Sample) {
             RemoveVoice(mixer, v);
-        } else {
-            MixVoice(mixer, v, mixer->WritePos, nbytes, ring);
-            if (VoiceEnd(mixer, v) <= v->Position) {
-                RemoveVoice(mixer, v);
-            }
+            v = next;
+            continue;
+        }
+        MixPlan plan;
+        if (PlanVoice(mixer, v, nbytes, plan)) {
+            MixPlanned(mixer, plan, 0, wrap, blockStart);
+            MixPlanned(mixer, plan, wrap, n, ringStart);
+        }
+        if (v->End <= v->Position) {
+            RemoveVoice(mixer, v);
         }
         v = next;
     }

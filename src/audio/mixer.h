@@ -18,6 +18,12 @@ struct Voice {
     int32_t Peak;              // 0..32767
     int32_t Pan;               // 0..255, 128 centre
     TEnvelope Env;             // durations in output frames, each >= 0
+    // Worked out once by AddVoice: Step at the mixer's rate, Rate / Step in single precision,
+    // the output bytes the voice sounds for and the bytes after which it is removed.
+    MixSteps Steps;
+    float Ratio;
+    int64_t Length;
+    int64_t End;
 };
 
 // The software mixer. Frames are stereo 16-bit (4 bytes); the ring that MixBlock writes into

@@ -96,6 +96,10 @@ struct SongReader {
     WordSplitter words;
     std::vector<std::size_t> bodyEnds;
     int64_t budget = 0;
+    // The pattern and track tables as the text has sized them so far. Growing them by section
+    // index reserves room ahead (see Reserve), so the blocks may be longer while reading.
+    int32_t patterns = 0;
+    int32_t tracks = 0;
     Section section = Section::None;
     int32_t step = 0; // 0 is idle
     int32_t j = 0;
@@ -151,6 +155,18 @@ bool Spend(SongReader& r, int64_t elements) {
 // Elements added when a table of count elements grows to index + 1.
 int64_t Growth(int32_t count, int32_t index) {
     return std::max<int64_t>(int64_t{index} + 1 - std::max(count, 0), 0);
+}
+
+// Makes a table that the text grows by section index at least count elements long. The block
+// grows geometrically, so that sections naming ever higher indices take linear time instead
+// of copying the whole table each time; the extra elements stay zero until the text reaches
+// them, and the end of the read cuts them off.
+void Reserve(TTrack& song, int32_t& length, int32_t count, int32_t blockCount,
+             void (*resize)(TTrack&, int32_t)) {
+    if (count > blockCount) {
+        resize(song, std::min(kMaxSongTables, std::max(count, 2 * blockCount)));
+    }
+    length = std::max(length, count);
 }
 
 // Moves to next when the word is the expected label; otherwise the step stays and the step
@@ -234,13 +250,11 @@ void PointWord(SongReader& r, const char* word) {
             return; // one retry, as for Instruments
         }
         if (r.j < 0 || r.j >= kMaxSongTables || n >= kMaxSongListEntries ||
-            !Spend(r, Growth(r.song.PatternCount, r.j) + n + 1)) {
+            !Spend(r, Growth(r.patterns, r.j) + n + 1)) {
             r.step = 0;
             return;
         }
-        if (r.song.PatternCount < r.j + 1) {
-            ResizePatterns(r.song, r.j + 1);
-        }
+        Reserve(r.song, r.patterns, r.j + 1, r.song.PatternCount, ResizePatterns);
         ResizePoints(r.song, r.j, n + 1);
         r.k = 0;
         r.step = 2;
@@ -282,13 +296,14 @@ void PointWord(SongReader& r, const char* word) {
 
 // Patterns and Tracks: only the header is read; each element's contents come from its own
 // Point or PatternIndex section.
-void TableWord(SongReader& r, const char* type, void (*resize)(TTrack&, int32_t)) {
+void TableWord(SongReader& r, const char* type, int32_t& length, void (*resize)(TTrack&, int32_t)) {
     int32_t n = 0;
     if (!ReadArrayHeader(r, type, n)) {
         return; // one retry, as for Instruments
     }
     if (n < kMaxSongTables && Spend(r, int64_t{n} + 1)) {
         resize(r.song, n + 1);
+        length = n + 1;
     }
     r.step = 0;
 }
@@ -299,12 +314,10 @@ bool PatternIndexWord(SongReader& r, const char* word) {
         int32_t n = 0;
         r.step = 0; // the lists have no retry: a failed header ends the section at once
         if (!ReadArrayHeader(r, "LONGINT", n) || r.j < 0 || r.j >= kMaxSongTables ||
-            n >= kMaxSongListEntries || !Spend(r, Growth(r.song.TrackCount, r.j) + n + 1)) {
+            n >= kMaxSongListEntries || !Spend(r, Growth(r.tracks, r.j) + n + 1)) {
             return false;
         }
-        if (r.song.TrackCount < r.j + 1) {
-            ResizeTracks(r.song, r.j + 1);
-        }
+        Reserve(r.song, r.tracks, r.j + 1, r.song.TrackCount, ResizeTracks);
         ResizePatternIndex(r.song, r.j, n + 1);
         r.k = 0;
         r.step = 2;
@@ -327,7 +340,12 @@ bool TracksIndexWord(SongReader& r, const char* word) {
             !Spend(r, int64_t{n} + 1)) {
             return false;
         }
+        int32_t old = std::max(r.song.TrackIndexCount, 0);
         ResizeTracksIndex(r.song, n + 1);
+        // New entries count through the tracks the text has made, not the room reserved.
+        for (int32_t i = old; i <= n; ++i) {
+            r.song.TracksIndex[i] = i % std::max(r.tracks, 1);
+        }
         r.j = 0;
         r.step = 2;
         return false;
@@ -460,10 +478,10 @@ bool ReadWord(SongReader& r, const char* word) {
         PointWord(r, word);
         return false;
     case Section::Patterns:
-        TableWord(r, "TPATTERN", ResizePatterns);
+        TableWord(r, "TPATTERN", r.patterns, ResizePatterns);
         return false;
     case Section::Tracks:
-        TableWord(r, "TTRACKPATTERN", ResizeTracks);
+        TableWord(r, "TTRACKPATTERN", r.tracks, ResizeTracks);
         return false;
     case Section::PatternIndex:
         return PatternIndexWord(r, word);
@@ -491,6 +509,8 @@ void ReadSongTextInPlace(TTrack& song, TInstrumentCode& code, char* text) {
     }
     SongReader r{song, code, text, WordSplitter(), FindBodyEnds(text)};
     r.budget = kReadElementBudget + static_cast<int64_t>(std::strlen(text));
+    r.patterns = std::max(song.PatternCount, 0);
+    r.tracks = std::max(song.TrackCount, 0);
     for (char* word = NextToken(r.words, text, kDelimiters); word;
          word = NextToken(r.words, nullptr, kDelimiters)) {
         TextUpper(word);
@@ -500,6 +520,13 @@ void ReadSongTextInPlace(TTrack& song, TInstrumentCode& code, char* text) {
         if (r.step == before && !value) {
             r.step = 0;
         }
+    }
+    // Cut off the room reserved beyond what the text made.
+    if (song.PatternCount != r.patterns) {
+        ResizePatterns(song, r.patterns);
+    }
+    if (song.TrackCount != r.tracks) {
+        ResizeTracks(song, r.tracks);
     }
 }
 

@@ -10,10 +10,6 @@ std::size_t TextLength(const char* text) {
     return text ? std::strlen(text) : 0;
 }
 
-char UpperAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-}
-
 void TextUpper(char* text) {
     if (!text) {
         return;

@@ -7,7 +7,9 @@ namespace kellix {
 // Zero-terminated text routines. Upper-casing touches a to z only, whatever the locale.
 std::size_t TextLength(const char* text); // 0 for a null text
 void TextUpper(char* text);
-char UpperAscii(char c);
+inline char UpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 // The 1-based line of text on which the byte at pos lies. LF, CR and CR LF each end a line; a
 // position past the end of the text (or its first zero byte) counts as its end.
 int LineOfPosition(const char* text, std::ptrdiff_t pos);

@@ -11,10 +11,15 @@ char* NextToken(WordSplitter& splitter, char* text, const char* delimiters) {
     if (!start) {
         return nullptr;
     }
-    bool isDelimiter[256] = {};
-    for (const char* d = delimiters; d && *d; ++d) {
-        isDelimiter[static_cast<unsigned char>(*d)] = true;
+    const char* set = delimiters ? delimiters : "";
+    if (splitter.TableFor != set) {
+        splitter.TableFor = set;
+        splitter.IsDelimiter.fill(false);
+        for (const char* d = set; *d; ++d) {
+            splitter.IsDelimiter[static_cast<unsigned char>(*d)] = true;
+        }
     }
+    const auto& isDelimiter = splitter.IsDelimiter;
     char* p = start;
     while (*p && !isDelimiter[static_cast<unsigned char>(*p)]) {
         ++p;

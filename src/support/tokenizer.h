@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 
 namespace kellix {
@@ -10,6 +11,9 @@ namespace kellix {
 struct WordSplitter {
     char* Resume = nullptr; // where the next word starts, or null when the text is used up
     std::string Delimiters; // the whole run of delimiters that followed the last word
+    // The delimiter set of the last call as a lookup table, kept for the calls that follow.
+    std::string TableFor;
+    std::array<bool, 256> IsDelimiter{};
 };
 
 // Called with a text, starts at its first character; called with nullptr, continues at the

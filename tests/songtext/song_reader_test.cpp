@@ -237,6 +237,44 @@ TEST(ReadSongText, BadIndicesAndBoundsAreIgnored) {
     EXPECT_EQ(s.song.Patterns[65535].PointsCount, 1);
 }
 
+// Tables grown one section index at a time end exactly as long as the highest index read, and
+// headers and the play list see only the elements the text made.
+TEST(ReadSongText, TablesGrownByIndexHaveExactlyTheNamedLength) {
+    struct Case {
+        const char* text;
+        int32_t patterns, tracks, playList;
+        const char* playListValues; // the play list after reading
+    };
+    const Case cases[] = {
+        // Each event section ends at the word x (it expects Time), so the next name is read.
+        {"Point1: array [0..0] of TIdPoint=(x Point2: array [0..0] of TIdPoint=(x "
+         "Point4: array [0..0] of TIdPoint=(x",
+         5, 0, 0, ""},
+        {"Point3: array [0..0] of TIdPoint=(x Patterns: array [0..1] of TPattern=();"
+         "Point2: array [0..0] of TIdPoint=(x",
+         3, 0, 0, ""},
+        // The play list's new entries count through the three tracks: 0 1 2 0 1.
+        {"PatternIndex1: array [0..0] of longint=(7);PatternIndex2: array [0..0] of "
+         "longint=(7);TracksIndex: array [0..4] of Longint=(",
+         0, 3, 5, "0 1 2 0 1"},
+        {"PatternIndex5: array [0..0] of longint=(7);Tracks: array [0..1] of TTrackPattern=();"
+         "TracksIndex: array [0..2] of Longint=(9",
+         0, 2, 3, "9 1 0"},
+    };
+    for (const Case& c : cases) {
+        LocalSong s;
+        ReadSongText(s.song, s.code, c.text);
+        EXPECT_EQ(s.song.PatternCount, c.patterns) << c.text;
+        EXPECT_EQ(s.song.TrackCount, c.tracks) << c.text;
+        std::string playList;
+        for (int32_t i = 0; i < s.song.TrackIndexCount; ++i) {
+            playList += (i ? " " : "") + std::to_string(s.song.TracksIndex[i]);
+        }
+        EXPECT_EQ(s.song.TrackIndexCount, c.playList) << c.text;
+        EXPECT_EQ(playList, c.playListValues) << c.text;
+    }
+}
+
 TEST(ReadSongText, ShortTextCannotAllocateWithoutEnd) {
     std::string text = "Patterns: array [0..65535] of TPattern=();";
     text += "Patterns: array [0..4999] of TPattern=();";

@@ -213,6 +213,33 @@ TEST(Processor, FeatureBitsComeFromTheIdentificationRegisters) {
     EXPECT_STRNE(ProcessorVendor(), "No Processor");
 }
 
+// The wide vector bits need the instructions and the operating system's saving of their
+// registers.
+TEST(Processor, WideVectorBitsNeedTheRegistersSaved) {
+    const uint32_t osAvx = (1u << 27) | (1u << 28); // leaf 1 ECX: OSXSAVE, AVX
+    const uint32_t avx2 = 1u << 5, avx512 = (1u << 16) | (1u << 30);
+    struct Case {
+        uint32_t ecx, ebx;
+        uint64_t xcr0;
+        uint32_t expected;
+    };
+    const Case cases[] = {
+        {osAvx, avx2 | avx512, 0xE7, CPU_AVX2 | CPU_AVX512},
+        {osAvx, avx2 | avx512, 0x07, CPU_AVX2},     // upper 512-bit state not saved
+        {osAvx, avx2 | avx512, 0x03, 0},            // AVX state not saved
+        {1u << 28, avx2 | avx512, 0xE7, 0},         // no OSXSAVE
+        {osAvx, avx2 | (1u << 16), 0xE7, CPU_AVX2}, // no BW
+        {osAvx, avx512, 0xE7, 0},                   // AVX-512 without AVX2 is not used
+        {osAvx, 0, 0xE7, 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(WideFeaturesFromCpuid(c.ecx, c.ebx, c.xcr0), c.expected)
+            << std::hex << c.ecx << " " << c.ebx << " " << c.xcr0;
+    }
+    TestCPU();
+    EXPECT_EQ(ProcessorFeatures, DetectProcessorFeatures());
+}
+
 TEST(FatalErrorDeathTest, ShowsTheMessageAndExitsWithFailure) {
     EXPECT_EXIT(FatalError("FPU is not supported!"), ::testing::ExitedWithCode(1),
                 "Error!: FPU is not supported!");
