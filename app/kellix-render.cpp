@@ -1,8 +1,7 @@
 // kellix-render: renders a song text file to a WAV file without opening a window. It reads the
 // song as the window's Open command does, generates every instrument's sample from its code
 // (from the last instrument to the first), and renders the song as "Save result as.." does.
-#include "audio/device/play_live.h"
-#include "audio/device/sdl_output.h"
+#include "audio/device/play_module.h"
 #include "audio/effects.h"
 #include "audio/mixer.h"
 #include "audio/wav_export.h"
@@ -31,6 +30,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <dlfcn.h>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
@@ -316,47 +316,6 @@ int32_t GenerateSamples() {
     return withoutSample;
 }
 
-// ExportWav with tailFrames more frames after the song's end: the same mixer, the same
-// quarter-second blocks, the same file rules.
-bool ExportWavWithTail(const TTrack& song, const std::string& path, int64_t tailFrames,
-                       std::string* error, const ExportProgress& progress) {
-    const int64_t total = (SongFrames(song) + tailFrames) * 4;
-    if (SongFrames(song) < 0 || total > int64_t{0xFFFFFFFF} - 36) {
-        *error =
-            "Cannot export \"" + path + "\": the song and its tail are too long for a WAV file";
-        return false;
-    }
-    AtomicFile file;
-    if (!AtomicFileOpen(file, path, error)) {
-        return false;
-    }
-    uint8_t header[kWavHeaderSize];
-    WriteWavHeader(header, static_cast<uint32_t>(total));
-    bool ok =
-        AtomicFileWrite(file, header, 36, error) && AtomicFileWrite(file, header + 36, 8, error);
-    SoundBuffer* mixer = CreateSoundBuffer(2, 44100, 16);
-    PlaySong(mixer, song, 0);
-    std::vector<uint8_t> ring(static_cast<std::size_t>(mixer->Size));
-    for (int64_t remaining = total; ok && remaining > 0;) {
-        const int32_t at = mixer->WritePos;
-        MixBlock(mixer, ring.data(), kExportBlockFrames);
-        const int64_t part = std::min<int64_t>(kExportBlockFrames * 4, remaining);
-        ok = AtomicFileWrite(file, ring.data() + at, static_cast<std::size_t>(part), error);
-        remaining -= part;
-        if (progress) {
-            progress(total - remaining, total);
-        }
-    }
-    FreeSoundBuffer(mixer);
-    if (!ok) {
-        AtomicFileAbort(file);
-        return false;
-    }
-    return AtomicFileCommit(file, error);
-}
-
-// Whether reading set anything of a song: a table, a play-list entry, Speed or Row. Speed and
-// Row hold marks that the text overwrites; unset, they get their values back.
 // Says so and ends the program by the same signal, after the writer has removed its
 // temporary file (it chains to this handler).
 void OnInterrupt(int sig) {
@@ -382,14 +341,38 @@ void HandleInterrupts() {
     }
 }
 
+SoundDeviceReasonEntry g_soundDeviceReason = nullptr;
+
 // The sound device's fixed message, then SDL's reason on the next line.
 void ShowWithSdlReason(const char* message) {
     std::fprintf(stderr, "Error!: %s\n", message);
-    const char* reason = SoundDeviceReason();
+    const char* reason = g_soundDeviceReason ? g_soundDeviceReason() : "";
     if (*reason) {
         std::fprintf(stderr, "%s\n", reason);
     }
     std::fflush(stderr);
+}
+
+// Plays the song through the sound device module beside this program. The module stays loaded
+// until the program ends.
+bool PlayThroughModule(const TTrack& song, std::string* error) {
+    std::error_code ec;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    const std::string module = (self.parent_path() / kPlayModuleFile).string();
+    void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+    auto play =
+        handle ? reinterpret_cast<PlaySongLiveEntry>(dlsym(handle, kPlaySongLiveEntry)) : nullptr;
+    if (!play) {
+        const char* why = dlerror();
+        *error = "cannot load the sound device \"" + module + "\": " + (why ? why : "");
+        return false;
+    }
+    g_soundDeviceReason =
+        reinterpret_cast<SoundDeviceReasonEntry>(dlsym(handle, kSoundDeviceReasonEntry));
+    SetFatalErrorDisplay(ShowWithSdlReason);
+    play(&song);
+    SetFatalErrorDisplay(nullptr);
+    return true;
 }
 
 class ProgressBar {
@@ -471,18 +454,17 @@ int main(int argc, char** argv) {
     }
     const double seconds = static_cast<double>(SongFrames(Song)) / 44100;
     if (status == 0 && o.play) {
-        SetFatalErrorDisplay(ShowWithSdlReason);
-        PlaySongLive(Song);
-        SetFatalErrorDisplay(nullptr);
-        if (!o.quiet) {
+        if (!PlayThroughModule(Song, &error)) {
+            std::fprintf(stderr, "kellix-render: %s\n", error.c_str());
+            status = 1;
+        } else if (!o.quiet) {
             std::fprintf(stderr, "%s: played %.2f s of audio\n", o.song.c_str(), seconds);
         }
     } else if (status == 0) {
         const auto tailFrames = static_cast<int64_t>(std::llround(o.tailSeconds * 44100));
         ProgressBar bar(!o.quiet);
         auto progress = [&](int64_t done, int64_t total) { bar.Update(done, total); };
-        bool ok = tailFrames > 0 ? ExportWavWithTail(Song, o.out, tailFrames, &error, progress)
-                                 : ExportWav(Song, o.out, &error, progress);
+        const bool ok = ExportWav(Song, o.out, &error, progress, tailFrames);
         bar.Finish();
         if (!ok) {
             std::fprintf(stderr, "kellix-render: %s\n", error.c_str());

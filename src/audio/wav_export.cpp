@@ -43,7 +43,7 @@ void WriteWavHeader(uint8_t* h, uint32_t dataBytes, int channels) {
 }
 
 bool ExportWav(const TTrack& song, const std::string& path, std::string* error,
-               const ExportProgress& progress) {
+               const ExportProgress& progress, int64_t tailFrames) {
     auto fail = [&](const std::string& message) {
         if (error) {
             *error = message;
@@ -51,13 +51,14 @@ bool ExportWav(const TTrack& song, const std::string& path, std::string* error,
         return false;
     };
     const int64_t frames = SongFrames(song);
-    if (frames < 0) {
+    if (frames < 0 || tailFrames < 0) {
         return fail("Cannot export \"" + path + "\": the song's length is negative");
     }
-    const int64_t total = frames * 4;
+    const int64_t total = (frames + std::min<int64_t>(tailFrames, kFarFrames)) * 4;
     // The RIFF size field (data + 36) must fit 32 bits.
     if (total > int64_t{0xFFFFFFFF} - 36) {
-        return fail("Cannot export \"" + path + "\": the song is too long for a WAV file");
+        return fail("Cannot export \"" + path + "\": the song" +
+                    (tailFrames > 0 ? " and its tail are" : " is") + " too long for a WAV file");
     }
 
     AtomicFile file;

@@ -23,7 +23,8 @@ using ExportProgress = std::function<void(int64_t done, int64_t total)>;
 // path only when complete. Returns false with a message in *error when the song is too long
 // for a WAV file or the file cannot be written; the old file at path is then left untouched.
 // The caller holds the mixing exclusion when live playback runs.
+// tailFrames more frames follow the song's end, so that releases and the delay die away.
 bool ExportWav(const TTrack& song, const std::string& path, std::string* error = nullptr,
-               const ExportProgress& progress = {});
+               const ExportProgress& progress = {}, int64_t tailFrames = 0);
 
 } // namespace kellix
