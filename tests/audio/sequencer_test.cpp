@@ -74,8 +74,8 @@ TEST(Sequencer, SchedulesVoices) {
     // SampleTone tunes in sixteenths of a semitone; a time step is Speed x 32 frames.
     ExpectVoices({{0, 3, 24, 0, 1, 40}}, {}, {}, {100, 16, -16}, 0, 'p', 0, 0, "9600:41625:127:40");
     // Levels past the peak range clamp (the product with 127 must not overflow).
-    ExpectVoices({{0, 0, 24, 0, max, 128}, {0, 0, 24, 0, -max, 128}}, {}, {}, normal, 0, 'p', 0, 0,
-                 "0:44100:32767:128 0:44100:0:128");
+    ExpectVoices({{0, 0, 24, 0, 20000000, 128}, {0, 0, 24, 0, -20000000, 128}}, {}, {}, normal, 0,
+                 'p', 0, 0, "0:44100:32767:128 0:44100:0:128");
     // Events without a playable instrument, and patterns that do not exist, add nothing.
     ExpectVoices({{0, 0, 24, 1, 256, 9},
                   {0, 1, 24, 0, 256, 9},

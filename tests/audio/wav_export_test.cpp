@@ -64,41 +64,40 @@ TEST_F(ExportFixture, WritesTheSongsExactLengthAndReportsProgress) {
     ASSERT_EQ(done.size(), 60u);
     EXPECT_EQ(done[0], 44100);
     EXPECT_EQ(done[59], 2621440);
-    // Speed, Row, play-list entries and tail frames: the file's size.
-    const std::array<int64_t, 5> cases[] = {
-        {1, 1, 1, 0, 44 + 128}, {1, 1, 0, 0, 44}, {1, 1, 1, 10, 44 + 128 + 40}};
-    for (const auto& [speed, row, entries, tail, size] : cases) {
-        song.Speed = static_cast<int32_t>(speed);
-        song.Row = static_cast<int32_t>(row);
-        ResizeTracksIndex(song, static_cast<int32_t>(entries));
-        ASSERT_TRUE(ExportWav(song, (dir / "b.wav").string(), nullptr, {}, tail));
-        EXPECT_EQ(fs::file_size(dir / "b.wav"), static_cast<uint64_t>(size)) << speed;
-    }
 }
 
-TEST_F(ExportFixture, RefusalsAreReportedAndLeaveTheOldFile) {
-    fs::path keep = dir / "keep.wav";
-    std::ofstream(keep) << "old contents";
+// Speed, Row, play-list entries and tail frames give the file's size, or a refusal that leaves
+// the old file.
+TEST_F(ExportFixture, LengthsAndRefusals) {
     struct Case {
-        int32_t speed;
+        int32_t speed, row, entries;
         int64_t tail;
-        fs::path path;
+        uint64_t size;
         std::string error;
     };
     const Case cases[] = {
-        {1 << 20, 0, keep, "is too long"}, // 2^20 x 32 x 16 x 10 frames x 4 bytes > 4 GiB
-        {128, int64_t{1} << 32, keep, "and its tail are too long"},
-        {-128, 0, keep, "negative"},
-        {128, -1, keep, "negative"},
-        {128, 0, dir / "missing" / "x.wav", (dir / "missing" / "x.wav").string()},
+        {1, 1, 1, 0, 44 + 128, ""},
+        {1, 1, 0, 0, 44, ""},
+        {1, 1, 1, 10, 44 + 128 + 40, ""},
+        {1 << 20, 16, 10, 0, 12, "is too long"}, // 2^20 x 32 x 16 x 10 frames x 4 bytes > 4 GiB
+        {128, 16, 10, int64_t{1} << 32, 12, "and its tail are too long"},
+        {-128, 16, 10, 0, 12, "negative"},
+        {128, 16, 10, -1, 12, "negative"},
     };
     for (const Case& c : cases) {
+        std::ofstream(dir / "a.wav") << "old contents";
         song.Speed = c.speed;
+        song.Row = c.row;
+        ResizeTracksIndex(song, c.entries);
         std::string error;
-        EXPECT_FALSE(ExportWav(song, c.path.string(), &error, {}, c.tail));
+        EXPECT_EQ(ExportWav(song, (dir / "a.wav").string(), &error, {}, c.tail), c.error.empty());
         EXPECT_NE(error.find(c.error), std::string::npos) << error;
+        EXPECT_EQ(fs::file_size(dir / "a.wav"), c.size) << c.speed << " " << c.tail;
     }
-    EXPECT_EQ(ReadAll(keep), "old contents");
+    const std::string missing = (dir / "missing" / "x.wav").string();
+    std::string error;
+    EXPECT_FALSE(ExportWav(song, missing, &error));
+    EXPECT_NE(error.find(missing), std::string::npos) << error;
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
 }
 
