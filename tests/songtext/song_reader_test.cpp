@@ -26,40 +26,36 @@ std::string InstrumentElement(const char* sampleTone, const char* attack) {
 // then Speed, Row and CurrentInstrument when set.
 std::string Brief(const LocalSong& s) {
     const TTrack& song = s.song;
-    std::string o;
-    auto join = [](const std::vector<int32_t>& values, const char* separator) {
+    auto join = [](const std::vector<int32_t>& values, const char* separator = ",") {
         std::string t;
         for (int32_t v : values) {
             t += (t.empty() ? "" : separator) + std::to_string(v);
         }
         return t.empty() ? "-" : t;
     };
+    std::string o;
     auto table = [&](char name, int32_t count, auto element) {
-        if (count > 0) {
-            o += name + std::to_string(count) + (count > 8 ? "[..." : "[");
-            for (int32_t i = count > 8 ? count - 1 : 0; i < count; ++i) {
-                o += (i ? " " : "") + element(i);
-            }
-            o += "] ";
+        o += count ? name + std::to_string(count) + (count > 8 ? "[..." : "[") : "";
+        for (int32_t i = count > 8 ? count - 1 : 0; i < count; ++i) {
+            o += (i ? " " : "") + element(i) + (i == count - 1 ? "] " : "");
         }
     };
     table('i', song.InstrumentCount, [&](int32_t i) {
         const TInstrument& x = song.Instrument[i];
-        return std::to_string(x.SampleTone) + ":" +
-               join({x.Env.Attack, x.Env.Cont, x.Env.Ende}, ",");
+        return std::to_string(x.SampleTone) + ":" + join({x.Env.Attack, x.Env.Cont, x.Env.Ende});
     });
     table('c', s.code.Count,
           [&](int32_t i) { return s.code.Texts[i] ? "'" + CodeOf(s.code, i) + "'" : "-"; });
     table('p', song.PatternCount, [&](int32_t p) {
-        std::string t;
+        std::string t = "-";
         for (const TIdPoint& x : std::span(song.Patterns[p].Points, song.Patterns[p].PointsCount)) {
-            t += (t.empty() ? "" : "/") + join({x.Time, x.Tone, x.Instrument, x.Vol, x.Pan}, ",");
+            t = (t == "-" ? "" : t + "/") + join({x.Time, x.Tone, x.Instrument, x.Vol, x.Pan});
         }
-        return t.empty() ? "-" : t;
+        return t;
     });
     table('t', song.TrackCount, [&](int32_t t) {
-        const TTrackPattern& x = song.Tracks[t];
-        return join({x.PatternIndex, x.PatternIndex + x.PatternCount}, ",");
+        return join({song.Tracks[t].PatternIndex,
+                     song.Tracks[t].PatternIndex + song.Tracks[t].PatternCount});
     });
     table('l', song.TrackIndexCount,
           [&](int32_t e) { return std::to_string(song.TracksIndex[e]); });
