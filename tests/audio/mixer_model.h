@@ -8,17 +8,18 @@
 #include "song/track.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 namespace model {
 
+constexpr int32_t kRate = 44100;
+constexpr int32_t kSize = 176400; // bytes of the one-second ring and echo memory
+
 struct Voice {
     const kellix::SampleBlock* sample;
     int32_t step;
-    int64_t position;
+    int64_t position; // output bytes since the voice's start
     int32_t peak;
     int32_t pan;
     kellix::TEnvelope env;
@@ -29,81 +30,53 @@ struct Delay {
 };
 
 struct Mixer {
-    static constexpr int32_t kRate = 44100;
-    static constexpr int32_t kSize = 176400;
     std::vector<int16_t> echo = std::vector<int16_t>(kSize / 2, 0);
     int32_t writePos = 0;
     int64_t total = 0;
     std::vector<Voice> voices;
 };
 
-inline int16_t Sample16(const kellix::SampleBlock* s, int64_t index) {
-    return kellix::LoadS16(kellix::SampleData(s) + 2 * index);
+inline int16_t Sat(int64_t v, int64_t lo = -32768, int64_t hi = 32767) {
+    return static_cast<int16_t>(std::clamp(v, lo, hi));
 }
 
-inline int32_t Weight(int32_t e) {
-    return static_cast<int32_t>(static_cast<long double>(e) / Mixer::kRate * 65536.0L);
-}
-
-inline int16_t Sat(int32_t v) {
-    return static_cast<int16_t>(std::clamp(v, -32768, 32767));
-}
-
-struct EnvState {
-    int64_t pos;
-    int32_t acc;
-    int32_t level;
-};
-
-inline void EnvStart(EnvState& s, const Voice& v, int64_t e0) {
-    s.pos = e0;
-    s.acc = 0;
-    const auto& env = v.env;
+// The envelope level at frame e0 by the closed formulas.
+inline int32_t LevelAt(const Voice& v, int64_t e0) {
+    const kellix::TEnvelope& env = v.env;
+    auto part = [&](int32_t span, int64_t frames) {
+        return static_cast<int32_t>(static_cast<long double>(v.peak) / span * frames);
+    };
     if (e0 < env.Attack && env.Attack > 0) {
-        s.level = static_cast<int32_t>(static_cast<long double>(v.peak) / env.Attack * e0);
-    } else if (e0 - env.Attack < env.Cont) {
-        s.level = v.peak;
-    } else if (e0 - env.Attack - env.Cont < env.Ende && env.Ende > 0) {
-        s.level = v.peak - static_cast<int32_t>(static_cast<long double>(v.peak) / env.Ende *
-                                                (e0 - env.Attack - env.Cont));
-    } else {
-        s.level = 0;
+        return part(env.Attack, e0);
     }
+    if (e0 - env.Attack < env.Cont) {
+        return v.peak;
+    }
+    if (e0 - env.Attack - env.Cont < env.Ende && env.Ende > 0) {
+        return v.peak - part(env.Ende, e0 - env.Attack - env.Cont);
+    }
+    return 0;
 }
 
-inline void EnvStep(EnvState& s, const Voice& v, int32_t& gainL, int32_t& gainR) {
-    const auto& env = v.env;
-    if (s.pos < env.Attack) {
-        s.acc -= v.peak;
-        while (s.acc < 0) {
-            s.level += 1;
-            s.acc += env.Attack;
+// The envelope step of frame pos.
+inline void EnvStep(const Voice& v, int64_t pos, int32_t& acc, int32_t& level) {
+    const kellix::TEnvelope& env = v.env;
+    auto ramp = [&](int32_t span, int32_t direction) {
+        acc -= v.peak;
+        while (acc < 0) {
+            level += direction;
+            acc += span;
         }
-    } else if (s.pos - env.Attack < env.Cont) {
-        s.level = v.peak;
-    } else if (s.pos - env.Attack - env.Cont < env.Ende) {
-        s.acc -= v.peak;
-        while (s.acc < 0) {
-            s.level -= 1;
-            s.acc += env.Ende;
-        }
+    };
+    if (pos < env.Attack) {
+        ramp(env.Attack, 1);
+    } else if (pos - env.Attack < env.Cont) {
+        level = v.peak;
+    } else if (pos - env.Attack - env.Cont < env.Ende) {
+        ramp(env.Ende, -1);
     } else {
-        s.level = 0;
+        level = 0;
     }
-    s.pos += 1;
-    gainL = gainR = s.level;
-    if (v.pan > 128) {
-        gainR = (s.level * (255 - v.pan)) >> 7;
-    }
-    if (v.pan < 128) {
-        gainL = (s.level * v.pan) >> 7;
-    }
-}
-
-inline int16_t Interp(int16_t s0, int16_t s1, int32_t w) {
-    int16_t a = static_cast<int16_t>((s0 * w) >> 16);
-    int16_t b = static_cast<int16_t>((s1 * (65535 - w)) >> 16);
-    return static_cast<int16_t>(a + b);
 }
 
 inline void MixVoice(Voice& v, int32_t o, int32_t nbytes, int16_t* ring) {
@@ -112,7 +85,13 @@ inline void MixVoice(Voice& v, int32_t o, int32_t nbytes, int16_t* ring) {
         return;
     }
     const auto* s = v.sample;
-    const float r = static_cast<float>(static_cast<long double>(Mixer::kRate) / v.step);
+    auto at = [&](int64_t i) { return kellix::LoadS16(kellix::SampleData(s) + 2 * i); };
+    // a + b with a = (s0 x w) >> 16 and b = (s1 x (65535 - w)) >> 16, each a 16-bit value.
+    auto interp = [&](int64_t i0, int64_t i1, int32_t w) {
+        return static_cast<int16_t>(static_cast<int16_t>((at(i0) * w) >> 16) +
+                                    static_cast<int16_t>((at(i1) * (65535 - w)) >> 16));
+    };
+    const float r = static_cast<float>(static_cast<long double>(kRate) / v.step);
     const int64_t frames = s->DataSize / (2 * s->Format);
     int64_t L = 0;
     if (s->Format == 1 && s->DataSize >= 4) {
@@ -120,47 +99,36 @@ inline void MixVoice(Voice& v, int32_t o, int32_t nbytes, int16_t* ring) {
     } else if (s->Format == 2 && s->DataSize >= 8) {
         L = 4 * (static_cast<int64_t>(static_cast<long double>(s->DataSize - 8) * r) / 4);
     }
-    int64_t F, out, count, e0;
-    if (v.position >= 0) {
-        F = static_cast<int64_t>(static_cast<long double>(v.position) / r) / 4;
-        out = o;
-        count = std::min<int64_t>(L - v.position, nbytes);
-        e0 = v.position / 4;
-    } else {
-        F = 0;
-        out = o - v.position;
-        count = std::min<int64_t>(L, nbytes + v.position);
-        e0 = 0;
-    }
-    EnvState env;
-    EnvStart(env, v, e0);
+    const bool started = v.position >= 0;
+    const int64_t F =
+        started ? static_cast<int64_t>(static_cast<long double>(v.position) / r) / 4 : 0;
+    int64_t out = started ? o : o - v.position;
+    const int64_t count = started ? std::min<int64_t>(L - v.position, nbytes)
+                                  : std::min<int64_t>(L, nbytes + v.position);
+    int64_t pos = started ? v.position / 4 : 0;
+    int32_t level = LevelAt(v, pos), acc = 0;
     int64_t k = 0;
     int32_t e = 0;
-    int32_t gainL = 0, gainR = 0;
-    for (int64_t j = 0; j < count / 4; ++j) {
-        // Reads stop where the data ends.
-        if (F + k + 1 >= frames) {
-            break;
-        }
-        int32_t w = Weight(e);
-        int64_t at = (out % Mixer::kSize) / 2;
+    // Reads stop where the data ends.
+    for (int64_t j = 0; j < count / 4 && F + k + 1 < frames; ++j) {
+        const int32_t w = static_cast<int32_t>(static_cast<long double>(e) / kRate * 65536.0L);
+        const int64_t i = (out % kSize) / 2;
         if (s->Format == 1) {
-            int32_t value = Interp(Sample16(s, F + k), Sample16(s, F + k + 1), w);
-            int32_t x = (value * static_cast<int16_t>(env.level)) >> 16;
-            EnvStep(env, v, gainL, gainR);
-            ring[at] = Sat(ring[at] + x);
-            ring[at + 1] = Sat(ring[at + 1] + x);
+            const int32_t x = (interp(F + k, F + k + 1, w) * static_cast<int16_t>(level)) >> 16;
+            EnvStep(v, pos++, acc, level);
+            ring[i] = Sat(ring[i] + x);
+            ring[i + 1] = Sat(ring[i + 1] + x);
         } else {
-            int32_t vl = Interp(Sample16(s, 2 * (F + k)), Sample16(s, 2 * (F + k + 1)), w);
-            int32_t vr = Interp(Sample16(s, 2 * (F + k) + 1), Sample16(s, 2 * (F + k + 1) + 1), w);
-            EnvStep(env, v, gainL, gainR);
-            ring[at] = Sat(ring[at] + ((vl * gainL) >> 16));
-            ring[at + 1] = Sat(ring[at + 1] + ((vr * gainR) >> 16));
+            const int32_t vl = interp(2 * (F + k), 2 * (F + k + 1), w);
+            const int32_t vr = interp(2 * (F + k) + 1, 2 * (F + k + 1) + 1, w);
+            EnvStep(v, pos++, acc, level);
+            const int32_t gainL = v.pan < 128 ? (level * v.pan) >> 7 : level;
+            const int32_t gainR = v.pan > 128 ? (level * (255 - v.pan)) >> 7 : level;
+            ring[i] = Sat(ring[i] + ((vl * gainL) >> 16));
+            ring[i + 1] = Sat(ring[i + 1] + ((vr * gainR) >> 16));
         }
-        e -= v.step;
-        while (e < 0) {
-            k += 1;
-            e += Mixer::kRate;
+        for (e -= v.step; e < 0; e += kRate) {
+            ++k;
         }
         out += 4;
     }
@@ -168,35 +136,23 @@ inline void MixVoice(Voice& v, int32_t o, int32_t nbytes, int16_t* ring) {
 }
 
 inline void ApplyDelay(Mixer& m, int16_t* ring, int32_t n, const Delay& p) {
-    const int32_t F = Mixer::kSize / 4;
-    int32_t d = m.writePos / 4, wL = d + p.delayL, wR = d + p.delayR;
-    auto mul = [](int32_t a, int32_t b) {
-        return static_cast<int32_t>((static_cast<int64_t>(a) * b) >> 15);
+    const int32_t F = kSize / 4;
+    auto echo = [](int16_t x, int16_t e, int32_t decay) {
+        return Sat(x + ((static_cast<int64_t>(e) * decay) >> 15), -32767, 32766);
     };
-    auto clamp = [](int64_t v) {
-        return static_cast<int16_t>(std::clamp<int64_t>(v, -32767, 32766));
-    };
-    for (int32_t i = 0; i < n; ++i) {
-        if (d >= F)
-            d -= F;
-        if (wL >= F)
-            wL -= F;
-        if (wR >= F)
-            wR -= F;
-        int16_t yl = clamp(int64_t{ring[2 * d]} + mul(m.echo[2 * d], p.decayL));
-        ring[2 * d] = yl;
-        m.echo[2 * wL] = yl;
-        int16_t yr = clamp(int64_t{ring[2 * d + 1]} + mul(m.echo[2 * d + 1], p.decayR));
-        ring[2 * d + 1] = yr;
-        m.echo[2 * wR + 1] = yr;
-        ++d, ++wL, ++wR;
+    for (int32_t i = 0, d = m.writePos / 4; i < n; ++i, ++d) {
+        d %= F;
+        const int16_t yl = echo(ring[2 * d], m.echo[2 * d], p.decayL);
+        const int16_t yr = echo(ring[2 * d + 1], m.echo[2 * d + 1], p.decayR);
+        ring[2 * d] = m.echo[2 * ((d + p.delayL) % F)] = yl;
+        ring[2 * d + 1] = m.echo[2 * ((d + p.delayR) % F) + 1] = yr;
     }
 }
 
 inline void MixBlock(Mixer& m, int16_t* ring, int32_t n, const Delay& delay) {
     const int32_t nbytes = n * 4;
     for (int32_t i = 0; i < nbytes; ++i) {
-        reinterpret_cast<uint8_t*>(ring)[(m.writePos + i) % Mixer::kSize] = 0;
+        reinterpret_cast<uint8_t*>(ring)[(m.writePos + i) % kSize] = 0;
     }
     std::vector<Voice> kept;
     for (Voice& v : m.voices) {
@@ -208,18 +164,17 @@ inline void MixBlock(Mixer& m, int16_t* ring, int32_t n, const Delay& delay) {
         } else {
             v.position += nbytes;
         }
-        int64_t D = static_cast<int64_t>(static_cast<long double>(Mixer::kRate) / v.step *
-                                         v.sample->DataSize);
-        if (v.sample->Format != 2) {
-            D *= 2;
-        }
+        // A voice ends after its whole data at its rate, counted twice for mono samples.
+        const int64_t D =
+            static_cast<int64_t>(static_cast<long double>(kRate) / v.step * v.sample->DataSize) *
+            (v.sample->Format != 2 ? 2 : 1);
         if (D > v.position) {
             kept.push_back(v);
         }
     }
     m.voices = kept;
     ApplyDelay(m, ring, n, delay);
-    m.writePos = (m.writePos + nbytes) % Mixer::kSize;
+    m.writePos = (m.writePos + nbytes) % kSize;
     m.total += n;
 }
 

@@ -1,170 +1,110 @@
-#include "audio/effects.h"
 #include "audio/mixer.h"
 #include "song/sequencer.h"
-#include "song/track.h"
 #include "test_samples.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <string>
 #include <vector>
 
 using namespace kellix;
 
 namespace {
 
-struct SequencerFixture : ::testing::Test {
-    TTrack song;
-    TInstrumentCode code;
-    SoundBuffer* mixer = CreateSoundBuffer(2, 44100, 16);
-    TestSample sample = ConstantSample(1, 100, 1000);
-
-    void SetUp() override {
-        NewSong(song, code);
-        song.Instrument[0].Sample = sample.get();
-        song.Instrument[0].Env = {1, 2, 3};
-    }
-    void TearDown() override {
-        FreeSoundBuffer(mixer);
-        for (int i = 0; i < song.InstrumentCount; ++i) {
-            song.Instrument[i].Sample = nullptr;
-        }
-        EmptySong(song, code);
-    }
-    void AddNote(int pattern, int time, int tone, int inst = 0, int vol = 256, int pan = 128) {
-        TPattern& p = song.Patterns[pattern];
-        int i = AppendPoint(p);
-        p.Points[i] = {time, tone, inst, vol, pan};
-    }
-    void AddPattern(int track, int pattern) {
-        TTrackPattern& t = song.Tracks[track];
-        int i = AppendPatternIndex(t);
-        t.PatternIndex[i] = pattern;
-    }
-    std::vector<int64_t> StartFrames() const {
-        std::vector<int64_t> starts;
-        for (const Voice* v = mixer->First; v; v = v->Next) {
-            starts.push_back(mixer->Total - v->Position / 4);
-        }
-        return starts;
-    }
+struct Note {
+    int32_t pattern, time, tone, instrument, vol, pan;
 };
 
-TEST_F(SequencerFixture, PlaySongSchedulesEachEntryOneEntryLengthLater) {
-    ResizeTracksIndex(song, 0);
-    ResizeTracksIndex(song, 3); // 0, 1, 2
-    for (int t = 0; t < 3; ++t) {
-        AddNote(t, 0, 24);
-        AddPattern(t, t);
+// The default song (Speed 128 and Row 16 unless given: 4096 frames a time step, 65536 an
+// entry), whose instrument 0 alone has a sample, with the notes added and the patterns appended
+// to tracks (track, pattern); a given play list replaces 0..9. play is 'p' pattern, 't' track,
+// 'f' from a play-list entry, 'n' a preview of instrument index (tone 12, volume
+// 100, pan 0). Each voice reads start:step:peak:pan.
+void ExpectVoices(std::vector<Note> notes, std::vector<std::pair<int32_t, int32_t>> tracks,
+                  std::vector<int32_t> playList, std::array<int32_t, 3> speedRowTone, int64_t clock,
+                  char play, int32_t index, int64_t base, const char* voices) {
+    TestSample sample = ConstantSample(1, 100, 1000);
+    TTrack song;
+    TInstrumentCode code;
+    NewSong(song, code);
+    song.Instrument[0] = {speedRowTone[2], nullptr, sample.get(), {}};
+    song.Speed = speedRowTone[0];
+    song.Row = speedRowTone[1];
+    for (const Note& n : notes) {
+        TPattern& p = song.Patterns[n.pattern];
+        const int32_t i = AppendPoint(p);
+        p.Points[i] = {n.time, n.tone, n.instrument, n.vol, n.pan};
     }
-    mixer->Total = 1000;
-    PlaySong(mixer, song, 0);
-    EXPECT_EQ(StartFrames(), (std::vector<int64_t>{1000, 1000 + 65536, 1000 + 131072}));
-}
-
-TEST_F(SequencerFixture, NoteVoiceCarriesPitchPeakPanAndEnvelope) {
-    AddNote(0, 3, 24, 0, 200, 40);
-    song.Speed = 100;
-    PlayPattern(mixer, song, 0, 0);
-    ASSERT_EQ(VoiceCount(mixer), 1);
-    const Voice* v = mixer->First;
-    EXPECT_EQ(StartFrames()[0], 9600);
-    EXPECT_EQ(v->Step, 44100);
-    EXPECT_EQ(v->Peak, 200 * 127);
-    EXPECT_EQ(v->Pan, 40);
-    EXPECT_EQ(v->Env.Attack, 1);
-    EXPECT_EQ(v->Env.Cont, 2);
-    EXPECT_EQ(v->Env.Ende, 3);
-    EXPECT_EQ(v->Sample, sample.get());
-}
-
-TEST_F(SequencerFixture, SampleToneTunesInSixteenthsOfASemitone) {
-    AddNote(0, 0, 24);
-    song.Instrument[0].SampleTone = -16;
-    PlayPattern(mixer, song, 0, 0);
-    EXPECT_EQ(mixer->First->Step, 41625);
-    ClearVoices(mixer);
-    song.Instrument[0].SampleTone = 192; // 12 semitones up
-    PlayPattern(mixer, song, 0, 0);
-    EXPECT_EQ(mixer->First->Step, 88200);
-}
-
-TEST_F(SequencerFixture, TrackListingAPatternTwiceSchedulesItTwice) {
-    AddNote(4, 1, 24);
-    AddPattern(2, 4);
-    AddPattern(2, 4);
-    AddPattern(2, 77); // names no pattern: ignored
-    PlayTrack(mixer, song, 2, 500);
-    EXPECT_EQ(StartFrames(), (std::vector<int64_t>{4596, 4596}));
-}
-
-TEST_F(SequencerFixture, MissingTrackStillOccupiesItsEntry) {
-    song.TracksIndex[0] = 99;
-    song.TracksIndex[1] = 1;
-    AddNote(1, 0, 24);
-    AddPattern(1, 1);
-    ResizeTracksIndex(song, 2);
-    PlaySong(mixer, song, 0);
-    EXPECT_EQ(StartFrames(), (std::vector<int64_t>{65536}));
-}
-
-TEST_F(SequencerFixture, PlayFromStartsAtTheGivenEntryAndRejectsBadOnes) {
-    for (int t = 0; t < 10; ++t) {
-        AddNote(t, 0, 24);
-        AddPattern(t, t);
+    for (const auto& [track, pattern] : tracks) {
+        TTrackPattern& t = song.Tracks[track];
+        const int32_t i = AppendPatternIndex(t);
+        t.PatternIndex[i] = pattern;
     }
-    PlayFrom(mixer, song, 8, 0);
-    EXPECT_EQ(StartFrames(), (std::vector<int64_t>{0, 65536}));
-    ClearVoices(mixer);
-    PlayFrom(mixer, song, -1, 0);
-    PlayFrom(mixer, song, 10, 0);
-    EXPECT_EQ(VoiceCount(mixer), 0);
+    if (!playList.empty()) {
+        ResizeTracksIndex(song, static_cast<int32_t>(playList.size()));
+        std::copy(playList.begin(), playList.end(), song.TracksIndex);
+    }
+    SoundBuffer* m = CreateSoundBuffer(2, 44100, 16);
+    m->Total = clock;
+    if (play == 'p') {
+        PlayPattern(m, song, index, base);
+    } else if (play == 't') {
+        PlayTrack(m, song, index, base);
+    } else if (play == 'f') {
+        PlayFrom(m, song, index, base);
+    } else {
+        PreviewNote(m, song, index, 12, 100, 0);
+    }
+    std::string got;
+    for (const Voice* v = m->First; v; v = v->Next) {
+        got += (got.empty() ? "" : " ") + std::to_string(m->Total - v->Position / 4) + ":" +
+               std::to_string(v->Step) + ":" + std::to_string(v->Peak) + ":" +
+               std::to_string(v->Pan);
+    }
+    EXPECT_EQ(got, voices) << "play " << play << " " << index;
+    FreeSoundBuffer(m);
+    song.Instrument[0].Sample = nullptr;
+    EmptySong(song, code);
 }
 
-TEST_F(SequencerFixture, EventsWithoutAPlayableInstrumentAreSkipped) {
-    AddNote(0, 0, 24, 1); // instrument 1 has no sample
-    AddNote(0, 1, 24, 0);
-    AddNote(0, 2, 24, 10); // no such instrument
-    AddNote(0, 3, 24, -1);
-    PlayPattern(mixer, song, 0, 0);
-    EXPECT_EQ(StartFrames(), (std::vector<int64_t>{4096}));
-    PlayPattern(mixer, song, 10, 0);
-    PlayPattern(mixer, song, -1, 0);
-    EXPECT_EQ(VoiceCount(mixer), 1);
-}
-
-TEST_F(SequencerFixture, PreviewStartsAtTheClock) {
-    mixer->Total = 777;
-    PreviewNote(mixer, song, 0, 12, 100, 0);
-    ASSERT_EQ(VoiceCount(mixer), 1);
-    EXPECT_EQ(StartFrames()[0], 777);
-    EXPECT_EQ(mixer->First->Step, 22050);
-    PreviewNote(mixer, song, 1, 12, 100, 0); // no sample
-    PreviewNote(mixer, song, 42, 12, 100, 0);
-    EXPECT_EQ(VoiceCount(mixer), 1);
-}
-
-TEST_F(SequencerFixture, HugeTimesDoNotWrapIntoThePast) {
-    AddNote(0, 2147483647, 24);
-    song.Speed = 2147483647;
-    PlayPattern(mixer, song, 0, 0);
-    ASSERT_EQ(VoiceCount(mixer), 1);
-    EXPECT_LT(mixer->First->Position, 0);
-    song.Row = 2147483647;
-    ResizeTracksIndex(song, 0);
-    ResizeTracksIndex(song, 10);
-    ClearVoices(mixer);
-    AddPattern(9, 0);
-    PlaySong(mixer, song, 0);
-    ASSERT_EQ(VoiceCount(mixer), 1);
-    EXPECT_LT(mixer->First->Position, 0);
-}
-
-TEST_F(SequencerFixture, VolumesBeyondTheLevelRangeAreClamped) {
-    AddNote(0, 0, 24, 0, 100000, 128);
-    AddNote(0, 0, 24, 0, -5, 128);
-    PlayPattern(mixer, song, 0, 0);
-    EXPECT_EQ(mixer->First->Peak, 32767);
-    EXPECT_EQ(mixer->Last->Peak, 0);
+TEST(Sequencer, SchedulesVoices) {
+    const int32_t max = 2147483647;
+    const std::array<int32_t, 3> normal{128, 16, 0};
+    // SampleTone tunes in sixteenths of a semitone; a time step is Speed x 32 frames.
+    ExpectVoices({{0, 3, 24, 0, 1, 40}}, {}, {}, {100, 16, -16}, 0, 'p', 0, 0, "9600:41625:127:40");
+    // Levels past the peak range clamp (the product with 127 must not overflow).
+    ExpectVoices({{0, 0, 24, 0, 20000000, 128}, {0, 0, 24, 0, -20000000, 128}}, {}, {}, normal, 0,
+                 'p', 0, 0, "0:44100:32767:128 0:44100:0:128");
+    // Events without a playable instrument, and patterns that do not exist, add nothing.
+    ExpectVoices({{0, 0, 24, 1, 256, 9},
+                  {0, 1, 24, 0, 256, 9},
+                  {0, 2, 24, 10, 256, 9},
+                  {0, 3, 24, -1, 256, 9}},
+                 {}, {}, normal, 0, 'p', 0, 0, "4096:44100:32512:9");
+    ExpectVoices({{9, 0, 24, 0, 256, 9}}, {}, {}, normal, 0, 'p', 10, 0, "");
+    ExpectVoices({{0, 0, 24, 0, 256, 9}}, {}, {}, normal, 0, 'p', -1, 0, "");
+    // A track listing a pattern twice plays it twice; a pattern number past the table is
+    // ignored.
+    ExpectVoices({{4, 1, 24, 0, 2, 9}}, {{2, 4}, {2, 4}, {2, 77}}, {}, normal, 0, 't', 2, 500,
+                 "4596:44100:254:9 4596:44100:254:9");
+    // A play-list entry naming no track still takes its time.
+    ExpectVoices({{1, 0, 24, 0, 2, 9}}, {{1, 1}}, {99, 1}, normal, 1000, 'f', 0, 0,
+                 "66536:44100:254:9");
+    const std::vector<Note> notes = {{0, 0, 24, 0, 2, 9}, {8, 0, 24, 0, 2, 9}, {9, 0, 24, 0, 2, 9}};
+    const std::vector<std::pair<int32_t, int32_t>> tracks = {{0, 0}, {8, 8}, {9, 9}};
+    ExpectVoices(notes, tracks, {}, normal, 0, 'f', 8, 0, "0:44100:254:9 65536:44100:254:9");
+    ExpectVoices(notes, tracks, {}, normal, 0, 'f', -1, 0, "");
+    ExpectVoices(notes, tracks, {}, normal, 0, 'f', 10, 0, "");
+    // Huge times saturate at 2^60 frames instead of wrapping into the past.
+    ExpectVoices({{0, max, 24, 0, 2, 9}}, {}, {}, {max, 16, 0}, 0, 'p', 0, 0,
+                 "1152921504606846976:44100:254:9");
+    ExpectVoices({{0, 0, 24, 0, 2, 9}}, {{9, 0}}, {}, {max, max, 0}, 0, 'f', 0, 0,
+                 "1152921504606846976:44100:254:9");
+    // A preview starts at the clock.
+    ExpectVoices({}, {}, {}, normal, 777, 'n', 0, 0, "777:22050:12700:0");
+    ExpectVoices({}, {}, {}, normal, 777, 'n', 1, 0, "");
+    ExpectVoices({}, {}, {}, normal, 777, 'n', 42, 0, "");
 }
 
 } // namespace

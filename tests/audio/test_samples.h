@@ -15,15 +15,15 @@ struct FreeDeleter {
 using TestSample = std::unique_ptr<kellix::SampleBlock, FreeDeleter>;
 
 inline TestSample MakeSample(uint8_t format, const std::vector<int16_t>& data) {
-    std::size_t bytes = data.size() * 2;
-    auto* b =
-        static_cast<kellix::SampleBlock*>(std::calloc(1, sizeof(kellix::SampleBlock) + bytes));
+    const std::size_t bytes = data.size() * 2;
+    TestSample b(
+        static_cast<kellix::SampleBlock*>(std::calloc(1, sizeof(kellix::SampleBlock) + bytes)));
     b->Format = format;
     b->DataSize = static_cast<int32_t>(bytes);
     if (bytes) {
-        std::memcpy(kellix::SampleData(b), data.data(), bytes);
+        std::memcpy(kellix::SampleData(b.get()), data.data(), bytes);
     }
-    return TestSample(b);
+    return b;
 }
 
 inline TestSample ConstantSample(uint8_t format, int32_t frames, int16_t value) {

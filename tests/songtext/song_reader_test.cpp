@@ -6,10 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
 #include <unistd.h>
+#include <vector>
 
 namespace kellix {
 namespace {
+
+using namespace std::literals;
 
 // One instrument element in the written layout.
 std::string InstrumentElement(const char* sampleTone, const char* attack) {
@@ -17,323 +21,199 @@ std::string InstrumentElement(const char* sampleTone, const char* attack) {
            "; Name: nil; Sample: nil; Env: ( Attack: " + attack + "; Cont: 2; Ende: 3 ))";
 }
 
-// The small song's text as it is written again after reading: values written unsigned from
-// negatives read as their leading digits, and the null code reads as one space.
-std::string SmallSongAfterReading() {
-    std::string text = kSmallSongText;
-    for (std::size_t at; (at = text.find("4294967295")) != std::string::npos;) {
-        text.replace(at, 10, "429496729");
-    }
-    return text.replace(text.rfind("begin\r\n\r\n"), 9, "begin\r\n \r\n");
+// The song in short: each table with elements as its letter, count and elements (numbers
+// joined by commas, "-" for none; only the last one of a long table), codes quoted or "-",
+// then Speed, Row and CurrentInstrument when set.
+std::string Brief(const LocalSong& s) {
+    const TTrack& song = s.song;
+    auto join = [](const std::vector<int32_t>& values, const char* separator = ",") {
+        std::string t;
+        for (int32_t v : values) {
+            t += (t.empty() ? "" : separator) + std::to_string(v);
+        }
+        return t.empty() ? "-" : t;
+    };
+    std::string o;
+    auto table = [&](char name, int32_t count, auto element) {
+        o += count ? name + std::to_string(count) + (count > 8 ? "[..." : "[") : "";
+        for (int32_t i = count > 8 ? count - 1 : 0; i < count; ++i) {
+            o += (i ? " " : "") + element(i) + (i == count - 1 ? "] " : "");
+        }
+    };
+    table('i', song.InstrumentCount, [&](int32_t i) {
+        const TInstrument& x = song.Instrument[i];
+        return std::to_string(x.SampleTone) + ":" + join({x.Env.Attack, x.Env.Cont, x.Env.Ende});
+    });
+    table('c', s.code.Count,
+          [&](int32_t i) { return s.code.Texts[i] ? "'" + CodeOf(s.code, i) + "'" : "-"; });
+    table('p', song.PatternCount, [&](int32_t p) {
+        std::string t = "-";
+        for (const TIdPoint& x : std::span(song.Patterns[p].Points, song.Patterns[p].PointsCount)) {
+            t = (t == "-" ? "" : t + "/") + join({x.Time, x.Tone, x.Instrument, x.Vol, x.Pan});
+        }
+        return t;
+    });
+    table('t', song.TrackCount, [&](int32_t t) {
+        return join({song.Tracks[t].PatternIndex,
+                     song.Tracks[t].PatternIndex + song.Tracks[t].PatternCount});
+    });
+    table('l', song.TrackIndexCount,
+          [&](int32_t e) { return std::to_string(song.TracksIndex[e]); });
+    o += song.Speed ? "s" + std::to_string(song.Speed) + " r" + std::to_string(song.Row) + " " : "";
+    o += CurrentInstrument >= 0 ? "k" + std::to_string(CurrentInstrument) : "";
+    return o.substr(0, o.find_last_not_of(' ') + 1);
 }
 
-TEST(ReadSongText, WrittenSongsReadBack) {
-    LocalSong s;
-    ReadSongText(s.song, s.code, kSmallSongText);
-    EXPECT_EQ(SongText(s.song, s.code), SmallSongAfterReading());
-    EXPECT_EQ(CurrentInstrument, 1);
+// kSmallSongText read back: values written unsigned from negatives read as their leading
+// digits, and the null code reads as one space.
+const std::string kSmallSongRead =
+    "i2[-3:10,20,30 0:0,0,429496729] c2[' x := 1; // the end' ' '] "
+    "p2[- 0,-2,0,429496729,128/15,24,1,256,0] t2[1,0 -] l3[1 0 1] s100 r8 k1";
 
-    LocalSong written;
-    NewSong(written.song, written.code);
-    for (int32_t i = 0; i < 10; ++i) {
-        SetCode(written.code, i, " ");
-    }
-    LocalSong t;
-    ReadSongText(t.song, t.code, SongText(written.song, written.code));
-    EXPECT_EQ(SongText(t.song, t.code), SongText(written.song, written.code));
-}
-
-TEST(ReadSongText, KeywordsInAnyCaseAndHeadersWithoutSpaces) {
-    LocalSong s;
-    ReadSongText(s.song, s.code,
-                 "instruments:ARRAY[0..0]Of tinstrument=(( sampletone: 5; NAME: nil; "
-                 "sample: nil; eNv: ( attack: 1; cont: 2; ende: 3 )));"
-                 "TRACK:ttrack=(trackindexcount: 0; trackcount: 0; patterncount: 0; "
-                 "instrumentcount: 0; speed: 7; row: 9;");
-    ASSERT_EQ(s.song.InstrumentCount, 1);
-    EXPECT_EQ(s.song.Instrument[0].SampleTone, 5);
-    EXPECT_EQ(s.song.Instrument[0].Env.Attack, 1);
-    EXPECT_EQ(s.song.Instrument[0].Env.Ende, 3);
-    EXPECT_EQ(s.song.Speed, 7);
-    EXPECT_EQ(s.song.Row, 9);
-}
-
-TEST(ReadSongText, TabBelongsToTheValueWord) {
-    LocalSong s;
-    ReadSongText(s.song, s.code,
-                 "Point0: array [0..0] of TIdPoint=( ( Time:\t7; Tone: 3; Instrument: 1; "
-                 "Vol: 4; Pan: 5));");
-    ASSERT_EQ(s.song.PatternCount, 1);
-    ASSERT_EQ(s.song.Patterns[0].PointsCount, 1);
-    EXPECT_EQ(s.song.Patterns[0].Points[0].Time, 0);
-    EXPECT_EQ(s.song.Patterns[0].Points[0].Tone, 3);
-    EXPECT_EQ(s.song.Patterns[0].Points[0].Pan, 5);
-}
-
-TEST(ReadSongText, MissingElementsAndFieldsLeaveZeros) {
-    // Three instruments announced, one given: the word after it (Point0) is used up, so
-    // that section is missed; the Patterns section after it is read.
-    LocalSong s;
-    ReadSongText(s.song, s.code,
-                 "Instruments: array [0..2] of TInstrument=(" + InstrumentElement("4", "1") +
-                     ");\r\n\r\n  Point0: array [0..0] of TIdPoint=(\r\n   ( Time: 1; Tone: 2; "
-                     "Instrument: 0; Vol: 3; Pan: 4));\r\n\r\n"
-                     "  Patterns: array [0..2] of TPattern=();");
-    ASSERT_EQ(s.song.InstrumentCount, 3);
-    EXPECT_EQ(s.code.Count, 3);
-    EXPECT_EQ(s.song.Instrument[0].SampleTone, 4);
-    EXPECT_EQ(s.song.Instrument[2].SampleTone, 0);
-    ASSERT_EQ(s.song.PatternCount, 3);
-    EXPECT_EQ(s.song.Patterns[0].PointsCount, 0);
-
-    // Without "Name: nil" the section ends at that field.
-    LocalSong t;
-    ReadSongText(t.song, t.code,
-                 "Instruments: array [0..1] of TInstrument=(( SampleTone: 5; Sample: nil; "
-                 "Env: ( Attack: 1; Cont: 2; Ende: 3 ))," +
-                     InstrumentElement("6", "7") + ");");
-    ASSERT_EQ(t.song.InstrumentCount, 2);
-    EXPECT_EQ(t.song.Instrument[0].SampleTone, 5);
-    EXPECT_EQ(t.song.Instrument[0].Env.Attack, 0);
-    EXPECT_EQ(t.song.Instrument[1].SampleTone, 0);
-}
-
-TEST(ReadSongText, HeaderIsRetriedOnceAfterSkippingAWord) {
-    LocalSong s;
-    ReadSongText(s.song, s.code,
-                 "Instruments nothing here: array [0..0] of TInstrument=(" +
-                     InstrumentElement("8", "1") + ");");
-    ASSERT_EQ(s.song.InstrumentCount, 1);
-    EXPECT_EQ(s.song.Instrument[0].SampleTone, 8);
-
-    LocalSong t;
-    ReadSongText(t.song, t.code,
-                 "Instruments nothing at all: array [0..0] of TInstrument=(" +
-                     InstrumentElement("8", "1") + ");");
-    EXPECT_EQ(t.song.InstrumentCount, 0);
-
-    // The lists have no retry.
-    LocalSong u;
-    ReadSongText(u.song, u.code,
-                 "PatternIndex0 x: array [0..0] of longint=(3);"
-                 "TracksIndex y: array [0..0] of Longint=(3);");
-    EXPECT_EQ(u.song.TrackCount, 0);
-    EXPECT_EQ(u.song.TrackIndexCount, 0);
-}
-
-TEST(ReadSongText, HeaderCutShortByTheEndOfTheText) {
-    LocalSong s;
-    ResizeTracks(s.song, 2);
-    ReadSongText(s.song, s.code, "TracksIndex: array [0..2");
-    ASSERT_EQ(s.song.TrackIndexCount, 3);
-    EXPECT_EQ(s.song.TracksIndex[2], 0);
-    EXPECT_EQ(s.song.TracksIndex[1], 1);
-}
-
-TEST(ReadSongText, PointGrowsThePatternTableAndPatternsShrinksIt) {
-    LocalSong s;
-    ResizePatterns(s.song, 2);
-    const char* point = "Point5: array [0..0] of TIdPoint=(( Time: 1; Tone: 2; Instrument: 0; "
-                        "Vol: 3; Pan: 4));\r\n";
-    ReadSongText(s.song, s.code, point);
-    ASSERT_EQ(s.song.PatternCount, 6);
-    EXPECT_EQ(s.song.Patterns[5].PointsCount, 1);
-
-    ReadSongText(s.song, s.code, std::string(point) + "Patterns: array [0..3] of TPattern=();");
-    EXPECT_EQ(s.song.PatternCount, 4);
-}
-
-TEST(ReadSongText, PatternListValuesRunAcrossSectionNames) {
-    LocalSong s;
-    ReadSongText(s.song, s.code,
-                 "PatternIndex1: array [0..2] of longint=(4,5);\r\n"
-                 "TracksIndex: array [0..0] of Longint=(1);");
-    ASSERT_EQ(s.song.TrackCount, 2);
-    ASSERT_EQ(s.song.Tracks[1].PatternCount, 3);
-    EXPECT_EQ(s.song.Tracks[1].PatternIndex[1], 5);
-    // The third value took the next section's name, whose header words follow as ordinary ones.
-    EXPECT_EQ(s.song.Tracks[1].PatternIndex[2], 0);
-    EXPECT_EQ(s.song.TrackIndexCount, 0);
-}
-
-TEST(ReadSongText, EmptyTextOrNoSectionEmptiesOnlyInstruments) {
-    LocalSong s;
-    NewSong(s.song, s.code);
-    ReadSongText(s.song, s.code, "");
-    EXPECT_EQ(s.song.InstrumentCount, 0);
-    EXPECT_EQ(s.code.Count, 0);
-    EXPECT_EQ(s.song.PatternCount, 10);
-    EXPECT_EQ(s.song.Speed, 128);
-
-    // A zero byte ends the text.
-    ReadSongText(s.song, s.code, std::string_view("Const\0Patterns: array [0..1] of TPattern", 40));
-    EXPECT_EQ(s.song.PatternCount, 10);
-}
-
-TEST(ReadSongText, FunctionForAMissingInstrumentIsScannedAsWords) {
-    LocalSong s;
-    ReadSongText(s.song, s.code,
-                 "Instruments: array [0..0] of TInstrument=(" + InstrumentElement("0", "0") +
-                     ");\r\nFunction InitSample01:pointer;\r\nbegin\r\n a\r\nend;\r\n"
-                     "Function InitSample1:pointer;\r\nbegin\r\n"
-                     " x y; Tracks: array [0..4] of TTrackPattern;\r\nend;\r\n");
-    EXPECT_EQ(s.song.TrackCount, 5);
-    EXPECT_EQ(CodeOf(s.code, 0), "<null>");
-}
-
-// Reads one function for instrument 0 with the given text after "begin".
-std::string BodyRead(const std::string& afterBegin) {
-    LocalSong s;
-    ReadSongText(s.song, s.code,
-                 "Instruments: array [0..0] of TInstrument=(" + InstrumentElement("0", "0") +
-                     ");\r\nFunction InitSample0:pointer;\r\nbegin" + afterBegin);
-    return CodeOf(s.code, 0);
-}
-
-TEST(ReadSongText, FunctionBodyEndsAtAWholeWordEndOutsideComments) {
-    EXPECT_EQ(BodyRead("\r\n x := blend(1); // the end\r\n y:=endless; z_end; END2\r\nend;"),
-              " x := blend(1); // the end\r\n y:=endless; z_end; END2");
-    EXPECT_EQ(BodyRead("\r\n a := 1; End; b := 2;\r\nend;"), " a := 1;");
-    EXPECT_EQ(BodyRead("\r\n a := 1; //\r\n//end\r\nEND."), " a := 1; //\r\n//end");
-    EXPECT_EQ(BodyRead("\r\n  (x) := caf\xe9 \t\r\n\r\nend;"), " x) := caf\xe9");
-    EXPECT_EQ(BodyRead("\r\n\r\nend;"), " ");
-    EXPECT_EQ(BodyRead("end"), "<null>"); // "beginend" is no "begin"
-    EXPECT_EQ(BodyRead(" x := 1; // no end\r\n"), "<null>");
-    EXPECT_EQ(BodyRead(""), "<null>");
-}
-
-TEST(ReadSongText, BodyWithoutEndLetsWordsGoOn) {
-    LocalSong s;
-    CurrentInstrument = -1;
-    ReadSongText(s.song, s.code,
-                 "Instruments: array [0..0] of TInstrument=(" + InstrumentElement("0", "0") +
-                     ");\r\nFunction InitSample0:pointer;\r\nbegin x; Tracks: array [0..2] of "
-                     "TTrackPattern=();");
-    EXPECT_EQ(CodeOf(s.code, 0), "<null>");
-    EXPECT_EQ(CurrentInstrument, -1);
-    EXPECT_EQ(s.song.TrackCount, 3);
-}
-
-TEST(ReadSongText, BadIndicesAndBoundsAreIgnored) {
-    LocalSong s;
-    ReadSongText(s.song, s.code,
-                 "Point-1: array [0..0] of TIdPoint=(( Time: 1; Tone: 2; Instrument: 0; Vol: 3; "
-                 "Pan: 4));\r\n"
-                 "Point65536: array [0..0] of TIdPoint=();\r\n"
-                 "PatternIndex70000: array [0..0] of longint=(5);\r\n"
-                 "PatternIndex-2: array [0..0] of longint=(5);\r\n"
-                 "Instruments: array [0..2000000000] of TInstrument=();\r\n"
-                 "Tracks: array [0..65536] of TTrackPattern=();\r\n"
-                 "TracksIndex: array [0..1000000] of Longint=();\r\n"
-                 "Point0: array [0..1000000] of TIdPoint=();\r\n");
-    EXPECT_EQ(s.song.PatternCount, 0);
-    EXPECT_EQ(s.song.TrackCount, 0);
-    EXPECT_EQ(s.song.InstrumentCount, 0);
-    EXPECT_EQ(s.song.TrackIndexCount, 0);
-
-    // The largest pattern index is accepted.
-    ReadSongText(s.song, s.code, "Point65535: array [0..0] of TIdPoint=();");
-    EXPECT_EQ(s.song.PatternCount, 65536);
-    EXPECT_EQ(s.song.Patterns[65535].PointsCount, 1);
-}
-
-// Tables grown one section index at a time end exactly as long as the highest index read, and
-// headers and the play list see only the elements the text made.
-TEST(ReadSongText, TablesGrownByIndexHaveExactlyTheNamedLength) {
+TEST(ReadSongText, Table) {
+    const std::string one =
+        "Instruments: array [0..0] of TInstrument=(" + InstrumentElement("0", "0") + ");";
+    const std::string two = "Instruments: array [0..1] of TInstrument=(" +
+                            InstrumentElement("1", "1") + "," + InstrumentElement("2", "2") +
+                            ");\r\nFunction InitSample0:pointer;\r\nbegin\r\n a\r\nend;\r\n"
+                            "Function InitSample1:pointer;\r\nbegin\r\n b\r\nend;\r\n";
+    const std::string big =
+        "Patterns:array[0..65535]of TPattern=();Patterns:array[0..4999]of TPattern";
+    const std::string point5 =
+        "Patterns:array[0..1]of TPattern=();Point5:array[0..0]of TIdPoint=((Time:1;Tone:2;"
+        "Instrument:0;Vol:3;Pan:4));";
     struct Case {
-        const char* text;
-        int32_t patterns, tracks, playList;
-        const char* playListValues; // the play list after reading
+        std::string text, expected;
+        bool fromNewSong = false;
     };
     const Case cases[] = {
-        // Each event section ends at the word x (it expects Time), so the next name is read.
-        {"Point1: array [0..0] of TIdPoint=(x Point2: array [0..0] of TIdPoint=(x "
-         "Point4: array [0..0] of TIdPoint=(x",
-         5, 0, 0, ""},
-        {"Point3: array [0..0] of TIdPoint=(x Patterns: array [0..1] of TPattern=();"
-         "Point2: array [0..0] of TIdPoint=(x",
-         3, 0, 0, ""},
-        // The play list's new entries count through the three tracks: 0 1 2 0 1.
-        {"PatternIndex1: array [0..0] of longint=(7);PatternIndex2: array [0..0] of "
-         "longint=(7);TracksIndex: array [0..4] of Longint=(",
-         0, 3, 5, "0 1 2 0 1"},
-        {"PatternIndex5: array [0..0] of longint=(7);Tracks: array [0..1] of TTrackPattern=();"
-         "TracksIndex: array [0..2] of Longint=(9",
-         0, 2, 3, "9 1 0"},
+        {kSmallSongText, kSmallSongRead},
+        // Keywords in any case, headers without spaces.
+        {"instruments:ARRAY[0..0]Of tinstrument=(( sampletone: 5; NAME: nil; sample: nil; eNv: ( "
+         "attack: 1; cont: 2; ende: 3 )));TRACK:ttrack=(trackindexcount: 0; trackcount: 0; "
+         "patterncount: 0; instrumentcount: 0; speed: 7; row: 9;",
+         "i1[5:1,2,3] c1[-] s7 r9"},
+        // The tab belongs to the value word.
+        {"Point0:array[0..0]of TIdPoint=((Time:\t7;Tone:3;Instrument:1;Vol:4;Pan:5));",
+         "p1[0,3,1,4,5]"},
+        // Three instruments announced, one given: the word after it (Point0) is used up, so
+        // that section is missed and the Patterns one after it read.
+        {"Instruments:array[0..2]of TInstrument=(" + InstrumentElement("4", "1") +
+             ");Point0:array[0..0]of TIdPoint=((Time:1;Tone:2;Instrument:0;Vol:3;Pan:4));"
+             "Patterns:array[0..2]of TPattern=();",
+         "i3[4:1,2,3 0:0,0,0 0:0,0,0] c3[- - -] p3[- - -]"},
+        // Without "Name: nil" the section ends at that field.
+        {"Instruments:array[0..1]of TInstrument=((SampleTone:5;Sample:nil;Env:(Attack:1;Cont:2;"
+         "Ende:3))," +
+             InstrumentElement("6", "7") + ");",
+         "i2[5:0,0,0 0:0,0,0] c2[- -]"},
+        // A header is retried once after skipping a word; the lists have no retry.
+        {"Instruments nothing here:array[0..0]of TInstrument=(" + InstrumentElement("8", "1"),
+         "i1[8:1,2,3] c1[-]"},
+        {"Instruments nothing at all:array[0..0]of TInstrument=(" + InstrumentElement("8", "1"),
+         ""},
+        {"PatternIndex0 x:array[0..0]of longint=(3);TracksIndex y:array[0..0]of Longint=(3);", ""},
+        // Headers with another lower bound, element type or word for "of", or cut after the 0,
+        // are refused; so are function names other than InitSample and an index.
+        {"Instruments:array[1..2]of TInstrument=();", ""},
+        {"Tracks:array[0..1]of TPattern=();", ""},
+        {"Tracks:array[0..1]in TTrackPattern=();", ""},
+        {"TracksIndex:array[0", ""},
+        {one + "Function Foo;Function InitSample1x:pointer;begin a end;", "i1[0:0,2,3] c1[-]"},
+        // A header cut short by the end of the text; new entries count through the tracks.
+        {"Tracks:array[0..1]of TTrackPattern=();TracksIndex:array[0..2", "t2[- -] l3[0 1 0]"},
+        // A point grows the pattern table, Patterns shrinks it.
+        {point5, "p6[- - - - - 1,2,0,3,4]"},
+        {point5 + "Patterns:array[0..3]of TPattern=();", "p4[- - - -]"},
+        // The third value of the list takes the next section's name.
+        {"PatternIndex1:array[0..2]of longint=(4,5);TracksIndex:array[0..0]of Longint=(1);",
+         "t2[- 4,5,0]"},
+        // An empty text, or one ended by a zero byte, empties only the instruments.
+        {"", "p10[... -] t10[... -] l10[... 9] s128 r16", true},
+        {"Const\0Patterns:array[0..1]of TPattern=();"s, "p10[... -] t10[... -] l10[... 9] s128 r16",
+         true},
+        // Functions of missing instruments are scanned as words.
+        {one + "Function InitSample01:pointer;begin a end;Function InitSample1:pointer;begin x y;"
+               "Tracks:array[0..4]of TTrackPattern;end;",
+         "i1[0:0,2,3] c1[-] t5[- - - - -]"},
+        // A body without "end" stores nothing and words go on after "begin".
+        {one + "Function InitSample0:pointer;begin x;Tracks:array[0..2]of TTrackPattern=();",
+         "i1[0:0,2,3] c1[-] t3[- - -]"},
+        // Bad indices and bounds past the limits are ignored (a negative index next to an
+        // Instruments section once formed an element pointer before its header was checked).
+        {"Point-1:array[0..0]of TIdPoint=((Time:1;Tone:2;Instrument:0;Vol:3;Pan:4));"
+         "Point65536:array[0..0]of TIdPoint=();PatternIndex70000:array[0..0]of longint=(5);"
+         "PatternIndex-2:array[0..0]of longint=(5);Instruments:array[0..2000000000]of "
+         "TInstrument=();Tracks:array[0..65536]of TTrackPattern=();TracksIndex:array[0..1000000]"
+         "of Longint=();Point0:array[0..1000000]of TIdPoint=();",
+         ""},
+        {"Point65535:array[0..0]of TIdPoint=();", "p65536[... 0,0,0,0,0]"},
+        // Tables grown one section index at a time end as long as the highest index read.
+        {"Point1:array[0..0]of TIdPoint=(x Point2:array[0..0]of TIdPoint=(x "
+         "Point4:array[0..0]of TIdPoint=(x",
+         "p5[- 0,0,0,0,0 0,0,0,0,0 - 0,0,0,0,0]"},
+        {"Point3:array[0..0]of TIdPoint=(x Patterns:array[0..1]of TPattern=();"
+         "Point2:array[0..0]of TIdPoint=(x",
+         "p3[- - 0,0,0,0,0]"},
+        {"PatternIndex1:array[0..0]of longint=(7);PatternIndex2:array[0..0]of longint=(7);"
+         "TracksIndex:array[0..4]of Longint=(",
+         "t3[- 7 7] l5[0 1 2 0 1]"},
+        {"PatternIndex5:array[0..0]of longint=(7);Tracks:array[0..1]of TTrackPattern=();"
+         "TracksIndex:array[0..2]of Longint=(9",
+         "t2[- -] l3[9 1 0]"},
+        // A short text cannot allocate without end.
+        {big, "p65536[... -]"},
+        {big + ";Patterns:array[0..1]of TPattern", "p2[- -]"},
+        // A second Instruments section keeps the code list in step.
+        {two + "Instruments:array[0..3]of TInstrument=();",
+         "i4[1:1,2,3 2:2,2,3 0:0,0,0 0:0,0,0] c4[' a' ' b' - -] k1"},
+        {two + "Instruments:array[0..0]of TInstrument=();", "i1[1:1,2,3] c1[' a'] k1"},
     };
     for (const Case& c : cases) {
         LocalSong s;
-        ReadSongText(s.song, s.code, c.text);
-        EXPECT_EQ(s.song.PatternCount, c.patterns) << c.text;
-        EXPECT_EQ(s.song.TrackCount, c.tracks) << c.text;
-        std::string playList;
-        for (int32_t i = 0; i < s.song.TrackIndexCount; ++i) {
-            playList += (i ? " " : "") + std::to_string(s.song.TracksIndex[i]);
+        if (c.fromNewSong) {
+            NewSong(s.song, s.code);
         }
-        EXPECT_EQ(s.song.TrackIndexCount, c.playList) << c.text;
-        EXPECT_EQ(playList, c.playListValues) << c.text;
+        CurrentInstrument = -1;
+        ReadSongText(s.song, s.code, c.text);
+        EXPECT_EQ(Brief(s), c.expected) << c.text;
     }
 }
 
-TEST(ReadSongText, ShortTextCannotAllocateWithoutEnd) {
-    std::string text = "Patterns: array [0..65535] of TPattern=();";
-    text += "Patterns: array [0..4999] of TPattern=();";
-    LocalSong s;
-    ReadSongText(s.song, s.code, text);
-    EXPECT_EQ(s.song.PatternCount, 65536);
-    ReadSongText(s.song, s.code, text + "Patterns: array [0..1] of TPattern=();");
-    EXPECT_EQ(s.song.PatternCount, 2);
-}
-
-TEST(ReadSongText, SecondInstrumentsSectionKeepsTheCodeListInStep) {
-    std::string two = "Instruments: array [0..1] of TInstrument=(" + InstrumentElement("1", "1") +
-                      "," + InstrumentElement("2", "2") + ");\r\n";
-    std::string functions = "Function InitSample0:pointer;\r\nbegin\r\n a\r\nend;\r\n"
-                            "Function InitSample1:pointer;\r\nbegin\r\n b\r\nend;\r\n";
-    LocalSong s;
-    ReadSongText(s.song, s.code, two + functions + "Instruments: array [0..3] of TInstrument=();");
-    ASSERT_EQ(s.song.InstrumentCount, 4);
-    ASSERT_EQ(s.code.Count, 4);
-    EXPECT_EQ(CodeOf(s.code, 1), " b");
-    EXPECT_EQ(CodeOf(s.code, 3), "<null>");
-
-    ReadSongText(s.song, s.code, two + functions + "Instruments: array [0..0] of TInstrument=();");
-    ASSERT_EQ(s.code.Count, 1);
-    EXPECT_EQ(CodeOf(s.code, 0), " a");
+// A function body ends at the first whole-word "end" outside a comment.
+TEST(ReadSongText, FunctionBodies) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"\r\n x := blend(1); // the end\r\n y:=endless; z_end; END2\r\nend;",
+         " x := blend(1); // the end\r\n y:=endless; z_end; END2"},
+        {"\r\n a := 1; End; b := 2;\r\nend;", " a := 1;"},
+        {"\r\n a := 1; //\r\n//end\r\nEND.", " a := 1; //\r\n//end"},
+        {"\r\n  (x) := caf\xe9 \t\r\n\r\nend;", " x) := caf\xe9"},
+        {"\r\n\r\nend;", " "},
+        {"end", "<null>"}, // "beginend" is no "begin"
+        {" x := 1; // no end\r\n", "<null>"},
+        {"", "<null>"},
+    };
+    for (const auto& [afterBegin, code] : cases) {
+        LocalSong s;
+        ReadSongText(s.song, s.code,
+                     "Instruments: array [0..0] of TInstrument=(" + InstrumentElement("0", "0") +
+                         ");\r\nFunction InitSample0:pointer;\r\nbegin" + afterBegin);
+        EXPECT_EQ(CodeOf(s.code, 0), code) << afterBegin;
+    }
 }
 
 TEST(SetCurrentInstrumentCode, OnlyInsideTheCodeList) {
     LocalSong s;
     ResizeInstrumentCode(s.code, 2);
-    CurrentInstrument = 1;
-    SetCurrentInstrumentCode(s.code, " first");
-    SetCurrentInstrumentCode(s.code, " second");
-    EXPECT_EQ(CodeOf(s.code, 1), " second");
-    CurrentInstrument = 2;
-    SetCurrentInstrumentCode(s.code, " outside");
-    CurrentInstrument = -1;
-    SetCurrentInstrumentCode(s.code, " none");
+    for (int32_t current : {1, 2, -1}) {
+        CurrentInstrument = current;
+        SetCurrentInstrumentCode(s.code, current == 1 ? " first" : " outside");
+    }
     EXPECT_EQ(CodeOf(s.code, 0), "<null>");
-    EXPECT_EQ(CodeOf(s.code, 1), " second");
+    EXPECT_EQ(CodeOf(s.code, 1), " first");
 }
 
-TEST(LoadSongText, UnreadableFileChangesNothing) {
-    LocalSong s;
-    NewSong(s.song, s.code);
-    std::string error;
-    std::string missing = testing::TempDir() + "no-such-song.txt";
-    EXPECT_FALSE(LoadSongText(s.song, s.code, missing, &error));
-    EXPECT_NE(error.find(missing), std::string::npos) << error;
-    EXPECT_EQ(s.song.InstrumentCount, 10);
-    EXPECT_EQ(s.code.Count, 10);
-
-    error.clear();
-    EXPECT_FALSE(LoadSongText(s.song, s.code, testing::TempDir(), &error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_EQ(s.song.InstrumentCount, 10);
-}
-
-TEST(LoadSongText, ReadsASavedFile) {
+TEST(LoadSongText, ReadsASavedFileAndChangesNothingWhenUnreadable) {
     LocalSong written;
     BuildSmallSong(written.song, written.code);
     std::string path = testing::TempDir() + "songtext-load-" + std::to_string(getpid()) + ".txt";
@@ -342,7 +222,18 @@ TEST(LoadSongText, ReadsASavedFile) {
     LocalSong s;
     EXPECT_TRUE(LoadSongText(s.song, s.code, path, &error)) << error;
     unlink(path.c_str());
-    EXPECT_EQ(SongText(s.song, s.code), SmallSongAfterReading());
+    EXPECT_EQ(Brief(s), kSmallSongRead);
+
+    for (const std::string& bad : {path, testing::TempDir()}) {
+        error.clear();
+        EXPECT_FALSE(LoadSongText(s.song, s.code, bad, &error));
+        EXPECT_NE(error.find(bad), std::string::npos) << error;
+        EXPECT_EQ(s.song.InstrumentCount, 2);
+    }
+    // A target that cannot be written is reported.
+    path = testing::TempDir() + "no/such/folder/song.txt";
+    EXPECT_FALSE(SaveSongText(s.song, s.code, path, &error));
+    EXPECT_NE(error.find(path), std::string::npos) << error;
 }
 
 } // namespace
