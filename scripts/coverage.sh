@@ -10,9 +10,10 @@ build=build/coverage
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O0 -g --coverage" \
   -DCMAKE_C_FLAGS_DEBUG="-O0 -g --coverage" -DCMAKE_EXE_LINKER_FLAGS=--coverage \
   -DCMAKE_SHARED_LINKER_FLAGS=--coverage -DKELLIX_WERROR=ON
+# Counters of an earlier run (or of the test discovery that runs each test program once as it
+# is built) would add to this one.
+find "$build" -name '*.gcda' -delete
 cmake --build "$build" -j"$jobs"
-
-# Counters of an earlier run would add to this one.
 find "$build" -name '*.gcda' -delete
 export QT_QPA_PLATFORM=offscreen
 export SDL_AUDIODRIVER=dummy
