@@ -2,6 +2,7 @@
 // release of sample blocks that voices may still play, an export while playing, the set-up
 // failures, and the SDL device on the dummy driver.
 #include "live_fixture.h"
+#include "test_files.h"
 
 #include "audio/mini_thread.h"
 #include "audio/wav_export.h"
@@ -27,11 +28,6 @@ SampleBlock* Square(int32_t frames) {
 
 bool AllZero(const uint8_t* p, std::size_t n) {
     return std::all_of(p, p + n, [](uint8_t b) { return b == 0; });
-}
-
-std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // Voices of both formats, pans, envelopes and pitches, so that any misplaced or repeated quarter
@@ -310,13 +306,10 @@ class ExportWhilePlaying : public LiveOutputTest {
   protected:
     TTrack Song{};
     TInstrumentCode Code{};
-    std::filesystem::path Dir =
-        std::filesystem::temp_directory_path() /
-        ("kellix_live_export_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    TempFolder Dir;
 
     void SetUp() override {
         LiveOutputTest::SetUp();
-        std::filesystem::create_directories(Dir);
         NewSong(Song, Code);
         Song.Speed = 16;
         Song.Row = 8;
@@ -336,7 +329,6 @@ class ExportWhilePlaying : public LiveOutputTest {
         ResizePatterns(Song, 0);
         ResizeTracks(Song, 0);
         ResizeTracksIndex(Song, 0);
-        std::filesystem::remove_all(Dir);
         LiveOutputTest::TearDown();
     }
 };
@@ -367,7 +359,7 @@ TEST_F(ExportWhilePlaying, LeavesLiveVoicesAndClockAsTheyWere) {
         probe.join();
     };
     std::string error;
-    ASSERT_TRUE(ExportWavLive(Song, (Dir / "live.wav").string(), &error)) << error;
+    ASSERT_TRUE(ExportWavLive(Song, Dir / "live.wav", &error)) << error;
     EXPECT_TRUE(heldDuringStop.load());
     EXPECT_EQ(Device.Stops.load(), 1);
     EXPECT_EQ(Device.Plays.load(), 2);
@@ -376,8 +368,8 @@ TEST_F(ExportWhilePlaying, LeavesLiveVoicesAndClockAsTheyWere) {
     EXPECT_EQ(VoiceCount(LiveMixer()), voices);
 
     // The file is what an export without live playback writes.
-    ASSERT_TRUE(ExportWav(Song, (Dir / "alone.wav").string(), &error)) << error;
-    std::vector<uint8_t> live = ReadFile(Dir / "live.wav");
+    ASSERT_TRUE(ExportWav(Song, Dir / "alone.wav", &error)) << error;
+    const std::string live = ReadFile(Dir / "live.wav");
     EXPECT_EQ(live, ReadFile(Dir / "alone.wav"));
     EXPECT_EQ(live.size(), 44u + 4u * 16 * 32 * 8 * 10);
 

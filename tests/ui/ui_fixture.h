@@ -1,8 +1,9 @@
 #pragma once
 
-// Shared pieces of the window's tests: prepared dialog answers and a temporary folder.
+// Prepared dialog answers for the window's tests.
 
 #include "test_blocks.h"
+#include "test_files.h"
 
 #include "audio/live_output.h"
 #include "ui/model/dialogs.h"
@@ -61,30 +62,5 @@ struct PreparedDialogs final : Dialogs {
         return answer;
     }
 };
-
-// A folder of its own under the system's temporary folder, removed at the end.
-struct TempFolder {
-    std::filesystem::path Path;
-    TempFolder() {
-        static std::atomic<int> counter{0};
-        Path = std::filesystem::temp_directory_path() /
-               ("kellix-ui-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
-        std::filesystem::create_directories(Path);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(Path, ec);
-    }
-    std::string operator/(const std::string& name) const { return (Path / name).string(); }
-};
-
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-inline void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 } // namespace kellix::test
