@@ -72,6 +72,7 @@ TEST_F(ModelTest, SwitchingInstrumentsStoresAndLoadsCode) {
     EXPECT_STREQ(InstrumentCode.Texts[0], DefaultInstrumentCode);
     EXPECT_EQ(Model.Code(), DefaultInstrumentCode);
     ASSERT_NE(Song.Instrument[2].Sample, nullptr) << "a click generates a missing sample";
+    ASSERT_FALSE(View.Drawn.empty());
     EXPECT_EQ(View.Drawn.back(), Song.Instrument[2].Sample);
     EXPECT_EQ(Model.AttachedEnv(), &Song.Instrument[2].Env);
 
