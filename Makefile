@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 600
 CMAKE_FLAGS ?=
 
-.PHONY: all deps release run test asan-test tsan bench fuzz fuzz-smoke clean
+.PHONY: all deps release run test asan-test tsan coverage bench fuzz fuzz-smoke clean
 
 all: release
 
@@ -24,6 +24,11 @@ test: deps
 
 tsan: deps
 	@scripts/tsan.sh
+
+# Line coverage of each folder of src/ and morvane/ after a run of every test (gcov, gcovr).
+coverage:
+	@scripts/install-deps.sh gcovr
+	@scripts/coverage.sh
 
 bench: deps
 	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DKELLIX_TESTS=OFF -DKELLIX_BENCH=ON $(CMAKE_FLAGS)

@@ -250,6 +250,15 @@ TKellixForm::~TKellixForm() {
     model_->Destroy();
 }
 
+void TKellixForm::CommitOnEnter(const std::vector<std::pair<QLineEdit*, CountEdit>>& edits) {
+    for (const auto& entry : edits) {
+        QLineEdit* edit = entry.first;
+        const CountEdit which = entry.second;
+        connect(edit, &QLineEdit::returnPressed, this,
+                [this, edit, which] { model_->CommitCount(which, edit->text().toStdString()); });
+    }
+}
+
 void TKellixForm::BuildTrackPanel() {
     QWidget* p = PanelTracks;
     AddLabel(p, "Track Index", 8, 0);
@@ -271,16 +280,13 @@ void TKellixForm::BuildTrackPanel() {
     ScrollVTrackEdit->setGeometry(96, 216, 16, 233);
     ScrollVTrackEdit->setRange(0, kTrackScrollMax);
 
-    const std::pair<QLineEdit*, CountEdit> counts[] = {
+    const std::vector<std::pair<QLineEdit*, CountEdit>> counts = {
         {TrackIndex, CountEdit::TrackIndex},
         {SpeedTrack, CountEdit::SpeedTrack},
         {PatternRow, CountEdit::PatternRow},
         {TrackCount, CountEdit::TrackCount},
     };
-    for (auto [edit, which] : counts) {
-        connect(edit, &QLineEdit::returnPressed, this,
-                [this, edit, which] { model_->CommitCount(which, edit->text().toStdString()); });
-    }
+    CommitOnEnter(counts);
     auto trackChange = [this](int32_t item) {
         if (!refreshing_) {
             model_->TrackChange(item);
@@ -344,15 +350,12 @@ void TKellixForm::BuildInstrumentPanel() {
     ScrollVPattern->setRange(0, kPatternWorldHeight);
     ScrollVPattern->setValue(kPatternDesignedV);
 
-    const std::pair<QLineEdit*, CountEdit> counts[] = {
+    const std::vector<std::pair<QLineEdit*, CountEdit>> counts = {
         {SampleTone, CountEdit::SampleTone},
         {InstrumentCount, CountEdit::InstrumentCount},
         {PatternCount, CountEdit::PatternCount},
     };
-    for (auto [edit, which] : counts) {
-        connect(edit, &QLineEdit::returnPressed, this,
-                [this, edit, which] { model_->CommitCount(which, edit->text().toStdString()); });
-    }
+    CommitOnEnter(counts);
     auto noteTexts = [this] {
         model_->SetNoteTexts(Volume->text().toStdString(), Panning->text().toStdString());
     };

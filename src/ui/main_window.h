@@ -5,6 +5,8 @@
 #include <QMainWindow>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QAction;
 class QComboBox;
@@ -91,6 +93,8 @@ class TKellixForm : public QMainWindow, public EditorView {
     void BuildTrackPanel();
     void BuildInstrumentPanel();
     void HookToolWindows();
+    // Enter in each edit commits its text as the count.
+    void CommitOnEnter(const std::vector<std::pair<QLineEdit*, CountEdit>>& edits);
     void PanelInstrumentResize();
     void PanelTracksResize();
     void EditPatternRepaint();

@@ -1,7 +1,9 @@
 #pragma once
 
-// Shared helpers of the live output tests: a sound device that the test thread drives itself,
-// sample blocks from malloc, and a reference rendering on a separate mixer.
+// Shared helpers of the live output tests: the fixture on a fake device that the test thread
+// drives itself, and a reference rendering on a separate mixer.
+
+#include "test_blocks.h"
 
 #include "audio/effects.h"
 #include "audio/live_output.h"
@@ -20,48 +22,6 @@
 #include <vector>
 
 namespace kellix::test {
-
-// Stands in for the sound device: nothing plays by itself, the test calls PullOutput.
-struct FakeDevice final : OutputDevice {
-    bool OpenResult = true;
-    bool StreamResult = true;
-    std::atomic<int> Plays{0};
-    std::atomic<int> Stops{0};
-    std::atomic<bool> Playing{false};
-    std::function<void()> OnStop;
-
-    bool Open() override { return OpenResult; }
-    bool CreateStream() override { return StreamResult; }
-    void Play() override {
-        ++Plays;
-        Playing = true;
-    }
-    void Stop() override {
-        ++Stops;
-        Playing = false;
-        if (OnStop) {
-            OnStop();
-        }
-    }
-    void Close() override {}
-};
-
-// A block laid out as the generator library makes it; value(frame, channel) gives the samples.
-inline SampleBlock* NewSample(uint8_t format, int32_t frames,
-                              const std::function<int16_t(int32_t, int32_t)>& value) {
-    const int32_t bytes = frames * 2 * format;
-    auto* block = static_cast<SampleBlock*>(std::malloc(sizeof(SampleBlock) + bytes));
-    std::memset(block->Header, 0, 4);
-    block->Format = format;
-    block->DataSize = bytes;
-    uint8_t* data = SampleData(block);
-    for (int32_t f = 0; f < frames; ++f) {
-        for (int32_t c = 0; c < format; ++c) {
-            StoreS16(data + 2 * (f * format + c), value(f, c));
-        }
-    }
-    return block;
-}
 
 // A release routine that frees the block (so that AddressSanitizer sees any later read) and
 // counts the releases.

@@ -1,9 +1,9 @@
+#include "test_files.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -68,18 +68,13 @@ int Shell(const std::string& command) {
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
-std::vector<uint8_t> ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // With the disk driver the played stream is a quarter second of silence (the ring's first
 // quarter) and then exactly the data of the WAV file a render writes. SDL writes whole buffers
 // of silence of its own while the device is open but not yet started; those come first.
 TEST(RenderPlayTest, DiskStreamMatchesTheRender) {
-    const fs::path dir = fs::temp_directory_path() / ("kellix-play-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    std::ofstream(dir / "song.txt", std::ios::binary) << kSong;
+    const kellix::test::TempFolder folder;
+    const fs::path dir = folder.Path;
+    kellix::test::WriteFile(dir / "song.txt", kSong);
     const std::string render =
         std::string("'") + KELLIX_RENDER + "' --quiet " + "--stereo-delay 8000,6000,5000,9000 ";
     ASSERT_EQ(Shell(render + "'" + (dir / "song.txt").string() + "' '" +
@@ -89,10 +84,10 @@ TEST(RenderPlayTest, DiskStreamMatchesTheRender) {
                     "' " + render + "--play '" + (dir / "song.txt").string() + "' 2>/dev/null"),
               0);
 
-    const std::vector<uint8_t> wav = ReadAll(dir / "song.wav");
-    const std::vector<uint8_t> stream = ReadAll(dir / "stream.raw");
+    const std::string wav = kellix::test::ReadFile(dir / "song.wav");
+    const std::string stream = kellix::test::ReadFile(dir / "stream.raw");
     ASSERT_EQ(wav.size(), 44u + 4u * 64 * 32 * 8 * 2);
-    const std::vector<uint8_t> data(wav.begin() + 44, wav.end());
+    const std::string data = wav.substr(44);
     ASSERT_NE(data[0] | data[1] | data[2] | data[3], 0) << "the song must start at once";
 
     const std::size_t quarter = 44100;
@@ -108,9 +103,6 @@ TEST(RenderPlayTest, DiskStreamMatchesTheRender) {
     auto mismatch = std::mismatch(data.begin(), data.end(), stream.begin() + lead);
     EXPECT_EQ(mismatch.first, data.end())
         << "first difference at data byte " << (mismatch.first - data.begin());
-    if (!HasFailure()) {
-        fs::remove_all(dir);
-    }
 }
 
 TEST(RenderPlayTest, PlayTakesNoOutputFile) {

@@ -1,7 +1,10 @@
 #include "fake_library.h"
 
+#include "script/dllgen.h"
 #include "script/exec.h"
 #include "script/smplescript.h"
+
+#include "morvane.h"
 
 #include <gtest/gtest.h>
 
@@ -67,10 +70,7 @@ TEST_F(Execution, DefaultCodeGivesTheInstrumentItsSample) {
     EXPECT_EQ(instrument.Sample->Format, 1);
     EXPECT_EQ(Vars.Result, 0);
     EXPECT_EQ(fake::LiveBlocks(), 1);
-}
-
-TEST_F(Execution, ScriptWithoutResultLeavesTheInstrumentSilent) {
-    ExeScript(kDefaultCode, &instrument);
+    // A script without a result leaves the instrument silent.
     int32_t old = HandleOf(instrument.Sample);
     EXPECT_EQ(ExeScript("GeneratorSampleMode(1)", &instrument), "Ok");
     EXPECT_EQ(instrument.Sample, nullptr);
@@ -88,22 +88,34 @@ TEST_F(Execution, ResultWaitsForAnInstrumentAcrossAFailedCompilation) {
     EXPECT_EQ(Vars.Result, 0);
 }
 
-TEST_F(Execution, FailedCompilationRunsNothing) {
+TEST_F(Execution, FailedCompilationRunsNothingARunResetsTheLibrary) {
     fake::Mode = 3;
     EXPECT_EQ(ExeScript("REC3(1,2,3) CreateSample( 10000 )", &instrument),
               "Error: Not enough actual parameters 10000 )");
     EXPECT_TRUE(fake::Calls.empty());
     EXPECT_EQ(fake::ResetCount, 0);
     EXPECT_EQ(fake::Mode, 3);
+    // A run resets the library first.
+    ExeScript("GeneratorSampleMode(2)", &instrument);
+    EXPECT_EQ(fake::ResetCount, 1);
+    EXPECT_EQ(fake::Mode, 2);
+    ExeScript("REC3(1,2,3)", &instrument);
+    EXPECT_EQ(fake::Mode, 0);
 }
 
-TEST_F(Execution, ResultLeftByAnEarlierRunIsFreedByTheLibrary) {
+TEST_F(Execution, ResultNoInstrumentTookIsFreedByTheNextRunOrTheEnd) {
     ExeScript(kDefaultCode, nullptr);
     int32_t left = Vars.Result;
     ExeScript(kDefaultCode, nullptr);
     EXPECT_EQ(TimesFreed(left), 1);
     EXPECT_NE(Vars.Result, left);
     EXPECT_EQ(fake::LiveBlocks(), 1);
+    // So does the program's end.
+    left = Vars.Result;
+    DoneScripts();
+    EXPECT_EQ(Vars.Result, 0);
+    EXPECT_EQ(TimesFreed(left), 1);
+    EXPECT_EQ(fake::LiveBlocks(), 0);
 }
 
 TEST_F(Execution, TemporariesAreReleasedBeforeAndAfterTheRun) {
@@ -137,16 +149,6 @@ TEST_F(Execution, BlockHeldByResultAndTemporariesGoesToTheInstrument) {
     EXPECT_EQ(fake::LiveBlocks(), 1);
 }
 
-TEST_F(Execution, LibraryIsResetBeforeEveryRun) {
-    fake::Mode = 3;
-    ExeScript("GeneratorSampleMode(2)", &instrument);
-    EXPECT_EQ(fake::ResetCount, 1);
-    EXPECT_EQ(fake::Mode, 2);
-    ExeScript("REC3(1,2,3)", &instrument);
-    EXPECT_EQ(fake::ResetCount, 2);
-    EXPECT_EQ(fake::Mode, 0);
-}
-
 TEST_F(Execution, WavIsNeverReleased) {
     ExeScript("WAV := CreateSample(10,1)", &instrument);
     int32_t wav = Vars.Wav;
@@ -168,21 +170,72 @@ TEST_F(Execution, ResampleBuiltinReachesTheBlock) {
     }
 }
 
-TEST_F(Execution, ProgramEndFreesAResultNoInstrumentTook) {
-    ExeScript(kDefaultCode, nullptr);
-    int32_t left = Vars.Result;
-    DoneScripts();
-    EXPECT_EQ(Vars.Result, 0);
-    EXPECT_EQ(TimesFreed(left), 1);
-    EXPECT_EQ(fake::LiveBlocks(), 0);
-}
-
 TEST_F(Execution, ProgramStartClearsTheVariables) {
     Vars.Result = 5;
     Vars.S[3] = 6;
     fake::Install();
     EXPECT_EQ(Vars.Result, 0);
     EXPECT_EQ(Vars.S[3], 0);
+}
+
+// The script runner bound to the generator library itself.
+class Binding : public ::testing::Test {
+  protected:
+    void SetUp() override { StartScripting(); }
+    void TearDown() override {
+        ReleaseSample(instrument.Sample);
+        EndScripting();
+        SetSampleRelease(nullptr);
+    }
+    TInstrument instrument{};
+};
+
+TEST_F(Binding, DefaultCodeMakesASampleThroughTheLibrary) {
+    ASSERT_GT(IdentCount, kBuiltinCount);
+    EXPECT_EQ(ExeScript(" GeneratorSampleMode( SM_ADD );\r\n Result:=CreateSample( 10000 , 1 );",
+                        &instrument),
+              "Ok");
+    ASSERT_NE(instrument.Sample, nullptr);
+    EXPECT_EQ(instrument.Sample->Format, 1);
+    EXPECT_EQ(int32_t{instrument.Sample->DataSize}, 20000);
+    int32_t handle = MorvaneSampleHandle(instrument.Sample);
+    // Replacing the sample releases the old block through the library.
+    ExeScript("Result:=CreateSample( 100 , 2 )", &instrument);
+    EXPECT_EQ(MorvaneSampleBlock(handle), nullptr);
+    ASSERT_NE(instrument.Sample, nullptr);
+    EXPECT_EQ(int32_t{instrument.Sample->DataSize}, 400);
+}
+
+TEST_F(Binding, ScriptsCannotReachAnInstrumentsSampleByItsNumber) {
+    ASSERT_EQ(
+        ExeScript("Result := CreateSample( 100 , 1 ); GSample( Result , FG_SQUARE , 441 , 1000 )",
+                  &instrument),
+        "Ok");
+    ASSERT_NE(instrument.Sample, nullptr);
+    const int32_t handle = MorvaneSampleHandle(instrument.Sample);
+    ASSERT_NE(handle, 0);
+    const uint8_t* data = SampleData(instrument.Sample);
+    const std::vector<uint8_t> before(data, data + 200);
+    ASSERT_NE(before, std::vector<uint8_t>(200, 0));
+    // Voices may be playing the block: a script naming its handle must not touch it.
+    const std::string h = std::to_string(handle);
+    const std::string attack = "GConst( " + h + " , 5 ); RESAMPLE( " + h + " , 0 ); FreeSample( " +
+                               h + " ); Result := CloneSample( " + h + " )";
+    TInstrument other{};
+    EXPECT_EQ(ExeScript(attack.c_str(), &other), "Ok");
+    EXPECT_EQ(other.Sample, nullptr);
+    EXPECT_EQ(MorvaneSampleHandle(instrument.Sample), handle);
+    EXPECT_EQ(std::vector<uint8_t>(data, data + 200), before);
+    EXPECT_EQ(MorvaneSampleBlock(handle), nullptr);
+}
+
+TEST_F(Binding, ResultLeftAtProgramEndIsFreed) {
+    ExeScript("Result:=CreateSample( 100 , 1 )", nullptr);
+    int32_t handle = Vars.Result;
+    ASSERT_NE(MorvaneSampleBlock(handle), nullptr);
+    EndScripting();
+    EXPECT_EQ(MorvaneSampleBlock(handle), nullptr);
+    StartScripting();
 }
 
 } // namespace

@@ -36,47 +36,33 @@ TEST(UniRec, AppendKeepsTheCursorOnceThereIsOne) {
     EXPECT_EQ(t.CurrentData(), first);
 }
 
-TEST(UniRec, GoToWalksBothWaysAndRunsOff) {
+// Each step: an operation and the record number and tag that follow (-1: none current).
+TEST(UniRec, CursorWalksBothWaysAndRunsOff) {
     TUniRec t(1);
     Fill(t, 5);
-    t.GoTo(5);
-    EXPECT_EQ(t.RecNo, 5);
-    EXPECT_EQ(CurrentTag(t), 5);
-    t.GoTo(3);
-    EXPECT_EQ(t.RecNo, 3);
-    EXPECT_EQ(CurrentTag(t), 3);
-    t.GoTo(9);
-    EXPECT_EQ(t.RecNo, 0);
-    EXPECT_EQ(t.CurrentData(), nullptr);
-    t.GoTo(4); // from no cursor: via record 1
-    EXPECT_EQ(CurrentTag(t), 4);
-    t.GoTo(-1);
-    EXPECT_EQ(t.RecNo, 0);
-    t.GoTo(1);
-    EXPECT_EQ(CurrentTag(t), 1);
-    t.GoTo(0);
-    EXPECT_EQ(t.Current, nullptr);
-
+    enum Op { GoTo, Next, First };
+    const struct {
+        Op op;
+        int32_t arg, recNo, tag;
+    } steps[] = {
+        {GoTo, 5, 5, 5},   {GoTo, 3, 3, 3}, {GoTo, 9, 0, -1}, {GoTo, 4, 4, 4}, // via record 1
+        {GoTo, -1, 0, -1}, {GoTo, 1, 1, 1}, {Next, 0, 2, 2},  {GoTo, 5, 5, 5},
+        {Next, 0, 0, -1},  {Next, 0, 1, 1}, {GoTo, 0, 0, -1}, {First, 0, 1, 1},
+    };
+    for (const auto& s : steps) {
+        if (s.op == GoTo) {
+            t.GoTo(s.arg);
+        } else if (s.op == Next) {
+            t.Next();
+        } else {
+            t.First();
+        }
+        EXPECT_EQ(t.RecNo, s.recNo) << s.op << " " << s.arg;
+        EXPECT_EQ(CurrentTag(t), s.tag) << s.op << " " << s.arg;
+    }
     TUniRec empty(1);
-    empty.GoTo(1);
-    EXPECT_EQ(empty.RecNo, 0);
     empty.GoTo(3);
     EXPECT_EQ(empty.RecNo, 0);
-}
-
-TEST(UniRec, NextAndFirst) {
-    TUniRec t(1);
-    Fill(t, 2);
-    t.GoTo(0);
-    t.Next();
-    EXPECT_EQ(t.RecNo, 1);
-    t.Next();
-    EXPECT_EQ(CurrentTag(t), 2);
-    t.Next();
-    EXPECT_EQ(t.RecNo, 0);
-    EXPECT_EQ(t.Current, nullptr);
-    t.First();
-    EXPECT_EQ(t.RecNo, 1);
 }
 
 TEST(UniRec, DeleteMovesTheCursor) {
@@ -193,23 +179,8 @@ TEST_F(Records, SaveAndLoadRoundTrip) {
     ASSERT_EQ(read(fd, header, sizeof header), 17);
     const int32_t size = out.RecordSize;
     EXPECT_EQ(size, static_cast<int32_t>(4 + sizeof(char*) + 255 + 2 + 1));
-    const uint8_t expected[17] = {5,
-                                  0,
-                                  0,
-                                  0,
-                                  static_cast<uint8_t>(size),
-                                  static_cast<uint8_t>(size >> 8),
-                                  0,
-                                  0,
-                                  3,
-                                  0,
-                                  0,
-                                  0,
-                                  7,
-                                  9,
-                                  10,
-                                  5,
-                                  1};
+    const uint8_t expected[17] = {
+        5, 0, 0, 0, uint8_t(size), uint8_t(size >> 8), 0, 0, 3, 0, 0, 0, 7, 9, 10, 5, 1};
     EXPECT_EQ(std::memcmp(header, expected, 17), 0);
 
     Rewind();

@@ -1,14 +1,9 @@
 // What lasts beyond the song file: the play position, the recovery of unsaved work after a run
 // that did not end cleanly (a real process killed with SIGKILL), and the recent songs.
-#include "ui/model/editor_model.h"
+#include "model_fixture.h"
 
-#include "script/dllgen.h"
 #include "song/sequencer.h"
-#include "songtext/song_writer.h"
 #include "ui/model/play_position.h"
-#include "ui/ui_fixture.h"
-
-#include <gtest/gtest.h>
 
 #include <csignal>
 #include <sys/wait.h>
@@ -17,11 +12,6 @@ using namespace kellix;
 using namespace kellix::test;
 
 namespace {
-
-struct NullView final : EditorView {
-    void DrawSample(const SampleBlock*) override {}
-    void Refresh(uint32_t) override {}
-};
 
 TEST(PlayPosition, FollowsTheEntriesAndTheShownPattern) {
     TTrack song;
@@ -71,31 +61,18 @@ TEST(PlayPosition, FollowsTheEntriesAndTheShownPattern) {
     EmptySong(song, code);
 }
 
-class SessionTest : public ::testing::Test {
-  protected:
-    TempFolder Dir;
-    ModelFiles Files{Dir / "state", Dir / "config/recent.txt"};
-
-    static void SetUpTestSuite() { StartScripting(); }
-    static void TearDownTestSuite() { EndScripting(); }
-};
-
 // The child edits, the thirty-second write happens, it edits again and is killed: the next
 // start offers the song as it was at the write.
-TEST_F(SessionTest, AKilledRunLeavesItsWorkForTheNextStart) {
+TEST_F(ModelBase, AKilledRunLeavesItsWorkForTheNextStart) {
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        NullView view;
-        PreparedDialogs ask;
-        SilentDevice device;
-        SetUpOutput(&device);
-        EditorModel model(view, ask, Files);
+        EditorModel model(View, Ask, Files);
         model.Create();
         model.PatternMouseDown(MouseButton::Left, 1, 40);
-        model.SetCodeText(" Result:=CreateSample( 100 , 1 );");
+        model.SetCodeText(kCode100);
         model.WriteRecovery();
         model.PatternMouseDown(MouseButton::Left, 2, 41);
         (void)!write(ready[1], "x", 1);
@@ -109,92 +86,61 @@ TEST_F(SessionTest, AKilledRunLeavesItsWorkForTheNextStart) {
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFSIGNALED(status));
 
-    NullView view;
-    PreparedDialogs ask;
-    SilentDevice device;
-    SetUpOutput(&device);
-    {
-        EditorModel model(view, ask, Files);
+    for (bool offered : {true, false}) { // a clean exit leaves nothing to offer
+        EditorModel model(View, Ask, Files);
         model.Create();
-        ask.RestoreAnswers = {true};
-        ASSERT_TRUE(model.OfferRecovery());
-        EXPECT_EQ(model.Title(), "Kellix");
-        EXPECT_TRUE(model.Changed());
-        ASSERT_EQ(Song.Patterns[0].PointsCount, 1) << "the note after the write is lost";
-        EXPECT_EQ(Song.Patterns[0].Points[0].Tone, 40);
-        EXPECT_STREQ(InstrumentCode.Texts[0], " Result:=CreateSample( 100 , 1 );")
-            << "code typed and not stored is kept too";
-        EXPECT_NE(Song.Instrument[0].Sample, nullptr);
+        Ask.RestoreAnswers = {true};
+        ASSERT_EQ(model.OfferRecovery(), offered);
+        if (offered) {
+            EXPECT_EQ(model.Title(), "Kellix");
+            EXPECT_TRUE(model.Changed());
+            ASSERT_EQ(Song.Patterns[0].PointsCount, 1) << "the note after the write is lost";
+            EXPECT_EQ(Song.Patterns[0].Points[0].Tone, 40);
+            EXPECT_STREQ(InstrumentCode.Texts[0], kCode100) << "typed code is kept too";
+            EXPECT_NE(Song.Instrument[0].Sample, nullptr);
+        }
         model.Destroy();
     }
-    {
-        // A clean exit left nothing to offer.
-        EditorModel model(view, ask, Files);
-        model.Create();
-        EXPECT_FALSE(model.OfferRecovery());
-        model.Destroy();
-    }
-    EmptySong(Song, InstrumentCode);
-    TearDownOutput();
 }
 
-TEST_F(SessionTest, RecoveryIsWrittenOnlyWhileThereIsUnsavedWork) {
-    NullView view;
-    PreparedDialogs ask;
-    SilentDevice device;
-    SetUpOutput(&device);
-    {
-        EditorModel model(view, ask, Files);
-        model.Create();
-        model.WriteRecovery();
-        EXPECT_FALSE(model.RecoveryFile().has_value()) << "nothing changed";
-        model.PatternMouseDown(MouseButton::Left, 0, 50);
-        model.WriteRecovery();
-        ASSERT_TRUE(model.RecoveryFile().has_value());
-        const std::string path = *model.RecoveryFile();
-        EXPECT_NE(ReadFile(path).find("Tone: 50;"), std::string::npos);
-        ask.SaveAnswers = {Dir / "song.txt"};
-        ASSERT_TRUE(model.Save());
-        EXPECT_FALSE(std::filesystem::exists(path)) << "a save removes it";
-        model.Destroy();
-    }
-    EmptySong(Song, InstrumentCode);
-    TearDownOutput();
+TEST_F(ModelTest, RecoveryIsWrittenOnlyWhileThereIsUnsavedWork) {
+    Model.WriteRecovery();
+    EXPECT_FALSE(Model.RecoveryFile().has_value()) << "nothing changed";
+    Model.PatternMouseDown(MouseButton::Left, 0, 50);
+    Model.WriteRecovery();
+    ASSERT_TRUE(Model.RecoveryFile().has_value());
+    const std::string path = *Model.RecoveryFile();
+    EXPECT_NE(ReadFile(path).find("Tone: 50;"), std::string::npos);
+    Ask.SaveAnswers = {Dir / "song.txt"};
+    ASSERT_TRUE(Model.Save());
+    EXPECT_FALSE(std::filesystem::exists(path)) << "a save removes it";
 }
 
-TEST_F(SessionTest, RecentSongsLastAcrossRuns) {
-    NullView view;
-    PreparedDialogs ask;
-    SilentDevice device;
-    SetUpOutput(&device);
+TEST_F(ModelBase, RecentSongsLastAcrossRuns) {
     std::vector<std::string> songs;
     {
-        EditorModel model(view, ask, Files);
+        EditorModel model(View, Ask, Files);
         model.Create();
         for (int i = 0; i < 10; ++i) {
             songs.push_back(Dir / ("song" + std::to_string(i) + ".txt"));
-            ask.SaveAnswers = {songs.back()};
+            Ask.SaveAnswers = {songs.back()};
             ASSERT_TRUE(model.SaveAs());
         }
         model.Destroy();
     }
-    {
-        EditorModel model(view, ask, Files);
-        model.Create();
-        ASSERT_EQ(model.RecentPaths().size(), 8u);
-        EXPECT_EQ(model.RecentPaths()[0], songs[9]);
-        EXPECT_EQ(model.RecentPaths()[7], songs[2]);
-        ASSERT_TRUE(model.OpenRecent(3));
-        EXPECT_EQ(model.Title(), "Kellix - " + songs[6]);
-        EXPECT_EQ(model.RecentPaths()[0], songs[6]);
-        std::filesystem::remove(songs[9]);
-        EXPECT_FALSE(model.OpenRecent(1));
-        EXPECT_EQ(ask.Errors.size(), 1u);
-        EXPECT_EQ(model.RecentPaths().size(), 7u) << "a song that cannot be read leaves the list";
-        model.Destroy();
-    }
-    EmptySong(Song, InstrumentCode);
-    TearDownOutput();
+    EditorModel model(View, Ask, Files);
+    model.Create();
+    ASSERT_EQ(model.RecentPaths().size(), 8u);
+    EXPECT_EQ(model.RecentPaths()[0], songs[9]);
+    EXPECT_EQ(model.RecentPaths()[7], songs[2]);
+    ASSERT_TRUE(model.OpenRecent(3));
+    EXPECT_EQ(model.Title(), "Kellix - " + songs[6]);
+    EXPECT_EQ(model.RecentPaths()[0], songs[6]);
+    std::filesystem::remove(songs[9]);
+    EXPECT_FALSE(model.OpenRecent(1));
+    EXPECT_EQ(Ask.Errors.size(), 1u);
+    EXPECT_EQ(model.RecentPaths().size(), 7u) << "a song that cannot be read leaves the list";
+    model.Destroy();
 }
 
 } // namespace

@@ -2,15 +2,9 @@
 // and forward again, one gesture or one box makes one step, the saved mark follows the
 // history, New and Open forget it, and samples come back from the code. The history's memory
 // for a song of 10,000 notes.
-#include "ui/model/editor_model.h"
+#include "model_fixture.h"
 
-#include "script/dllgen.h"
-#include "songtext/current_instrument.h"
-#include "songtext/song_writer.h"
 #include "ui/model/song_history.h"
-#include "ui/ui_fixture.h"
-
-#include <gtest/gtest.h>
 
 #include <functional>
 #include <iostream>
@@ -20,41 +14,12 @@ using namespace kellix::test;
 
 namespace {
 
-struct QuietView final : EditorView {
-    void DrawSample(const SampleBlock*) override {}
-    void Refresh(uint32_t) override {}
-};
-
-// 100 mono frames (200 bytes of data) and 300 stereo frames (1200 bytes).
-constexpr const char* kCode100 = " Result:=CreateSample( 100 , 1 );";
-constexpr const char* kCode300 = " Result:=CreateSample( 300 , 2 );";
-
-class SongHistoryTest : public ::testing::Test {
+class SongHistoryTest : public ModelTest {
   protected:
-    QuietView View;
-    PreparedDialogs Ask;
-    SilentDevice Device;
-    EditorModel Model{View, Ask};
-    TempFolder Dir;
-
-    static void SetUpTestSuite() {
-        static bool started = false;
-        if (!started) {
-            StartScripting();
-            started = true;
-        }
-    }
     void SetUp() override {
-        SetUpOutput(&Device);
-        Model.Create();
+        ModelTest::SetUp();
         OpenSong();
     }
-    void TearDown() override {
-        Model.Destroy();
-        EmptySong(Song, InstrumentCode);
-        TearDownOutput();
-    }
-    static std::string Saved() { return SongText(Song, InstrumentCode); }
     static int32_t DataSize(int32_t instrument) {
         const SampleBlock* sample = Song.Instrument[instrument].Sample;
         return sample ? int32_t{sample->DataSize} : -1;
@@ -63,13 +28,7 @@ class SongHistoryTest : public ::testing::Test {
     // Opens a song of three instruments whose codes make samples, three notes of instrument 1
     // in pattern 1 and patterns 2 and 3 in track 1.
     void OpenSong() {
-        NewSong(Song, InstrumentCode);
-        ResizeInstrumentCode(InstrumentCode, 3);
-        ResizeInstruments(Song, 3);
-        const char* codes[] = {kCode100, kCode300, kCode100};
-        for (CurrentInstrument = 0; CurrentInstrument < 3; ++CurrentInstrument) {
-            SetCurrentInstrumentCode(InstrumentCode, codes[CurrentInstrument]);
-        }
+        MakeSong({kCode100, kCode300, kCode100});
         ResizePoints(Song, 0, 3);
         for (int32_t i = 0; i < 3; ++i) {
             Song.Patterns[0].Points[i] = {i, 30 + i, 0, 256, 128};
@@ -77,10 +36,8 @@ class SongHistoryTest : public ::testing::Test {
         ResizePatternIndex(Song, 0, 2);
         Song.Tracks[0].PatternIndex[0] = 1;
         Song.Tracks[0].PatternIndex[1] = 2;
-        const std::string path = Dir / "song.txt";
-        WriteFile(path, Saved());
         Ask.SaveChangesAnswers = {SaveAnswer::Discard};
-        Ask.OpenAnswers = {path};
+        Ask.OpenAnswers = {WriteSong("song.txt")};
         ASSERT_TRUE(Model.Open());
         ASSERT_FALSE(Model.Changed());
         ASSERT_FALSE(Model.CanUndo());

@@ -1,0 +1,59 @@
+#pragma once
+
+// Pieces shared by the tests of several folders: a sound device that plays nothing by itself,
+// and sample blocks laid out as the generator library makes them, from malloc (release them with
+// std::free), so that the address checker sees any read past their data.
+
+#include "audio/live_output.h"
+#include "song/sample.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <functional>
+
+namespace kellix::test {
+
+// Stands in for the sound device: nothing plays by itself (the live mixer keeps its voices until
+// a test pulls the output), and it counts what it was told.
+struct FakeDevice final : OutputDevice {
+    bool OpenResult = true;
+    bool StreamResult = true;
+    std::atomic<int> Plays{0};
+    std::atomic<int> Stops{0};
+    std::function<void()> OnStop;
+
+    bool Open() override { return OpenResult; }
+    bool CreateStream() override { return StreamResult; }
+    void Play() override { ++Plays; }
+    void Stop() override {
+        ++Stops;
+        if (OnStop) {
+            OnStop();
+        }
+    }
+    void Close() override {}
+};
+
+// A block of the header and exactly `bytes` bytes of data, all zero, whose DataSize claims
+// dataSize.
+inline SampleBlock* NewBlock(uint8_t format, int32_t dataSize, std::size_t bytes) {
+    auto* block = static_cast<SampleBlock*>(std::calloc(1, sizeof(SampleBlock) + bytes));
+    block->Format = format;
+    block->DataSize = dataSize;
+    return block;
+}
+
+// frames frames of `format` channels; value(frame, channel) gives the samples.
+inline SampleBlock* NewSample(uint8_t format, int32_t frames,
+                              const std::function<int16_t(int32_t, int32_t)>& value) {
+    const int32_t bytes = frames * 2 * format;
+    SampleBlock* block = NewBlock(format, bytes, static_cast<std::size_t>(bytes));
+    for (int32_t f = 0; f < frames; ++f) {
+        for (int32_t c = 0; c < format; ++c) {
+            StoreS16(SampleData(block) + 2 * (f * format + c), value(f, c));
+        }
+    }
+    return block;
+}
+
+} // namespace kellix::test
