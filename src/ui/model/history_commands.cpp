@@ -68,7 +68,9 @@ void EditorModel::Restore(const HistoryStep& step, const std::string* boxText) {
         ExeScript(StoredText(i), &Song.Instrument[i]);
     }
 
-    uint32_t parts = ~uint32_t{kViewCode | kViewStatus};
+    // Everything the song shows, but not the code box (showing it again clears its own typing
+    // history) and not what concerns playing or the recent songs.
+    uint32_t parts = ~uint32_t{kViewCode | kViewStatus | kViewPlaying | kViewRecent};
     if (shownCodeChanged && CurrentInstrument >= 0 && CurrentInstrument < InstrumentCode.Count) {
         const char* stored = InstrumentCode.Texts[CurrentInstrument];
         code_ = stored ? stored : DefaultInstrumentCode;
