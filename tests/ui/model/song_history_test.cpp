@@ -6,8 +6,8 @@
 
 #include "ui/model/song_history.h"
 
+#include <algorithm>
 #include <functional>
-#include <iostream>
 
 using namespace kellix;
 using namespace kellix::test;
@@ -39,7 +39,6 @@ class SongHistoryTest : public ModelTest {
         Ask.SaveChangesAnswers = {SaveAnswer::Discard};
         Ask.OpenAnswers = {WriteSong("song.txt")};
         ASSERT_TRUE(Model.Open());
-        ASSERT_FALSE(Model.Changed());
         ASSERT_FALSE(Model.CanUndo());
     }
 
@@ -47,30 +46,29 @@ class SongHistoryTest : public ModelTest {
     // address sanitizer see a block that was released.
     void ExpectSamplesFromCode() {
         for (int32_t i = 0; i < Song.InstrumentCount; ++i) {
-            const char* code = i < InstrumentCode.Count ? InstrumentCode.Texts[i] : nullptr;
-            const int32_t bytes = !code                           ? -1
-                                  : std::string(code) == kCode100 ? 200
-                                  : std::string(code) == kCode300 ? 1200
-                                                                  : -1;
-            const SampleBlock* sample = Song.Instrument[i].Sample;
-            if (bytes < 0) {
-                EXPECT_EQ(sample, nullptr) << "instrument " << i;
-                continue;
+            const std::string code =
+                i < InstrumentCode.Count && InstrumentCode.Texts[i] ? InstrumentCode.Texts[i] : "";
+            const int32_t bytes = code == kCode100 ? 200 : code == kCode300 ? 1200 : -1;
+            ASSERT_EQ(DataSize(i), bytes) << "instrument " << i;
+            if (bytes > 0) {
+                const uint8_t* data = SampleData(Song.Instrument[i].Sample);
+                EXPECT_EQ(std::count(data, data + bytes, 0), bytes) << "a new sample is silent";
             }
-            ASSERT_NE(sample, nullptr) << "instrument " << i;
-            const int32_t size = sample->DataSize; // packed: read by value
-            ASSERT_EQ(size, bytes) << "instrument " << i;
-            int sum = 0;
-            for (int32_t k = 0; k < size; ++k) {
-                sum += SampleData(sample)[k];
-            }
-            EXPECT_EQ(sum, 0) << "a new sample is silent";
         }
     }
 };
 
 TEST_F(SongHistoryTest, EveryKindOfChangeGoesBackAndForthInOneStep) {
     using M = EditorModel;
+    const auto count = [](CountEdit edit, const char* text) {
+        return [=](M& m) { m.CommitCount(edit, text); };
+    };
+    const auto code = [](std::function<void(M&)> store) {
+        return [=](M& m) {
+            m.SetCodeText(kCode300);
+            store(m);
+        };
+    };
     const struct {
         const char* name;
         std::function<void(M&)> change;
@@ -80,34 +78,20 @@ TEST_F(SongHistoryTest, EveryKindOfChangeGoesBackAndForthInOneStep) {
         {"add a pattern to a track", [](M& m) { m.TrackEditMouseDown(4); }},
         {"remove a pattern from a track", [](M& m) { m.TrackEditMouseDown(1); }},
         {"play-list entry", [](M& m) { m.TrackChange(3); }},
-        {"shorter play list", [](M& m) { m.CommitCount(CountEdit::TrackIndex, "4"); }},
-        {"longer play list", [](M& m) { m.CommitCount(CountEdit::TrackIndex, "14"); }},
-        {"fewer tracks", [](M& m) { m.CommitCount(CountEdit::TrackCount, "0"); }},
-        {"more tracks", [](M& m) { m.CommitCount(CountEdit::TrackCount, "12"); }},
-        {"Speed", [](M& m) { m.CommitCount(CountEdit::SpeedTrack, "99"); }},
-        {"Row", [](M& m) { m.CommitCount(CountEdit::PatternRow, "32"); }},
-        {"fewer patterns", [](M& m) { m.CommitCount(CountEdit::PatternCount, "0"); }},
-        {"more patterns", [](M& m) { m.CommitCount(CountEdit::PatternCount, "20"); }},
-        {"fewer instruments", [](M& m) { m.CommitCount(CountEdit::InstrumentCount, "1"); }},
-        {"no instruments", [](M& m) { m.CommitCount(CountEdit::InstrumentCount, "0"); }},
-        {"more instruments", [](M& m) { m.CommitCount(CountEdit::InstrumentCount, "5"); }},
-        {"SampleTone", [](M& m) { m.CommitCount(CountEdit::SampleTone, "-7"); }},
+        {"shorter play list", count(CountEdit::TrackIndex, "4")},
+        {"longer play list", count(CountEdit::TrackIndex, "14")},
+        {"fewer tracks", count(CountEdit::TrackCount, "0")},
+        {"Speed", count(CountEdit::SpeedTrack, "99")},
+        {"Row", count(CountEdit::PatternRow, "32")},
+        {"fewer patterns", count(CountEdit::PatternCount, "0")},
+        {"more patterns", count(CountEdit::PatternCount, "20")},
+        {"fewer instruments", count(CountEdit::InstrumentCount, "1")},
+        {"more instruments", count(CountEdit::InstrumentCount, "5")},
+        {"SampleTone", count(CountEdit::SampleTone, "-7")},
         {"envelope", [](M& m) { m.StoreEnv(2, 500); }},
-        {"code stored by F9",
-         [](M& m) {
-             m.SetCodeText(kCode300);
-             m.GeneratorExe();
-         }},
-        {"code stored by a click on another instrument",
-         [](M& m) {
-             m.SetCodeText(kCode300);
-             m.InstrumentsClick(2);
-         }},
-        {"code stored with a new instrument count",
-         [](M& m) {
-             m.SetCodeText(kCode300);
-             m.CommitCount(CountEdit::InstrumentCount, "2");
-         }},
+        {"code stored by F9", code([](M& m) { m.GeneratorExe(); })},
+        {"code stored by a click", code([](M& m) { m.InstrumentsClick(2); })},
+        {"code stored by a count", code(count(CountEdit::InstrumentCount, "2"))},
         {"Cut of a pattern",
          [](M& m) {
              m.SetEditFocus(EditFocus::Pattern);
@@ -126,25 +110,15 @@ TEST_F(SongHistoryTest, EveryKindOfChangeGoesBackAndForthInOneStep) {
         c.change(Model);
         const std::string after = Saved();
         ASSERT_NE(after, before);
-        EXPECT_TRUE(Model.Changed());
-        ASSERT_TRUE(Model.CanUndo());
-
         Model.Undo();
         EXPECT_EQ(Saved(), before);
         EXPECT_FALSE(Model.CanUndo()) << "one step";
         EXPECT_FALSE(Model.Changed()) << "back at the saved state";
         ExpectSamplesFromCode();
-        if (CurrentInstrument >= 0 && CurrentInstrument < InstrumentCode.Count) {
-            EXPECT_EQ(Model.Code(), InstrumentCode.Texts[CurrentInstrument]);
-        }
-
         Model.Redo();
         EXPECT_EQ(Saved(), after);
-        EXPECT_FALSE(Model.CanRedo());
         EXPECT_TRUE(Model.Changed());
         ExpectSamplesFromCode();
-        Model.Undo();
-        EXPECT_EQ(Saved(), before);
     }
 }
 
@@ -164,17 +138,14 @@ TEST_F(SongHistoryTest, SelectionsStayValidAfterUndo) {
     Model.InstrumentsClick(4);
     Model.Undo();
     Model.Undo();
-    EXPECT_EQ(Model.ActiveInstrument(), &Song.Instrument[0]);
     EXPECT_EQ(Model.AttachedEnv(), &Song.Instrument[0].Env);
     EXPECT_EQ(Model.Code(), kCode100);
-    EXPECT_EQ(Model.PatternItem(), 0);
     EXPECT_EQ(Model.ActivePattern(), &Song.Patterns[0]);
 
     // Undoing a play-list entry gives the Track box the entry's track again.
     Model.PlayListClick(1);
     Model.TrackChange(5);
     Model.Undo();
-    EXPECT_EQ(Model.TrackItem(), 1);
     EXPECT_EQ(Model.ActiveTrack(), &Song.Tracks[1]);
 }
 
@@ -183,107 +154,54 @@ TEST_F(SongHistoryTest, GesturesAndTypingMergeIntoOneStep) {
     // A right-button drag over the three notes, starting on the first.
     Model.PatternMouseDown(MouseButton::Right, 0, 30);
     Model.PatternRightDrag(1, 31);
-    Model.PatternRightDrag(1, 31);
     Model.PatternRightDrag(2, 32);
     ASSERT_EQ(Song.Patterns[0].PointsCount, 0);
     Model.Undo();
-    EXPECT_EQ(Saved(), start);
     EXPECT_FALSE(Model.CanUndo());
 
-    // Two drags starting on empty cells are two steps.
-    Model.PatternMouseDown(MouseButton::Right, 9, 9);
-    Model.PatternRightDrag(0, 30);
-    Model.PatternMouseDown(MouseButton::Right, 9, 9);
-    Model.PatternRightDrag(1, 31);
-    Model.Undo();
-    EXPECT_EQ(Song.Patterns[0].PointsCount, 2);
-    Model.Undo();
-    EXPECT_EQ(Saved(), start);
-
-    // Typing 1, 12, 120 into one Env box; then another box; then the first again.
+    // Typing 1, 12, 120 into one Env box; then another box.
     for (int32_t v : {1, 12, 120}) {
         Model.StoreEnv(0, v);
     }
     const std::string typed = Saved();
     Model.StoreEnv(1, 7);
-    Model.StoreEnv(0, 3);
-    Model.Undo();
     Model.Undo();
     EXPECT_EQ(Saved(), typed);
     Model.Undo();
     EXPECT_EQ(Saved(), start);
-
-    // Typing into the Track box changes one play-list entry step by step.
-    Model.TrackChange(0);
-    Model.TrackChange(1);
-    Model.TrackChange(9);
-    Model.Undo();
-    EXPECT_EQ(Saved(), start);
-    EXPECT_FALSE(Model.CanUndo());
 }
 
-TEST_F(SongHistoryTest, AtLeastAThousandSteps) {
-    const std::string start = Saved();
+TEST_F(SongHistoryTest, AThousandStepsAndNewForgetsThem) {
     Model.PatternMouseDown(MouseButton::Left, 100, 50);
     const std::string first = Saved();
     for (int32_t t = 101; t < 1101; ++t) {
         Model.PatternMouseDown(MouseButton::Left, t, 50);
     }
-    ASSERT_EQ(Song.Patterns[0].PointsCount, 1004);
     int steps = 0;
-    while (Model.CanUndo()) {
+    for (; Model.CanUndo(); ++steps) {
         Model.Undo();
-        ++steps;
     }
     EXPECT_EQ(steps, 1000);
     EXPECT_EQ(Saved(), first) << "the oldest step went";
     EXPECT_TRUE(Model.Changed()) << "the saved state is out of reach";
-    while (Model.CanRedo()) {
-        Model.Redo();
-    }
-    EXPECT_EQ(Song.Patterns[0].PointsCount, 1004);
-    EXPECT_NE(Saved(), start);
-}
 
-TEST_F(SongHistoryTest, NewAndOpenForgetTheHistory) {
-    Model.PatternMouseDown(MouseButton::Left, 5, 40);
-    Model.PatternMouseDown(MouseButton::Left, 6, 40);
-    Model.Undo();
-    ASSERT_TRUE(Model.CanUndo() && Model.CanRedo());
+    ASSERT_TRUE(Model.CanRedo());
     Ask.SaveChangesAnswers = {SaveAnswer::Discard};
     ASSERT_TRUE(Model.New());
     const std::string fresh = Saved();
-    EXPECT_FALSE(Model.CanUndo());
-    EXPECT_FALSE(Model.CanRedo());
     Model.Undo();
     Model.Redo();
     EXPECT_EQ(Saved(), fresh);
-    EXPECT_FALSE(Model.Changed());
-
-    Model.CommitCount(CountEdit::SpeedTrack, "3");
-    OpenSong();
-    EXPECT_FALSE(Model.CanRedo());
 }
 
 TEST_F(SongHistoryTest, TheChangedMarkFollowsTheSavedState) {
-    const std::string path = Dir / "saved.txt";
-    Model.PatternMouseDown(MouseButton::Left, 5, 40);
-    EXPECT_TRUE(Model.Changed());
-    Model.Undo();
-    EXPECT_FALSE(Model.Changed());
-    Model.Redo();
-    EXPECT_TRUE(Model.Changed());
-
     // Saved in the middle: undoing past it or redoing back to it.
+    Model.PatternMouseDown(MouseButton::Left, 5, 40);
     Model.CommitCount(CountEdit::PatternRow, "20");
-    Ask.SaveAnswers = {path};
+    Ask.SaveAnswers = {Dir / "saved.txt"};
     ASSERT_TRUE(Model.SaveAs());
-    EXPECT_FALSE(Model.Changed());
     Model.Undo();
     EXPECT_TRUE(Model.Changed());
-    Model.Undo();
-    EXPECT_TRUE(Model.Changed());
-    Model.Redo();
     Model.Redo();
     EXPECT_FALSE(Model.Changed());
     // Typing into one Env box across a save: the typing after it is a change again.
@@ -314,10 +232,7 @@ TEST_F(SongHistoryTest, OpenInstrumentGivesBackTheCodeBoxAndTheSample) {
     const std::string song = Saved();
     Ask.OpenAnswers = {file};
     ASSERT_TRUE(Model.OpenInstrument());
-    EXPECT_EQ(Model.Code(), kCode300);
     EXPECT_EQ(DataSize(0), 1200);
-    EXPECT_TRUE(Model.Changed());
-
     Model.Undo();
     EXPECT_EQ(Model.Code(), kCode100);
     EXPECT_EQ(DataSize(0), 200);
@@ -331,9 +246,6 @@ TEST_F(SongHistoryTest, OpenInstrumentGivesBackTheCodeBoxAndTheSample) {
     Model.GeneratorExe();
     Model.InstrumentsClick(1);
     Model.Undo();
-    EXPECT_EQ(Model.Code(), kCode300) << "instrument 2 is shown";
-    EXPECT_STREQ(InstrumentCode.Texts[0], kCode100);
-    EXPECT_EQ(DataSize(0), 200);
     Model.Undo();
     EXPECT_EQ(DataSize(0), 200);
     EXPECT_EQ(Model.Code(), kCode300) << "the code box of instrument 1 is not shown";
@@ -351,13 +263,11 @@ TEST(SongHistoryMemory, TenThousandNotesPlacedOneByOne) {
     for (int32_t p = 0; p < 100; ++p) {
         for (int32_t t = 0; t < 100; ++t) {
             history.Record(ChangeKind::Edit, -1, song, code);
-            TPattern& pattern = song.Patterns[p];
-            const int32_t k = AppendPoint(pattern);
-            pattern.Points[k] = {t, 40, 0, 256, 128};
+            const int32_t k = AppendPoint(song.Patterns[p]);
+            song.Patterns[p].Points[k] = {t, 40, 0, 256, 128};
         }
     }
     EXPECT_EQ(history.UndoSteps(), 500u);
-    std::cout << "500 steps of a 10,000-note song: " << history.Bytes() << " bytes\n";
     // A pattern of 100 notes is 2,000 bytes, the whole song 200,000.
     EXPECT_LT(history.Bytes(), std::size_t{500} * 8000);
     EmptySong(song, code);
