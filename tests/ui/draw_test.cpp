@@ -25,13 +25,16 @@ struct BlockDeleter {
 using Sample = std::unique_ptr<SampleBlock, BlockDeleter>;
 
 // DataSize may claim anything: reading past the data is caught by the address checker.
-Sample MakeSample(uint8_t format, const std::vector<int16_t>& values, int32_t dataSize = -1) {
-    const size_t bytes = dataSize < 0 ? 2 * values.size() : size_t(std::max(dataSize, 0));
-    Sample b(NewBlock(format, dataSize < 0 ? int32_t(bytes) : dataSize, bytes));
+Sample MakeSample(uint8_t format, const std::vector<int16_t>& values, int32_t dataSize,
+                  size_t bytes) {
+    Sample b(NewBlock(format, dataSize, bytes));
     for (size_t i = 0; i < values.size() && 2 * i + 2 <= bytes; ++i) {
         StoreS16(SampleData(b.get()) + 2 * i, values[i]);
     }
     return b;
+}
+Sample MakeSample(uint8_t format, const std::vector<int16_t>& values) {
+    return MakeSample(format, values, int32_t(2 * values.size()), 2 * values.size());
 }
 
 // Column x holds black exactly in the image rows from..to and white elsewhere; from < 0: the
@@ -85,19 +88,15 @@ void DrawTest::patternPixels() {
     } probes[] = {
         // H = V = 0, Row 16: grid from x 64, tone 83 in rows 0..15, tone 82 (A#) in rows 16..31.
         {0, 0, 16, false, 64, 0, 0x77},   // the origin line
-        {0, 0, 16, false, 65, 1, 0x00},   // a cell
         {0, 0, 16, false, 321, 1, 0x33},  // band 1 from step 16
         {0, 0, 16, false, 50, 1, 0xAA},   // a white key
         {0, 0, 16, false, 50, 27, 0x77},  // a key separator
         {0, 0, 16, false, 50, 200, 0x99}, // an odd octave band
         {0, 0, 16, false, 47, 20, 0x00},  // the black key A# over x 0..47
         {0, 0, 16, false, 10, 27, 0x00},  // a black key over a separator
-        // The designed V = 750: rows 0..1 are tone 37 (C#), row 2 the line above tone 36 (C).
-        {0, 750, 16, false, 10, 0, 0x00},
+        // The designed V = 750: rows 0..1 are tone 37, row 2 the line above tone 36.
         {0, 750, 16, false, 100, 2, 0x77},
-        // H inside band 0 (H = 300: x = 0 is d = 236) and H = 40 (keyboard columns 0..23, x 24 a
-        // line).
-        {300, 0, 16, false, 21, 1, 0x33},
+        // H = 40: the keyboard moves left with the grid; the black key A# ends at x 7.
         {40, 0, 16, false, 8, 20, 0xAA},
         // Row 0 counts as 1; a negative Row draws the bands of its size; INT_MIN none.
         {0, 0, 0, false, 81, 1, 0x33},
@@ -107,14 +106,12 @@ void DrawTest::patternPixels() {
         {0, 1400, 16, false, 10, 30, 0x00},
         // Above the world (not reachable by scrolling) the octave bands keep alternating.
         {0, -16, 16, false, 50, 15, 0x99},
-        // Frames just inside the cells: Time 0 Tone 83 over x 65..79, Time 16 in band 1, Time -1
-        // on the keyboard; V = 750: Time 2 Tone 37 spans rows -13..1; H = 100: Time 2 Tone 80
-        // spans x -3..11.
+        // Frames just inside the cells: Time 0 Tone 83 over x 65..79 (instrument 3's note at
+        // Time 1 unframed), Time -1 on the keyboard; H = 100: Time 2 Tone 80 spans x -3..11;
+        // H = 300: Time 16 Tone 82 spans x 21..35.
         {0, 0, 16, true, 65, 1, 0xAA},
         {0, 0, 16, true, 81, 1, 0x00},
-        {0, 0, 16, true, 321, 17, 0xAA},
         {0, 0, 16, true, 49, 1, 0xAA},
-        {0, 750, 16, true, 97, 0, 0xAA},
         {100, 0, 16, true, 0, 49, 0xAA},
         {300, 0, 16, true, 21, 17, 0xAA},
     };
@@ -157,7 +154,6 @@ void DrawTest::patternCellAt() {
         {64, 0, 0, 0, 0, 83},
         {63, 0, 0, 0, -1, 83},
         {100, 0, 0, 750, 2, 37},
-        {20, 0, 300, 0, 16, 83},
         {64, -1, 0, 0, 0, 84}, // dragged above the picture: the cells continue outward
         {INT_MAX, INT_MAX, INT_MAX, INT_MAX, 268435451, -268435372},
     };
@@ -173,16 +169,13 @@ void DrawTest::trackPixels() {
     const struct {
         int width, v, x, y, grey;
     } probes[] = {
-        {103, 0, 0, 0, 0x77},    // grid lines
         {103, 0, 96, 40, 0x77},  // the last line of a row
         {103, 0, 100, 40, 0x00}, // the strip right of the last cell
-        {103, 0, 40, 40, 0x00},  // an unframed cell
         {103, 0, 17, 17, 0xAA},  // frames just inside their cells
         {103, 0, 1, 33, 0xAA},
         // Scrolled by 20: frame 7 spans rows -3..11, frame 12 rows 13..27.
         {103, 20, 17, 0, 0xAA},
         {103, 20, 1, 13, 0xAA},
-        {96, 0, 17, 17, 0xAA},
         {96, 0, 95, 40, 0x00},
         {160, 0, 113, 1, 0xAA},
     };
@@ -217,7 +210,6 @@ void DrawTest::trackNegativeEntriesAndNarrowImage() {
     QImage narrow = GreyImage(15, 40, kMarker);
     DrawTrackGrid(narrow, 0, 10, &framed);
     QCOMPARE(RgbAt(narrow, 0, 5), GreyRgb(0x77));
-    QCOMPARE(RgbAt(narrow, 5, 16), GreyRgb(0x77));
     QVERIFY(!AnyPixelOtherThan(narrow, QRect(1, 1, 14, 15), {GreyRgb(0x00)}));
 }
 
@@ -225,9 +217,10 @@ void DrawTest::trackCellAt() {
     const struct {
         int x, y, width, v, cell;
     } cases[] = {
-        {20, 20, 103, 0, 7},   {20, 20, 96, 0, 7},   {100, 5, 103, 0, 6}, // the strip: next row
-        {20, 20, 103, 20, 13}, {20, 20, 160, 0, 11}, {5, 5, 15, 0, -1},   // narrower than a cell
-        {-1, 5, 103, 0, -1},   {5, -1, 103, 0, -1},  {0, INT_MAX, INT_MAX, INT_MAX, INT_MAX},
+        {20, 20, 103, 0, 7},   {20, 20, 96, 0, 7},
+        {100, 5, 103, 0, 6},                      // the strip: next row
+        {20, 20, 103, 20, 13}, {5, 5, 15, 0, -1}, // narrower than a cell
+        {-1, 5, 103, 0, -1},   {0, INT_MAX, INT_MAX, INT_MAX, INT_MAX},
     };
     for (const auto& c : cases) {
         QCOMPARE(TrackCellAt(c.x, c.y, c.width, c.v), c.cell);
@@ -290,7 +283,8 @@ void DrawTest::sampleBadSizes() {
         int columns;
     } cases[] = {{1, -2, 0}, {1, 1, 0}, {1, 7, 3}, {2, 6, 1}, {2, 2, 0}};
     for (const auto& c : cases) {
-        const QImage image = Sampled(MakeSample(c.format, std::vector<int16_t>(8, 0), c.dataSize));
+        const QImage image = Sampled(
+            MakeSample(c.format, std::vector<int16_t>(8, 0), c.dataSize, std::max(c.dataSize, 0)));
         for (int x = 0; x < 496; ++x) {
             QVERIFY(ColumnIs(image, x, x < c.columns ? 48 : -1, 48));
         }

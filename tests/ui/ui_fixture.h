@@ -8,11 +8,7 @@
 #include "audio/live_output.h"
 #include "ui/model/dialogs.h"
 
-#include <atomic>
 #include <deque>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <unistd.h>
 #include <vector>

@@ -1,0 +1,470 @@
+// The main window and its tool windows driven through events on the SDL dummy sound device:
+// what it shows at start, the count edits, the code box with F9, the Edit menu by
+// focus, the question on closing; the pattern and track editors and the play list checked on
+// the pictures they show, on the song and on the live mixer; the tool windows.
+#include "pixels.h"
+#include "ui/code_editor.h"
+#include "ui/env_form.h"
+#include "ui/fatal_box.h"
+#include "ui/image_view.h"
+#include "ui/main_window.h"
+#include "ui/reverb_form.h"
+#include "ui/stereo_form.h"
+#include "ui_fixture.h"
+
+#include "audio/device/sdl_output.h"
+#include "audio/effects.h"
+#include "script/dllgen.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QTimer>
+#include <QtTest>
+
+#include <mutex>
+
+using namespace kellix;
+using namespace kellix::test;
+
+namespace {
+
+// Sixty seconds: even at the top tone its voices outlast every check, while the SDL dummy
+// device plays on and the worker mixes.
+constexpr const char* kLong = " Result:=CreateSample( 2646000 , 1 );";
+
+// Replaces the whole text of a box by typing, as a person does after selecting it all.
+void TypeOver(QLineEdit* box, const QString& text) {
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(box, text);
+    if (text.isEmpty()) {
+        QTest::keyClick(box, Qt::Key_Backspace);
+    }
+}
+
+void ClickRow(QListView* list, int row) {
+    const QRect r = list->visualRect(list->model()->index(row, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
+}
+
+int BlackRows(const QImage& image, int x) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        n += RgbAt(image, x, y) == 0;
+    }
+    return n;
+}
+
+int VoicesNow() {
+    std::lock_guard lock(MixLock);
+    return VoiceCount(LiveMixer());
+}
+Voice LastVoice() {
+    std::lock_guard lock(MixLock);
+    return *LiveMixer()->Last;
+}
+
+} // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+
+    PreparedDialogs ask_;
+    TreverbformForm reverb_;
+    TFromenvForm env_;
+    TformstereoForm stereo_;
+    std::unique_ptr<TKellixForm> form_;
+
+    TKellixForm& Open() {
+        form_ = std::make_unique<TKellixForm>(ToolWindows{&reverb_, &env_, &stereo_}, &ask_);
+        form_->show();
+        form_->activateWindow();
+        [[maybe_unused]] bool active = QTest::qWaitForWindowActive(form_.get());
+        return *form_;
+    }
+    // A window whose instrument 2 has a long sample, so that its notes sound.
+    TKellixForm& OpenWithInstrument2() {
+        TKellixForm& f = Open();
+        ClickRow(f.Instruments, 1);
+        f.Model().SetCodeText(kLong);
+        f.Model().GeneratorExe();
+        f.ScrollHPattern->setValue(0);
+        f.ScrollVPattern->setValue(0);
+        return f;
+    }
+    // Pattern editor clicks at image pixels, with the scroll bars where the test put them.
+    void PatternClick(Qt::MouseButton button, int x, int y) {
+        QTest::mouseClick(form_->EditPattern, button, {}, QPoint(x, y));
+    }
+    int Notes() const { return Song.Patterns[0].PointsCount; }
+
+  private slots:
+    void initTestCase() {
+        StartScripting();
+        qputenv("SDL_AUDIODRIVER", "dummy");
+        SetUpSdlOutput();
+    }
+    void init() { SetStartupEffects(); }
+    void cleanup() {
+        form_.reset();
+        ask_ = PreparedDialogs{};
+    }
+    void cleanupTestCase() {
+        TearDownOutput();
+        EmptySong(Song, InstrumentCode);
+        EndScripting();
+    }
+
+    void startsWithTheDefaultSongShown() {
+        TKellixForm& f = Open();
+        QCOMPARE(f.windowTitle(), QString("Kellix"));
+        QCOMPARE(f.frameGeometry().size(), QSize(786, 621));
+        QCOMPARE(f.Instruments->model()->rowCount(), 10);
+        QCOMPARE(f.PlayList->model()->index(9, 0).data().toString(), QString("10"));
+        const std::pair<QLineEdit*, const char*> edits[] = {
+            {f.TrackIndex, "10"}, {f.SpeedTrack, "128"}, {f.PatternRow, "16"},
+            {f.Volume, "256"},    {f.Panning, "128"},    {f.SampleTone, "0"},
+        };
+        for (auto [edit, text] : edits) {
+            QCOMPARE(edit->text(), QString(text));
+        }
+        QCOMPARE(f.SamCode->Code(), std::string(DefaultInstrumentCode));
+        QCOMPARE(f.StatusPanel->text(), QString("Ok"));
+        QCOMPARE(Song.Instrument[0].Sample, nullptr); // empty code makes no sample
+        // The layout: the lists and the track panel at their widths, the instrument area between.
+        QCOMPARE(f.PlayList->width(), 49);
+        QCOMPARE(f.ScrollVPattern->value(), 750);
+        QCOMPARE(f.ScrollVPattern->maximum(), 1554 - f.EditPattern->height());
+        QCOMPARE(f.ScrollHPattern->maximum(), 16 * 512 - f.EditPattern->width() + 16);
+    }
+
+    void countEditsCommitOnEnterOnly() {
+        TKellixForm& f = Open();
+        TypeOver(f.PatternCount, "12");
+        QTest::keyClick(f.PatternCount, Qt::Key_Return);
+        QCOMPARE(f.Pattern->count(), 12);
+        TypeOver(f.PatternCount, "x");
+        QTest::keyClick(f.PatternCount, Qt::Key_Enter);
+        QCOMPARE(f.PatternCount->text(), QString("12"));
+
+        // Text typed and not committed goes at the next click, into the same edit too.
+        QTest::keyClicks(f.TrackCount, "7");
+        QTest::mouseClick(f.TrackCount, Qt::LeftButton);
+        QCOMPARE(f.TrackCount->text(), QString("10"));
+        QTest::keyClicks(f.SpeedTrack, "9");
+        QTest::mouseClick(f.SampleImage, Qt::LeftButton);
+        QCOMPARE(f.SpeedTrack->text(), QString("128"));
+    }
+
+    void compileErrorThenF9DrawsTheWaveform() {
+        TKellixForm& f = Open();
+        f.SamCode->setFocus();
+        f.SamCode->selectAll();
+        QTest::keyClicks(f.SamCode, "Result:=CreateSampel( 100 , 1 );");
+        QTest::keyClick(&f, Qt::Key_F9);
+        QVERIFY(f.StatusPanel->text().startsWith("Error: Undeclared indentifier CreateSampel"));
+        QCOMPARE(f.Model().ErrorPosition(), 8);
+
+        f.SamCode->selectAll();
+        for (const char* line :
+             {"Result:=CreateSample( 44100 , 1 );", "GSample( Result, FG_SIN, 440, 30000 );"}) {
+            QTest::keyClicks(f.SamCode, line);
+            QTest::keyClick(f.SamCode, Qt::Key_Return);
+        }
+        QTest::keyClick(&f, Qt::Key_F9);
+        QCOMPARE(f.StatusPanel->text(), QString("Ok"));
+        QCOMPARE(std::string(InstrumentCode.Texts[0]), f.SamCode->Code());
+        // A loud sine fills every column of the picture with a tall black range (column 0 holds
+        // the first frame only).
+        const QImage shown = f.SampleImage->grab().toImage();
+        for (int x : {1, shown.width() - 1}) {
+            QVERIFY(BlackRows(shown, x) > 40);
+        }
+    }
+
+    void editMenuFollowsTheFocus() {
+        TKellixForm& f = Open();
+        f.SamCode->setFocus();
+        f.SamCode->selectAll();
+        QTest::keyClicks(f.SamCode, "abc");
+        f.SamCode->selectAll();
+        QTest::keyClick(f.SamCode, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), QString("abc"));
+
+        PatternClick(Qt::LeftButton, 64 + 16 * 3 + 5, 20);
+        QTest::keyClick(&f, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(f.SamCode->Code(), std::string()); // Paste acts on the code only
+        QTest::keyClick(&f, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(Notes(), 0);
+    }
+
+    void undoAndRedoFollowTheFocus() {
+        TKellixForm& f = Open();
+        QMenu* edit = f.menuBar()->actions()[1]->menu();
+        PatternClick(Qt::LeftButton, 64 + 16 * 3 + 5, 20);
+        QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(Notes(), 0);
+        emit edit->aboutToShow();
+        QVERIFY(!edit->actions()[3]->isEnabled());
+        emit edit->aboutToHide();
+        QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(Notes(), 1);
+
+        // With the code focused they go back and forth in the code box's typing, whether the
+        // box takes the keys itself or the menu gets them.
+        f.SamCode->setFocus();
+        f.SamCode->moveCursor(QTextCursor::End);
+        QTest::keyClicks(f.SamCode, "//");
+        const std::string typed = std::string(DefaultInstrumentCode) + "//";
+        for (QWidget* to : {static_cast<QWidget*>(f.SamCode), static_cast<QWidget*>(&f)}) {
+            QTest::keyClick(to, Qt::Key_Z, Qt::ControlModifier);
+            QCOMPARE(f.Model().Code(), std::string(DefaultInstrumentCode));
+            QTest::keyClick(to, Qt::Key_Y, Qt::ControlModifier);
+            QCOMPARE(f.Model().Code(), typed);
+        }
+        QCOMPARE(Notes(), 1);
+    }
+
+    // A song file dropped onto the window opens as Open opens it, after the question.
+    void aDroppedSongOpens() {
+        TKellixForm& f = Open();
+        TempFolder dir;
+        const std::string path = dir / "dropped.txt";
+        WriteFile(path, " Const\r\n  Track:TTrack=(\r\n   TrackIndexCount: 0;\r\n"
+                        "   TrackCount: 0;\r\n   PatternCount: 0;\r\n   InstrumentCount: 0;\r\n"
+                        "   Speed: 100;\r\n   Row: 8;\r\n  );\r\n");
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+        QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(&f, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(&f, &drop);
+        QCOMPARE(Song.Speed, 100);
+    }
+
+    void closingAsksAboutUnsavedChanges() {
+        TKellixForm& f = Open();
+        PatternClick(Qt::LeftButton, 100, 30);
+        ask_.SaveChangesAnswers = {SaveAnswer::Cancel};
+        QVERIFY(!f.close());
+        QCOMPARE(ask_.SaveChangesAsked, 1);
+    }
+
+    void fatalErrorShowsTheErrorBox() {
+        QString caption;
+        QTimer::singleShot(50, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            caption = box->windowTitle() + "|" + box->text();
+            box->accept();
+        });
+        ShowFatalErrorBox("Failed to create IDirectSoundBuffer object");
+        QCOMPARE(caption, QString("Error!|Failed to create IDirectSoundBuffer object"));
+    }
+
+    // The window starts the worker and playing on the sound device; the worker stops before the
+    // output goes (at the end of the program).
+    void playsOnTheSoundDevice() {
+        const int64_t before = PlayedBytes();
+        Open().Model().Play();
+        QTRY_VERIFY_WITH_TIMEOUT(PlayedBytes() > before + kRingBytes / 2, 5000);
+    }
+
+    void clicksMapToCellsAndPlaceNotes() {
+        TKellixForm& f = OpenWithInstrument2();
+        const int voices = VoicesNow();
+        PatternClick(Qt::LeftButton, 63, 0); // the keyboard: auditions tone 83, places nothing
+        QCOMPARE(Notes(), 0);
+        QCOMPARE(VoicesNow(), voices + 1);
+        QCOMPARE(LastVoice().Step, PitchToStep(83.0f));
+
+        TypeOver(f.Volume, "200x");
+        TypeOver(f.Panning, "40");
+        PatternClick(Qt::LeftButton, 64, 0);
+        const TIdPoint p = Song.Patterns[0].Points[0];
+        QCOMPARE(p.Time, 0);
+        QCOMPARE(p.Tone, 83);
+        QCOMPARE(p.Instrument, 1);
+        QCOMPARE(p.Vol, 200);
+        QCOMPARE(LastVoice().Peak, 200 * 127);
+        QCOMPARE(LastVoice().Pan, 40);
+        // The image shown has the frame just inside the cell.
+        QCOMPARE(RgbAt(f.EditPattern->Image(), 65, 1), GreyRgb(0xAA));
+
+        PatternClick(Qt::LeftButton, 70, 10); // the same cell again: nothing, not even a sound
+        QCOMPARE(Notes(), 1);
+        QCOMPARE(VoicesNow(), voices + 2);
+
+        // At the designed position the top row is tone 37.
+        f.ScrollVPattern->setValue(750);
+        PatternClick(Qt::LeftButton, 64 + 16 * 2, 0);
+        QCOMPARE(Song.Patterns[0].Points[1].Tone, 37);
+        QCOMPARE(Song.Patterns[0].Points[1].Time, 2);
+    }
+
+    void notesBelongToTheirInstrument() {
+        TKellixForm& f = OpenWithInstrument2();
+        PatternClick(Qt::LeftButton, 100, 40);
+        ClickRow(f.Instruments, 2);
+        QCOMPARE(RgbAt(f.EditPattern->Image(), 97, 33), GreyRgb(0x00)); // not instrument 3s
+        PatternClick(Qt::LeftButton, 100, 40);
+        QCOMPARE(Notes(), 2);
+        PatternClick(Qt::RightButton, 100, 40);
+        QCOMPARE(Song.Patterns[0].Points[0].Instrument, 1);
+
+        // A right-button drag over a row of notes removes them all.
+        for (int x = 0; x < 4; ++x) {
+            PatternClick(Qt::LeftButton, 64 + 16 * x + 8, 8);
+        }
+        QTest::mousePress(f.EditPattern, Qt::RightButton, {}, QPoint(64 + 8, 8));
+        for (int x = 1; x < 4; ++x) {
+            QMouseEvent move(QEvent::MouseMove, QPointF(64 + 16 * x + 8, 8), QPointF(),
+                             Qt::NoButton, Qt::RightButton, Qt::NoModifier);
+            QApplication::sendEvent(f.EditPattern, &move);
+        }
+        QTest::mouseRelease(f.EditPattern, Qt::RightButton, {}, QPoint(64 + 56, 8));
+        QCOMPARE(Notes(), 1);
+    }
+
+    void trackEditorTogglesPatternsOfTheShownTrack() {
+        TKellixForm& f = Open();
+        const TTrackPattern& track = Song.Tracks[0];
+        QTest::mouseClick(f.TrackEdit, Qt::LeftButton, {}, QPoint(20, 20));
+        QTest::mouseClick(f.TrackEdit, Qt::LeftButton, {}, QPoint(100, 5)); // the strip
+        QCOMPARE(track.PatternCount, 2);
+        QCOMPARE(track.PatternIndex[0], 7);
+        QCOMPARE(track.PatternIndex[1], 6);
+        QCOMPARE(RgbAt(f.TrackEdit->Image(), 17, 17), GreyRgb(0xAA)); // pattern 7's frame
+        QTest::mouseClick(f.TrackEdit, Qt::LeftButton, {}, QPoint(20, 20));
+        QCOMPARE(track.PatternCount, 1);
+        QTest::mouseClick(f.TrackEdit, Qt::LeftButton, {}, QPoint(20, 40)); // pattern 13: none
+        QCOMPARE(track.PatternCount, 1);
+
+        // 96 pixels wide: still six labelled cells a row, the same six that clicks select.
+        f.PanelTracks->setFixedWidth(113);
+        QTRY_COMPARE(f.TrackEdit->width(), 96);
+        QVERIFY(AnyPixelOtherThan(f.TrackEdit->Image(), QRect(81, 2, 14, 13),
+                                  {GreyRgb(0), GreyRgb(0x77)}));
+        QTest::mouseClick(f.TrackEdit, Qt::LeftButton, {}, QPoint(85, 4));
+        QCOMPARE(track.PatternIndex[1], 5);
+    }
+
+    void playListAndTrackComboWorkTogether() {
+        TKellixForm& f = OpenWithInstrument2();
+        ClickRow(f.PlayList, 2);
+        QCOMPARE(f.Track->currentText(), QString("3"));
+        f.Track->setCurrentIndex(4);
+        emit f.Track->activated(4);
+        QCOMPARE(Song.TracksIndex[2], 4);
+        QCOMPARE(f.PlayList->model()->index(2, 0).data().toString(), QString("5"));
+
+        // A typed text that names no item stores -1, shown as 0; no track is shown.
+        f.Track->lineEdit()->selectAll();
+        QTest::keyClicks(f.Track->lineEdit(), "x");
+        QCOMPARE(f.PlayList->model()->index(2, 0).data().toString(), QString("0"));
+        QCOMPARE(f.Model().ActiveTrack(), nullptr);
+
+        // After lowering the track count, a row naming a track past it selects nothing.
+        TypeOver(f.TrackCount, "3");
+        QTest::keyClick(f.TrackCount, Qt::Key_Return);
+        ClickRow(f.PlayList, 5);
+        QCOMPARE(f.Track->currentIndex(), -1);
+
+        // Play From plays from the selected row: row 6 names track 1, whose note starts one
+        // entry (65536 frames) after the command.
+        PatternClick(Qt::LeftButton, 64 + 8, 8);
+        Song.TracksIndex[6] = 0;
+        ResizePatternIndex(Song, 0, 1);
+        Song.Tracks[0].PatternIndex[0] = 0;
+        f.Model().PlayFrom();
+        const int64_t position = LastVoice().Position;
+        QVERIFY(position <= -4 * (65536 - 11025 * 2));
+        QVERIFY(position >= -4 * 65536);
+    }
+
+    // While the shown pattern plays a thin line follows the step being heard; a song play marks
+    // the row being heard without selecting it. Once nothing plays, the editors look as before.
+    void playPositionAppearsAndVanishes() {
+        TKellixForm& f = OpenWithInstrument2();
+        const QImage before = f.EditPattern->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        f.Model().PlayPattern();
+        QTRY_VERIFY_WITH_TIMEOUT(f.EditPattern->Marker() > 64, 5000);
+        const QImage playing = f.EditPattern->grab().toImage();
+        QCOMPARE(RgbAt(playing, f.EditPattern->Marker(), 20), 0x40B0FFu);
+
+        ClickRow(f.PlayList, 3);
+        f.Model().Play();
+        const QModelIndex first = f.PlayList->model()->index(0, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(first.data(Qt::BackgroundRole).isValid(), 5000);
+        QCOMPARE(f.PlayList->currentIndex().row(), 3);
+
+        f.Model().Stop();
+        QTRY_VERIFY_WITH_TIMEOUT(!first.data(Qt::BackgroundRole).isValid(), 1000);
+        QCOMPARE(f.EditPattern->grab().toImage().convertToFormat(QImage::Format_RGB32), before);
+    }
+
+    void toolWindowsFollowTheMenuAndTheInstrument() {
+        TKellixForm& f = OpenWithInstrument2();
+        f.MCEnv->trigger();
+        QVERIFY(env_.isVisible());
+        QVERIFY(f.MCEnv->isChecked());
+        env_.close();
+        QVERIFY(!f.MCEnv->isChecked());
+        f.MCEnv->trigger();
+        QVERIFY(env_.isVisible());
+
+        Song.Instrument[2].Env = {11, 22, 33};
+        ClickRow(f.Instruments, 2);
+        QCOMPARE(env_.Edit3->text(), QString("33"));
+        ClickRow(f.Instruments, 1);
+        TypeOver(env_.Edit1, "500");
+        QCOMPARE(Song.Instrument[1].Env.Attack, 500);
+        PatternClick(Qt::LeftButton, 32, 0); // an audition starts a voice with the new envelope
+        QCOMPARE(LastVoice().Env.Attack, 500);
+        // An empty box keeps the value and says why, inside the window.
+        TypeOver(env_.Edit1, "");
+        QCOMPARE(Song.Instrument[1].Env.Attack, 500);
+        QCOMPARE(env_.NumberError(), QString("'' is not a valid integer value"));
+        QVERIFY(env_.height() > 82);
+
+        // The Reverb window's boxes reach the effect, read leniently: a letter ends the number;
+        // the box's 10400 is sent as the largest step, 10000.
+        TypeOver(reverb_.Edit1, "1234x");
+        QCOMPARE(CurrentReverb().Amplitude, 1234);
+        QCOMPARE(CurrentReverb().Step, 10000);
+    }
+
+    void stereoScrollBarSendsBoxes() {
+        // The start-up decays differ from the boxes until the first change.
+        QCOMPARE(CurrentStereoDelay().DecayL, 9980);
+        stereo_.ScrollBar1->setValue(5000);
+        QCOMPARE(stereo_.Edit1->text(), QString("5000"));
+        StereoDelaySettings d = CurrentStereoDelay();
+        QCOMPARE(d.DecayL, 19960);
+        QCOMPARE(d.DecayR, 16383);
+        QCOMPARE(d.DelayL, 5000);
+        QCOMPARE(d.DelayR, 15876);
+
+        // Another box holding a non-number stops every send, whatever the bars do.
+        TypeOver(stereo_.Edit4, "8x");
+        stereo_.ScrollBar1->setValue(6000);
+        QCOMPARE(CurrentStereoDelay().DelayL, 5000);
+        QCOMPARE(stereo_.NumberError(), QString("'8x' is not a valid integer value"));
+        // A valid change sends all four and takes the report away.
+        TypeOver(stereo_.Edit4, "$100");
+        QCOMPARE(CurrentStereoDelay().DelayL, 6000);
+        QVERIFY(stereo_.NumberError().isEmpty());
+    }
+};
+
+QTEST_MAIN(WindowTest)
+#include "window_test.moc"
