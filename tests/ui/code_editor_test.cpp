@@ -68,175 +68,165 @@ struct Box {
 class CodeEditorTest : public QObject {
     Q_OBJECT
   private slots:
-    void ShowsBytes();
-    void Positions();
-    void NamesOfTableSortsByKind();
-    void TypingReportsTheRememberedBreakAndSetCodeNothing();
-    void HighlightingKeepsBytes();
-    void Colours();
-    void MarkErrorAndUndoHistory();
-    void TabMovesFocus();
-};
 
-// Showing decodes as described, and converting the text back gives the same bytes; edited text
-// takes the remembered break, and Latin-1 writes '?' for what it cannot hold.
-void CodeEditorTest::ShowsBytes() {
-    const LineBreak crlf = LineBreak::CrLf;
-    const struct {
-        std::string bytes;
-        QString text;
-        bool latin1;
-        LineBreak lineBreak;
-    } cases[] = {
-        {kDefaultCode, " GeneratorSampleMode( SM_ADD );\n Result:=CreateSample( 10000 , 1 );",
-         false, crlf},
-        {"a\nb\n", "a\nb\n", false, LineBreak::Lf},
-        {"a\rb", "a\nb", false, LineBreak::Cr},
-        {"caf\xC3\xA9", QString::fromUtf16(u"caf\u00E9"), false, crlf},
-        // Not UTF-8: an overlong form, a cut sequence.
-        {"\xC0\xAF", QString::fromUtf16(u"\u00C0\u00AF"), true, crlf},
-        {"x\xE2\x82", QString::fromUtf16(u"x\u00E2\u0082"), true, crlf},
-    };
-    for (const auto& c : cases) {
-        const ShownCode shown = ShowCode(c.bytes);
-        QCOMPARE(shown.Text, c.text);
-        QCOMPARE(shown.Form.Encoding == CodeEncoding::Latin1, c.latin1);
-        QVERIFY(shown.Form.Break == c.lineBreak);
-        QCOMPARE(CodeBytes(shown.Text, shown.Form), c.bytes);
+    // Showing decodes as described, and converting the text back gives the same bytes; edited text
+    // takes the remembered break, and Latin-1 writes '?' for what it cannot hold.
+    void ShowsBytes() {
+        const LineBreak crlf = LineBreak::CrLf;
+        const struct {
+            std::string bytes;
+            QString text;
+            bool latin1;
+            LineBreak lineBreak;
+        } cases[] = {
+            {kDefaultCode, " GeneratorSampleMode( SM_ADD );\n Result:=CreateSample( 10000 , 1 );",
+             false, crlf},
+            {"a\rb", "a\nb", false, LineBreak::Cr},
+            // Not UTF-8: an overlong form, a cut sequence.
+            {"\xC0\xAF", QString::fromUtf16(u"\u00C0\u00AF"), true, crlf},
+            {"x\xE2\x82", QString::fromUtf16(u"x\u00E2\u0082"), true, crlf},
+        };
+        for (const auto& c : cases) {
+            const ShownCode shown = ShowCode(c.bytes);
+            QCOMPARE(shown.Text, c.text);
+            QCOMPARE(shown.Form.Encoding == CodeEncoding::Latin1, c.latin1);
+            QVERIFY(shown.Form.Break == c.lineBreak);
+            QCOMPARE(CodeBytes(shown.Text, shown.Form), c.bytes);
+        }
+        const ShownCode mixed = ShowCode("a\r\nb\nc\rd"); // CR LF wins
+        QCOMPARE(CodeBytes(mixed.Text, mixed.Form), std::string("a\r\nb\r\nc\r\nd"));
+        const QString text = QString::fromUtf16(u"a\u0151\U0001F3B5\u00FF\nb");
+        QCOMPARE(CodeBytes(text, {CodeEncoding::Latin1, LineBreak::Lf}), std::string("a??\xFF\nb"));
     }
-    const ShownCode mixed = ShowCode("a\r\nb\nc\rd"); // CR LF wins
-    QCOMPARE(CodeBytes(mixed.Text, mixed.Form), std::string("a\r\nb\r\nc\r\nd"));
-    const QString text = QString::fromUtf16(u"a\u0151\U0001F3B5\u00FF\nb");
-    QCOMPARE(CodeBytes(text, {CodeEncoding::Latin1, LineBreak::Lf}), std::string("a??\xFF\nb"));
-}
 
-void CodeEditorTest::Positions() {
-    const struct {
-        std::string bytes;
-        int bytePos, position, line;
-    } cases[] = {
-        {kDefaultCode, 31, 31, 1}, // the CR
-        {kDefaultCode, 32, 31, 1}, // the LF of CR LF
-        {kDefaultCode, -1, 0, 1},    {kDefaultCode, 1000, 67, 2},
-        {"\xC3\xA9\r\nX", 1, 0, 1}, // inside a UTF-8 character
-        {BinaryText(), 255, 254, 2},
-    };
-    for (const auto& c : cases) {
-        const ShownCode shown = ShowCode(c.bytes);
-        QCOMPARE(ShownPosition(c.bytes, shown.Text, shown.Form.Encoding, c.bytePos), c.position);
-        QCOMPARE(LineOfByte(c.bytes, c.bytePos), c.line);
+    void Positions() {
+        const struct {
+            std::string bytes;
+            int bytePos, position, line;
+        } cases[] = {
+            {kDefaultCode, 31, 31, 1}, // the CR
+            {kDefaultCode, 32, 31, 1}, // the LF of CR LF
+            {kDefaultCode, -1, 0, 1},    {kDefaultCode, 1000, 67, 2},
+            {"\xC3\xA9\r\nX", 1, 0, 1}, // inside a UTF-8 character
+            {BinaryText(), 255, 254, 2},
+        };
+        for (const auto& c : cases) {
+            const ShownCode shown = ShowCode(c.bytes);
+            QCOMPARE(ShownPosition(c.bytes, shown.Text, shown.Form.Encoding, c.bytePos),
+                     c.position);
+            QCOMPARE(LineOfByte(c.bytes, c.bytePos), c.line);
+        }
+        // A '?' written for an unknown character stands for one character: positions still meet.
+        QCOMPARE(ShownPosition("\xFF\xFE?\r\nX", QString::fromUtf16(u"\u00FF\u00FE\U0001F3B5\nX"),
+                               CodeEncoding::Latin1, 5),
+                 5);
     }
-    // A '?' written for an unknown character stands for one character: positions still meet.
-    QCOMPARE(ShownPosition("\xFF\xFE?\r\nX", QString::fromUtf16(u"\u00FF\u00FE\U0001F3B5\nX"),
-                           CodeEncoding::Latin1, 5),
-             5);
-}
 
-void CodeEditorTest::NamesOfTableSortsByKind() {
-    const IdentEntry table[] = {
-        {kIdentFunction, "CREATESAMPLE", 1, 2, nullptr}, {kIdentVariable, "RESULT", 1, 0, nullptr},
-        {kIdentConstant, "SM_ADD", 1, 0, nullptr},       {9, "BROKEN", 1, 0, nullptr},
-        {kIdentProcedure, "HUGE", 1, 17, nullptr},
-    };
-    const ScriptNames names = NamesOfTable(table, 5);
-    QCOMPARE(names.Procedures + names.Variables + names.Constants,
-             QStringList({"CREATESAMPLE", "RESULT", "SM_ADD"}));
-}
+    void NamesOfTableSortsByKind() {
+        const IdentEntry table[] = {
+            {kIdentFunction, "CREATESAMPLE", 1, 2, nullptr},
+            {kIdentVariable, "RESULT", 1, 0, nullptr},
+            {kIdentConstant, "SM_ADD", 1, 0, nullptr},
+            {9, "BROKEN", 1, 0, nullptr},
+            {kIdentProcedure, "HUGE", 1, 17, nullptr},
+        };
+        const ScriptNames names = NamesOfTable(table, 5);
+        QCOMPARE(names.Procedures + names.Variables + names.Constants,
+                 QStringList({"CREATESAMPLE", "RESULT", "SM_ADD"}));
+    }
 
-// Typing reports the whole code with the break the text came with; setting the code, colouring
-// it or marking an error reports nothing.
-void CodeEditorTest::TypingReportsTheRememberedBreakAndSetCodeNothing() {
-    Box box("a\nb");
-    box.editor.Highlighter()->SetNames({"X"}, {}, {});
-    box.editor.MarkError(1);
-    box.TypeAtEnd("");
-    QTest::keyClick(&box.editor, Qt::Key_Return);
-    QTest::keyClicks(&box.editor, "c");
-    QCOMPARE(box.edits.size(), std::size_t(2));
-    QCOMPARE(box.edits.back(), std::string("a\nb\nc"));
-}
+    // Typing reports the whole code with the break the text came with; setting the code, colouring
+    // it or marking an error reports nothing.
+    void TypingReportsTheRememberedBreakAndSetCodeNothing() {
+        Box box("a\nb");
+        box.editor.Highlighter()->SetNames({"X"}, {}, {});
+        box.editor.MarkError(1);
+        box.TypeAtEnd("");
+        QTest::keyClick(&box.editor, Qt::Key_Return);
+        QTest::keyClicks(&box.editor, "c");
+        QCOMPARE(box.edits.size(), std::size_t(2));
+        QCOMPARE(box.edits.back(), std::string("a\nb\nc"));
+    }
 
-// Colouring never touches the text: an edit undone by hand gives back the very same bytes.
-void CodeEditorTest::HighlightingKeepsBytes() {
-    for (const std::string& bytes :
-         {BinaryText(), std::string("\xC2\xA0\xE2\x80\xA8 caf\xC3\xA9")}) {
-        Box box(bytes);
+    // Colouring never touches the text: an edit undone by hand gives back the very same bytes.
+    void HighlightingKeepsBytes() {
+        for (const std::string& bytes :
+             {BinaryText(), std::string("\xC2\xA0\xE2\x80\xA8 caf\xC3\xA9")}) {
+            Box box(bytes);
+            box.TypeAtEnd("x");
+            QTest::keyClick(&box.editor, Qt::Key_Backspace);
+            QCOMPARE(box.edits.back(), bytes);
+        }
+    }
+
+    void Colours() {
+        const std::string code(" GeneratorSampleMode( SM_ADD ); // set 12\r\n"
+                               "S1 := GSample( $1F , -1.5e3 , 7up , 'a // b' , fg_sin )");
+        const struct {
+            std::string bytes;
+            QString needle; // the first place it occurs is checked
+            int role;
+        } cases[] = {
+            {code, "GeneratorSampleMode", int(Role::Procedure)},
+            {code, "SM_ADD", int(Role::Constant)},
+            {code, "S1", int(Role::Variable)},
+            {code, "'a ", int(Role::String)},
+            {code, "-1.5e3", int(Role::Number)},
+            {code, "fg_sin", int(Role::Comment)}, // after a comment inside a string
+            // The compiler ends a comment at the next CR only.
+            {"a // c\nS1\r\nS1", "S1", int(Role::Comment)},
+            {"a // c\rS1", "S1", int(Role::Variable)},
+        };
+        for (const auto& c : cases) {
+            Box box(c.bytes);
+            const int pos = int(box.editor.toPlainText().indexOf(c.needle));
+            QVERIFY2(ColourAt(*box.editor.document(), pos) == RoleColour(c.role),
+                     qPrintable(c.needle));
+        }
+        // Once edited, every break is a CR LF and the comment ends with its line.
+        Box box("a // c\nS1\r\nb");
         box.TypeAtEnd("x");
-        QTest::keyClick(&box.editor, Qt::Key_Backspace);
-        QCOMPARE(box.edits.back(), bytes);
+        QCOMPARE(ColourAt(*box.editor.document(), 7), RoleColour(int(Role::Variable)));
     }
-}
 
-void CodeEditorTest::Colours() {
-    const std::string code(" GeneratorSampleMode( SM_ADD ); // set 12\r\n"
-                           "S1 := GSample( $1F , -1.5e3 , 7up , 'a // b' , fg_sin )");
-    const struct {
-        std::string bytes;
-        QString needle; // the first place it occurs is checked
-        int role;
-    } cases[] = {
-        {code, "GeneratorSampleMode", int(Role::Procedure)},
-        {code, "SM_ADD", int(Role::Constant)},
-        {code, "S1", int(Role::Variable)},
-        {code, "'a ", int(Role::String)},
-        {code, "-1.5e3", int(Role::Number)},
-        {code, "7up", -1},
-        {code, "fg_sin", int(Role::Comment)}, // after a comment inside a string
-        // The compiler ends a comment at the next CR only.
-        {"a // c\nS1\r\nS1", "S1", int(Role::Comment)},
-        {"a // c\rS1", "S1", int(Role::Variable)},
-    };
-    for (const auto& c : cases) {
-        Box box(c.bytes);
-        const int pos = int(box.editor.toPlainText().indexOf(c.needle));
-        QVERIFY2(ColourAt(*box.editor.document(), pos) == RoleColour(c.role), qPrintable(c.needle));
+    void MarkErrorAndUndoHistory() {
+        Box box("A;\r\nB;\r\n  C( 1 );\r\nD;");
+        box.editor.MarkError(10); // the C
+        QCOMPARE(box.editor.textCursor().position(), 8);
+        const QList<QTextEdit::ExtraSelection> marks = box.editor.extraSelections();
+        QCOMPARE(marks.size(), 1);
+        QCOMPARE(marks[0].cursor.blockNumber(), 2);
+        box.editor.ClearErrorMark();
+        QVERIFY(box.editor.extraSelections().isEmpty());
+
+        QVERIFY(!box.editor.UndoAvailable());
+        box.TypeAtEnd("x");
+        box.editor.undo();
+        QCOMPARE(box.edits.back(), std::string("A;\r\nB;\r\n  C( 1 );\r\nD;"));
+        QVERIFY(box.editor.RedoAvailable());
+        box.editor.MarkError(10);
+        box.editor.SetCode("a"); // a new text has no history and no mark
+        QVERIFY(!box.editor.RedoAvailable());
+        QVERIFY(box.editor.extraSelections().isEmpty());
     }
-    // Once edited, every break is a CR LF and the comment ends with its line.
-    Box box("a // c\nS1\r\nb");
-    box.TypeAtEnd("x");
-    QCOMPARE(ColourAt(*box.editor.document(), 7), RoleColour(int(Role::Variable)));
-}
 
-void CodeEditorTest::MarkErrorAndUndoHistory() {
-    Box box("A;\r\nB;\r\n  C( 1 );\r\nD;");
-    box.editor.MarkError(10); // the C
-    QCOMPARE(box.editor.textCursor().position(), 8);
-    const QList<QTextEdit::ExtraSelection> marks = box.editor.extraSelections();
-    QCOMPARE(marks.size(), 1);
-    QCOMPARE(marks[0].cursor.blockNumber(), 2);
-    box.editor.ClearErrorMark();
-    QVERIFY(box.editor.extraSelections().isEmpty());
-
-    QVERIFY(!box.editor.UndoAvailable());
-    box.TypeAtEnd("x");
-    box.editor.undo();
-    QCOMPARE(box.edits.back(), std::string("A;\r\nB;\r\n  C( 1 );\r\nD;"));
-    QVERIFY(box.editor.RedoAvailable());
-    box.editor.MarkError(10);
-    box.editor.SetCode("a"); // a new text has no history and no mark
-    QVERIFY(!box.editor.RedoAvailable());
-    QVERIFY(box.editor.extraSelections().isEmpty());
-}
-
-void CodeEditorTest::TabMovesFocus() {
-    QWidget window;
-    auto* layout = new QVBoxLayout(&window);
-    auto* editor = new CodeEditor;
-    auto* next = new QLineEdit;
-    layout->addWidget(editor);
-    layout->addWidget(next);
-    int focusIns = 0;
-    editor->OnFocusIn = [&focusIns] { ++focusIns; };
-    editor->SetCode(kDefaultCode);
-    window.show();
-    window.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    editor->setFocus();
-    QCOMPARE(focusIns, 1);
-    QTest::keyClick(editor, Qt::Key_Tab);
-    QVERIFY(next->hasFocus());
-    QCOMPARE(editor->Code(), kDefaultCode);
-}
+    void TabMovesFocus() {
+        QWidget window;
+        auto* layout = new QVBoxLayout(&window);
+        auto* editor = new CodeEditor;
+        auto* next = new QLineEdit;
+        layout->addWidget(editor);
+        layout->addWidget(next);
+        editor->SetCode(kDefaultCode);
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        editor->setFocus();
+        QTest::keyClick(editor, Qt::Key_Tab);
+        QVERIFY(next->hasFocus());
+        QCOMPARE(editor->Code(), kDefaultCode);
+    }
+};
 
 QTEST_MAIN(CodeEditorTest)
 #include "code_editor_test.moc"

@@ -64,232 +64,223 @@ QImage Sampled(const Sample& sample, int width = 496) {
 class DrawTest : public QObject {
     Q_OBJECT
   private slots:
-    void patternPixels();
-    void patternNotesOutOfView();
-    void patternCellAt();
-    void trackPixels();
-    void trackNegativeEntriesAndNarrowImage();
-    void trackCellAt();
-    void sampleColumns();
-    void sampleLongAndShort();
-    void sampleWidthKeepsContent();
-    void sampleBadSizes();
-};
 
-void DrawTest::patternPixels() {
-    // Instrument 2's notes are framed, instrument 3's not.
-    std::vector<TIdPoint> notes{Note(0, 83, 2),  Note(1, 83, 3), Note(16, 82, 2),
-                                Note(-1, 83, 2), Note(2, 37, 2), Note(2, 80, 2)};
-    TPattern pattern{static_cast<int32_t>(notes.size()), notes.data()};
-    const struct {
-        int h, v, row;
-        bool notes;
-        int x, y, grey;
-    } probes[] = {
-        // H = V = 0, Row 16: grid from x 64, tone 83 in rows 0..15, tone 82 (A#) in rows 16..31.
-        {0, 0, 16, false, 64, 0, 0x77},   // the origin line
-        {0, 0, 16, false, 321, 1, 0x33},  // band 1 from step 16
-        {0, 0, 16, false, 50, 1, 0xAA},   // a white key
-        {0, 0, 16, false, 50, 27, 0x77},  // a key separator
-        {0, 0, 16, false, 50, 200, 0x99}, // an odd octave band
-        {0, 0, 16, false, 47, 20, 0x00},  // the black key A# over x 0..47
-        {0, 0, 16, false, 10, 27, 0x00},  // a black key over a separator
-        // The designed V = 750: rows 0..1 are tone 37, row 2 the line above tone 36.
-        {0, 750, 16, false, 100, 2, 0x77},
-        // H = 40: the keyboard moves left with the grid; the black key A# ends at x 7.
-        {40, 0, 16, false, 8, 20, 0xAA},
-        // Row 0 counts as 1; a negative Row draws the bands of its size; INT_MIN none.
-        {0, 0, 0, false, 81, 1, 0x33},
-        {0, 0, -16, false, 321, 1, 0x33},
-        {0, 0, INT_MIN, false, 321, 1, 0x00},
-        // The lowest octave (tones -12..-1) at the bottom of the scroll range: F# black.
-        {0, 1400, 16, false, 10, 30, 0x00},
-        // Above the world (not reachable by scrolling) the octave bands keep alternating.
-        {0, -16, 16, false, 50, 15, 0x99},
-        // Frames just inside the cells: Time 0 Tone 83 over x 65..79 (instrument 3's note at
-        // Time 1 unframed), Time -1 on the keyboard; H = 100: Time 2 Tone 80 spans x -3..11;
-        // H = 300: Time 16 Tone 82 spans x 21..35.
-        {0, 0, 16, true, 65, 1, 0xAA},
-        {0, 0, 16, true, 81, 1, 0x00},
-        {0, 0, 16, true, 49, 1, 0xAA},
-        {100, 0, 16, true, 0, 49, 0xAA},
-        {300, 0, 16, true, 21, 17, 0xAA},
-    };
-    for (const auto& p : probes) {
+    void patternPixels() {
+        // Instrument 2's notes are framed, instrument 3's not.
+        std::vector<TIdPoint> notes{Note(0, 83, 2),  Note(1, 83, 3), Note(16, 82, 2),
+                                    Note(-1, 83, 2), Note(2, 37, 2), Note(2, 80, 2)};
+        TPattern pattern{static_cast<int32_t>(notes.size()), notes.data()};
+        const struct {
+            int h, v, row;
+            bool notes;
+            int x, y, grey;
+        } probes[] = {
+            // H = V = 0, Row 16: grid from x 64, tone 83 in rows 0..15, tone 82 (A#) in
+            // rows 16..31.
+            {0, 0, 16, false, 64, 0, 0x77},   // the origin line
+            {0, 0, 16, false, 321, 1, 0x33},  // band 1 from step 16
+            {0, 0, 16, false, 50, 1, 0xAA},   // a white key
+            {0, 0, 16, false, 50, 27, 0x77},  // a key separator
+            {0, 0, 16, false, 50, 200, 0x99}, // an odd octave band
+            {0, 0, 16, false, 47, 20, 0x00},  // the black key A# over x 0..47
+            {0, 0, 16, false, 10, 27, 0x00},  // a black key over a separator
+            // The designed V = 750: rows 0..1 are tone 37, row 2 the line above tone 36.
+            {0, 750, 16, false, 100, 2, 0x77},
+            // H = 40: the keyboard moves left with the grid; the black key A# ends at x 7.
+            {40, 0, 16, false, 8, 20, 0xAA},
+            // Row 0 counts as 1; a negative Row draws the bands of its size; INT_MIN none.
+            {0, 0, 0, false, 81, 1, 0x33},
+            {0, 0, -16, false, 321, 1, 0x33},
+            {0, 0, INT_MIN, false, 321, 1, 0x00},
+            // The lowest octave (tones -12..-1) at the bottom of the scroll range: F# black.
+            {0, 1400, 16, false, 10, 30, 0x00},
+            // Above the world (not reachable by scrolling) the octave bands keep alternating.
+            {0, -16, 16, false, 50, 15, 0x99},
+            // Frames just inside the cells: Time 0 Tone 83 over x 65..79 (instrument 3's note at
+            // Time 1 unframed), Time -1 on the keyboard; H = 100: Time 2 Tone 80 spans x -3..11;
+            // H = 300: Time 16 Tone 82 spans x 21..35.
+            {0, 0, 16, true, 65, 1, 0xAA},
+            {0, 0, 16, true, 81, 1, 0x00},
+            {0, 0, 16, true, 49, 1, 0xAA},
+            {100, 0, 16, true, 0, 49, 0xAA},
+            {300, 0, 16, true, 21, 17, 0xAA},
+        };
+        for (const auto& p : probes) {
+            QImage image = GreyImage(400, 300, kMarker);
+            DrawPatternGrid(image, p.h, p.v, p.row, 2, p.notes ? &pattern : nullptr);
+            QVERIFY2(RgbAt(image, p.x, p.y) == GreyRgb(p.grey),
+                     qPrintable(QString::number(&p - probes)));
+        }
+        // Other formats are converted.
+        QImage grey(100, 40, QImage::Format_Grayscale8);
+        DrawPatternGrid(grey, 0, 0, 16, 0, nullptr);
+        QCOMPARE(RgbAt(grey, 64, 5), GreyRgb(0x77));
+    }
+
+    void patternNotesOutOfView() {
+        QImage empty = GreyImage(400, 300, kMarker);
+        DrawPatternGrid(empty, 0, 0, 16, 2, nullptr);
+        std::vector<TIdPoint> notes{Note(INT_MAX, 40, 2), Note(INT_MIN, 40, 2), Note(3, INT_MIN, 2),
+                                    Note(3, INT_MAX, 2),  Note(-5, 83, 2),      Note(3, -12, 2)};
+        TPattern pattern{static_cast<int32_t>(notes.size()), notes.data()};
         QImage image = GreyImage(400, 300, kMarker);
-        DrawPatternGrid(image, p.h, p.v, p.row, 2, p.notes ? &pattern : nullptr);
-        QVERIFY2(RgbAt(image, p.x, p.y) == GreyRgb(p.grey),
-                 qPrintable(QString::number(&p - probes)));
+        DrawPatternGrid(image, 0, 0, 16, 2, &pattern);
+        QCOMPARE(image, empty);
+        TPattern noPoints{5, nullptr};
+        DrawPatternGrid(image, 0, 0, 16, 2, &noPoints);
+        QCOMPARE(image, empty);
+        // Extreme scroll offsets and an empty image draw without overflowing.
+        DrawPatternGrid(image, INT_MAX, INT_MAX, INT_MAX, 2, &pattern);
+        DrawPatternGrid(image, INT_MIN, INT_MIN, INT_MIN, 2, &pattern);
+        QImage none;
+        DrawPatternGrid(none, 0, 0, 16, 2, &pattern);
+        QVERIFY(none.isNull());
     }
-    // Other formats are converted.
-    QImage grey(100, 40, QImage::Format_Grayscale8);
-    DrawPatternGrid(grey, 0, 0, 16, 0, nullptr);
-    QCOMPARE(RgbAt(grey, 64, 5), GreyRgb(0x77));
-}
 
-void DrawTest::patternNotesOutOfView() {
-    QImage empty = GreyImage(400, 300, kMarker);
-    DrawPatternGrid(empty, 0, 0, 16, 2, nullptr);
-    std::vector<TIdPoint> notes{Note(INT_MAX, 40, 2), Note(INT_MIN, 40, 2), Note(3, INT_MIN, 2),
-                                Note(3, INT_MAX, 2),  Note(-5, 83, 2),      Note(3, -12, 2)};
-    TPattern pattern{static_cast<int32_t>(notes.size()), notes.data()};
-    QImage image = GreyImage(400, 300, kMarker);
-    DrawPatternGrid(image, 0, 0, 16, 2, &pattern);
-    QCOMPARE(image, empty);
-    TPattern noPoints{5, nullptr};
-    DrawPatternGrid(image, 0, 0, 16, 2, &noPoints);
-    QCOMPARE(image, empty);
-    // Extreme scroll offsets and an empty image draw without overflowing.
-    DrawPatternGrid(image, INT_MAX, INT_MAX, INT_MAX, 2, &pattern);
-    DrawPatternGrid(image, INT_MIN, INT_MIN, INT_MIN, 2, &pattern);
-    QImage none;
-    DrawPatternGrid(none, 0, 0, 16, 2, &pattern);
-    QVERIFY(none.isNull());
-}
-
-void DrawTest::patternCellAt() {
-    const struct {
-        int x, y, h, v, time, tone;
-    } cases[] = {
-        {64, 0, 0, 0, 0, 83},
-        {63, 0, 0, 0, -1, 83},
-        {100, 0, 0, 750, 2, 37},
-        {64, -1, 0, 0, 0, 84}, // dragged above the picture: the cells continue outward
-        {INT_MAX, INT_MAX, INT_MAX, INT_MAX, 268435451, -268435372},
-    };
-    for (const auto& c : cases) {
-        const PatternCell cell = PatternCellAt(c.x, c.y, c.h, c.v);
-        QCOMPARE(cell.Time, c.time);
-        QCOMPARE(cell.Tone, c.tone);
-    }
-}
-
-void DrawTest::trackPixels() {
-    // Six cells a row at widths 96..111, ten at 160; the track frames patterns 7, 2 and 12.
-    const struct {
-        int width, v, x, y, grey;
-    } probes[] = {
-        {103, 0, 96, 40, 0x77},  // the last line of a row
-        {103, 0, 100, 40, 0x00}, // the strip right of the last cell
-        {103, 0, 17, 17, 0xAA},  // frames just inside their cells
-        {103, 0, 1, 33, 0xAA},
-        // Scrolled by 20: frame 7 spans rows -3..11, frame 12 rows 13..27.
-        {103, 20, 17, 0, 0xAA},
-        {103, 20, 1, 13, 0xAA},
-        {96, 0, 95, 40, 0x00},
-        {160, 0, 113, 1, 0xAA},
-    };
-    std::vector<int32_t> entries{7, 2, 12};
-    TTrackPattern track{3, entries.data()};
-    for (const auto& p : probes) {
-        QImage image = GreyImage(p.width, 265, kMarker);
-        DrawTrackGrid(image, p.v, 10, &track);
-        QVERIFY2(RgbAt(image, p.x, p.y) == GreyRgb(p.grey),
-                 qPrintable(QString::number(&p - probes)));
-    }
-}
-
-void DrawTest::trackNegativeEntriesAndNarrowImage() {
-    QImage plain = GreyImage(103, 100, kMarker);
-    DrawTrackGrid(plain, 0, 10, nullptr);
-    std::vector<int32_t> entries{-1, -7, INT_MIN, INT_MAX, 600};
-    TTrackPattern track{static_cast<int32_t>(entries.size()), entries.data()};
-    QImage image = GreyImage(103, 100, kMarker);
-    DrawTrackGrid(image, 0, 10, &track);
-    QCOMPARE(image, plain);
-    TTrackPattern noEntries{4, nullptr};
-    DrawTrackGrid(image, 0, 10, &noEntries);
-    QCOMPARE(image, plain);
-    // Far scroll positions and huge counts stay quick and in range.
-    DrawTrackGrid(image, INT_MAX, INT_MAX, &track);
-    DrawTrackGrid(image, INT_MIN, INT_MAX, &track);
-
-    // Narrower than a cell: the grid alone, no labels and no frames.
-    std::vector<int32_t> first{0};
-    TTrackPattern framed{1, first.data()};
-    QImage narrow = GreyImage(15, 40, kMarker);
-    DrawTrackGrid(narrow, 0, 10, &framed);
-    QCOMPARE(RgbAt(narrow, 0, 5), GreyRgb(0x77));
-    QVERIFY(!AnyPixelOtherThan(narrow, QRect(1, 1, 14, 15), {GreyRgb(0x00)}));
-}
-
-void DrawTest::trackCellAt() {
-    const struct {
-        int x, y, width, v, cell;
-    } cases[] = {
-        {20, 20, 103, 0, 7},   {20, 20, 96, 0, 7},
-        {100, 5, 103, 0, 6},                      // the strip: next row
-        {20, 20, 103, 20, 13}, {5, 5, 15, 0, -1}, // narrower than a cell
-        {-1, 5, 103, 0, -1},   {0, INT_MAX, INT_MAX, INT_MAX, INT_MAX},
-    };
-    for (const auto& c : cases) {
-        QCOMPARE(TrackCellAt(c.x, c.y, c.width, c.v), c.cell);
-    }
-}
-
-void DrawTest::sampleColumns() {
-    // h = 97: the middle is image row 48; full scale reaches 64 rows.
-    // Stereo: (1000 + 3000) / 2 = 2000 -> 3; (-1000 - 3001) >> 1 = -2001 -> -4.
-    const std::vector<int16_t> four{32767, -32768, 0, 1000};
-    const std::vector<int16_t> stereo{1000, 3000, -1000, -3001};
-    const struct {
-        uint8_t format;
-        std::vector<int16_t> values;
-        int column;
-        int from, to; // black image rows from..to; -1: column left as it was
-    } cases[] = {
-        {1, four, 0, 0, 48},    {1, four, 1, 0, 96},    {1, four, 3, 47, 48},
-        {1, four, 4, -1, -1},   {0, {32767}, 0, 0, 48}, // other formats as mono
-        {2, stereo, 0, 45, 48}, {2, stereo, 1, 45, 52}, {2, stereo, 2, -1, -1},
-    };
-    for (const auto& c : cases) {
-        QVERIFY(ColumnIs(Sampled(MakeSample(c.format, c.values)), c.column, c.from, c.to));
-    }
-    // 992 frames in 496 columns: column j >= 1 shows frames 2j - 2 .. 2j, so a peak at frame 5
-    // shows in column 3 only.
-    std::vector<int16_t> values(992, 0);
-    values[5] = 32767;
-    const QImage image = Sampled(MakeSample(1, values));
-    QVERIFY(ColumnIs(image, 2, 48, 48));
-    QVERIFY(ColumnIs(image, 3, 0, 48));
-    QVERIFY(ColumnIs(image, 4, 48, 48));
-}
-
-void DrawTest::sampleLongAndShort() {
-    const QImage longImage = Sampled(MakeSample(1, std::vector<int16_t>(10000, 0)));
-    const QImage shortImage = Sampled(MakeSample(1, std::vector<int16_t>(100, 0)));
-    for (int x = 0; x < 496; ++x) {
-        QVERIFY(ColumnIs(longImage, x, 48, 48));
-        QVERIFY(ColumnIs(shortImage, x, x < 100 ? 48 : -1, 48));
-    }
-}
-
-void DrawTest::sampleWidthKeepsContent() {
-    QImage image = GreyImage(100, 97, kMarker);
-    DrawSample(image, 120, nullptr);
-    QCOMPARE(image.size(), QSize(120, 97));
-    QCOMPARE(RgbAt(image, 99, 50), GreyRgb(kMarker));
-    QCOMPARE(RgbAt(image, 100, 0), GreyRgb(0xFF));
-    DrawSample(image, 0, MakeSample(1, {0, 0}).get());
-    QCOMPARE(image.width(), 0);
-    DrawSample(image, -5, nullptr);
-    QCOMPARE(image.width(), 0);
-}
-
-void DrawTest::sampleBadSizes() {
-    const struct {
-        uint8_t format;
-        int32_t dataSize; // also the bytes of the block's data
-        int columns;
-    } cases[] = {{1, -2, 0}, {1, 1, 0}, {1, 7, 3}, {2, 6, 1}, {2, 2, 0}};
-    for (const auto& c : cases) {
-        const QImage image = Sampled(
-            MakeSample(c.format, std::vector<int16_t>(8, 0), c.dataSize, std::max(c.dataSize, 0)));
-        for (int x = 0; x < 496; ++x) {
-            QVERIFY(ColumnIs(image, x, x < c.columns ? 48 : -1, 48));
+    void patternCellAt() {
+        const struct {
+            int x, y, h, v, time, tone;
+        } cases[] = {
+            {64, 0, 0, 0, 0, 83},
+            {63, 0, 0, 0, -1, 83},
+            {100, 0, 0, 750, 2, 37},
+            {64, -1, 0, 0, 0, 84}, // dragged above the picture: the cells continue outward
+            {INT_MAX, INT_MAX, INT_MAX, INT_MAX, 268435451, -268435372},
+        };
+        for (const auto& c : cases) {
+            const PatternCell cell = PatternCellAt(c.x, c.y, c.h, c.v);
+            QCOMPARE(cell.Time, c.time);
+            QCOMPARE(cell.Tone, c.tone);
         }
     }
-}
+
+    void trackPixels() {
+        // Six cells a row at widths 96..111, ten at 160; the track frames patterns 7, 2 and 12.
+        const struct {
+            int width, v, x, y, grey;
+        } probes[] = {
+            {103, 0, 96, 40, 0x77},  // the last line of a row
+            {103, 0, 100, 40, 0x00}, // the strip right of the last cell
+            {103, 0, 17, 17, 0xAA},  // frames just inside their cells
+            {103, 0, 1, 33, 0xAA},
+            // Scrolled by 20: frame 7 spans rows -3..11, frame 12 rows 13..27.
+            {103, 20, 17, 0, 0xAA},
+            {103, 20, 1, 13, 0xAA},
+            {96, 0, 95, 40, 0x00},
+            {160, 0, 113, 1, 0xAA},
+        };
+        std::vector<int32_t> entries{7, 2, 12};
+        TTrackPattern track{3, entries.data()};
+        for (const auto& p : probes) {
+            QImage image = GreyImage(p.width, 265, kMarker);
+            DrawTrackGrid(image, p.v, 10, &track);
+            QVERIFY2(RgbAt(image, p.x, p.y) == GreyRgb(p.grey),
+                     qPrintable(QString::number(&p - probes)));
+        }
+    }
+
+    void trackNegativeEntriesAndNarrowImage() {
+        QImage plain = GreyImage(103, 100, kMarker);
+        DrawTrackGrid(plain, 0, 10, nullptr);
+        std::vector<int32_t> entries{-1, -7, INT_MIN, INT_MAX, 600};
+        TTrackPattern track{static_cast<int32_t>(entries.size()), entries.data()};
+        QImage image = GreyImage(103, 100, kMarker);
+        DrawTrackGrid(image, 0, 10, &track);
+        QCOMPARE(image, plain);
+        TTrackPattern noEntries{4, nullptr};
+        DrawTrackGrid(image, 0, 10, &noEntries);
+        QCOMPARE(image, plain);
+        // Far scroll positions and huge counts stay quick and in range.
+        DrawTrackGrid(image, INT_MAX, INT_MAX, &track);
+        DrawTrackGrid(image, INT_MIN, INT_MAX, &track);
+
+        // Narrower than a cell: the grid alone, no labels and no frames.
+        std::vector<int32_t> first{0};
+        TTrackPattern framed{1, first.data()};
+        QImage narrow = GreyImage(15, 40, kMarker);
+        DrawTrackGrid(narrow, 0, 10, &framed);
+        QCOMPARE(RgbAt(narrow, 0, 5), GreyRgb(0x77));
+        QVERIFY(!AnyPixelOtherThan(narrow, QRect(1, 1, 14, 15), {GreyRgb(0x00)}));
+    }
+
+    void trackCellAt() {
+        const struct {
+            int x, y, width, v, cell;
+        } cases[] = {
+            {20, 20, 103, 0, 7},   {20, 20, 96, 0, 7},
+            {100, 5, 103, 0, 6},                      // the strip: next row
+            {20, 20, 103, 20, 13}, {5, 5, 15, 0, -1}, // narrower than a cell
+            {-1, 5, 103, 0, -1},   {0, INT_MAX, INT_MAX, INT_MAX, INT_MAX},
+        };
+        for (const auto& c : cases) {
+            QCOMPARE(TrackCellAt(c.x, c.y, c.width, c.v), c.cell);
+        }
+    }
+
+    void sampleColumns() {
+        // h = 97: the middle is image row 48; full scale reaches 64 rows.
+        // Stereo: (1000 + 3000) / 2 = 2000 -> 3; (-1000 - 3001) >> 1 = -2001 -> -4.
+        const std::vector<int16_t> four{32767, -32768, 0, 1000};
+        const std::vector<int16_t> stereo{1000, 3000, -1000, -3001};
+        const struct {
+            uint8_t format;
+            std::vector<int16_t> values;
+            int column;
+            int from, to; // black image rows from..to; -1: column left as it was
+        } cases[] = {
+            {1, four, 0, 0, 48},    {1, four, 1, 0, 96},    {1, four, 3, 47, 48},
+            {1, four, 4, -1, -1},   {0, {32767}, 0, 0, 48}, // other formats as mono
+            {2, stereo, 0, 45, 48}, {2, stereo, 1, 45, 52}, {2, stereo, 2, -1, -1},
+        };
+        for (const auto& c : cases) {
+            QVERIFY(ColumnIs(Sampled(MakeSample(c.format, c.values)), c.column, c.from, c.to));
+        }
+        // 992 frames in 496 columns: column j >= 1 shows frames 2j - 2 .. 2j, so a peak at frame 5
+        // shows in column 3 only.
+        std::vector<int16_t> values(992, 0);
+        values[5] = 32767;
+        const QImage image = Sampled(MakeSample(1, values));
+        QVERIFY(ColumnIs(image, 2, 48, 48));
+        QVERIFY(ColumnIs(image, 3, 0, 48));
+        QVERIFY(ColumnIs(image, 4, 48, 48));
+    }
+
+    void sampleLongAndShort() {
+        const QImage longImage = Sampled(MakeSample(1, std::vector<int16_t>(10000, 0)));
+        const QImage shortImage = Sampled(MakeSample(1, std::vector<int16_t>(100, 0)));
+        for (int x = 0; x < 496; ++x) {
+            QVERIFY(ColumnIs(longImage, x, 48, 48));
+            QVERIFY(ColumnIs(shortImage, x, x < 100 ? 48 : -1, 48));
+        }
+    }
+
+    void sampleWidthKeepsContent() {
+        QImage image = GreyImage(100, 97, kMarker);
+        DrawSample(image, 120, nullptr);
+        QCOMPARE(image.size(), QSize(120, 97));
+        QCOMPARE(RgbAt(image, 99, 50), GreyRgb(kMarker));
+        QCOMPARE(RgbAt(image, 100, 0), GreyRgb(0xFF));
+        DrawSample(image, 0, MakeSample(1, {0, 0}).get());
+        QCOMPARE(image.width(), 0);
+        DrawSample(image, -5, nullptr);
+        QCOMPARE(image.width(), 0);
+    }
+
+    void sampleBadSizes() {
+        const struct {
+            uint8_t format;
+            int32_t dataSize; // also the bytes of the block's data
+            int columns;
+        } cases[] = {{1, -2, 0}, {1, 1, 0}, {1, 7, 3}, {2, 6, 1}, {2, 2, 0}};
+        for (const auto& c : cases) {
+            const QImage image = Sampled(MakeSample(c.format, std::vector<int16_t>(8, 0),
+                                                    c.dataSize, std::max(c.dataSize, 0)));
+            for (int x = 0; x < 496; ++x) {
+                QVERIFY(ColumnIs(image, x, x < c.columns ? 48 : -1, 48));
+            }
+        }
+    }
+};
 
 QTEST_MAIN(DrawTest)
 #include "draw_test.moc"

@@ -13,6 +13,8 @@ using namespace kellix::test;
 
 namespace {
 
+// Patterns counted from 0: track 1 plays patterns 5 and 3 together; pattern 4 lasts 41 steps
+// of 4096 frames (a note at step 40); every play-list entry lasts 65536 frames.
 TEST(PlayPosition, FollowsTheEntriesAndTheShownPattern) {
     TTrack song;
     TInstrumentCode code;
@@ -22,34 +24,20 @@ TEST(PlayPosition, FollowsTheEntriesAndTheShownPattern) {
     song.Tracks[1].PatternIndex[0] = 5;
     song.Tracks[1].PatternIndex[1] = 3;
     ResizePoints(song, 4, 1);
-    song.Patterns[4].Points[0].Time = 40; // past Row: the pattern lasts 41 steps
-    const int64_t start = 1000;
-    const PlayRecord played = RecordSongPlay(song, 0, start);
-    const struct {
-        int64_t heard;
-        int32_t shown;
-        bool playing;
-        int32_t entry;
-        double step;
-    } cases[] = {
-        {start - 1, 3, false, -1, -1.0}, // scheduled, not heard yet
-        {start + 65536 + 4096 * 2 + 2048, 3, true, 1, 2.5},
-        {start + 65536 + 4096 * 2 + 2048, 0, true, 1, -1.0}, // another pattern shown
-        {start + 65536 * 3, 3, false, -1, -1.0},
-    };
-    for (const auto& c : cases) {
-        const PlayPosition p = PositionAt(played, c.heard, c.shown);
-        EXPECT_EQ(p.Playing, c.playing) << c.heard;
-        EXPECT_EQ(p.Entry, c.entry) << c.heard;
-        EXPECT_DOUBLE_EQ(p.Step, c.step) << c.heard;
-    }
-    EXPECT_EQ(PositionAt(RecordSongPlay(song, 1, start), start, 3).Entry, 1);
-    const PlayRecord pattern = RecordPatternPlay(song, 4, start);
-    EXPECT_DOUBLE_EQ(PositionAt(pattern, start + 4096 * 40, 4).Step, 40.0);
-    EXPECT_FALSE(PositionAt(pattern, start + 4096 * 41, 4).Playing);
-    const PlayRecord track = RecordTrackPlay(song, 1, start);
-    EXPECT_DOUBLE_EQ(PositionAt(track, start + 4096 * 3, 5).Step, 3.0);
-    EXPECT_FALSE(PositionAt(RecordSongPlay(song, 3, start), start, 0).Playing);
+    song.Patterns[4].Points[0].Time = 40;
+    const int64_t t = 1000; // the first frame heard
+    const PlayRecord played = RecordSongPlay(song, 0, t);
+    EXPECT_FALSE(PositionAt(played, t - 1, 3).Playing) << "scheduled, not heard yet";
+    const PlayPosition p = PositionAt(played, t + 65536 + 4096 * 2 + 2048, 3);
+    EXPECT_EQ(p.Entry, 1);
+    EXPECT_DOUBLE_EQ(p.Step, 2.5);
+    EXPECT_DOUBLE_EQ(PositionAt(played, t + 65536, 0).Step, -1.0) << "another pattern shown";
+    EXPECT_FALSE(PositionAt(played, t + 65536 * 3, 3).Playing);
+    EXPECT_EQ(PositionAt(RecordSongPlay(song, 1, t), t, 3).Entry, 1);
+    const PlayRecord pattern = RecordPatternPlay(song, 4, t);
+    EXPECT_DOUBLE_EQ(PositionAt(pattern, t + 4096 * 40, 4).Step, 40.0);
+    EXPECT_FALSE(PositionAt(pattern, t + 4096 * 41, 4).Playing);
+    EXPECT_DOUBLE_EQ(PositionAt(RecordTrackPlay(song, 1, t), t + 4096 * 3, 5).Step, 3.0);
     EmptySong(song, code);
 }
 
