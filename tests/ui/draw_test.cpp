@@ -19,15 +19,12 @@ namespace {
 
 constexpr int kMarker = 0x55; // a grey none of the pictures uses: "left as it was"
 
-struct BlockDeleter {
-    void operator()(SampleBlock* b) const { std::free(b); }
-};
-using Sample = std::unique_ptr<SampleBlock, BlockDeleter>;
+using Sample = std::unique_ptr<SampleBlock, decltype(&std::free)>;
 
 // DataSize may claim anything: reading past the data is caught by the address checker.
 Sample MakeSample(uint8_t format, const std::vector<int16_t>& values, int32_t dataSize,
                   size_t bytes) {
-    Sample b(NewBlock(format, dataSize, bytes));
+    Sample b(NewBlock(format, dataSize, bytes), &std::free);
     for (size_t i = 0; i < values.size() && 2 * i + 2 <= bytes; ++i) {
         StoreS16(SampleData(b.get()) + 2 * i, values[i]);
     }
