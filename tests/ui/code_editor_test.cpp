@@ -3,9 +3,7 @@
 #include "ui/code_text.h"
 #include "ui/script_highlighter.h"
 
-#include <QLineEdit>
 #include <QTextBlock>
-#include <QVBoxLayout>
 #include <QtTest>
 
 #include <string>
@@ -82,9 +80,11 @@ class CodeEditorTest : public QObject {
             {kDefaultCode, " GeneratorSampleMode( SM_ADD );\n Result:=CreateSample( 10000 , 1 );",
              false, crlf},
             {"a\rb", "a\nb", false, LineBreak::Cr},
-            // Not UTF-8: an overlong form, a cut sequence.
+            {"\xF0\x9F\x8E\xB5", QString::fromUtf16(u"\U0001F3B5"), false, crlf},
+            // Not UTF-8: an overlong form, a cut sequence, a lone Latin-1 byte.
             {"\xC0\xAF", QString::fromUtf16(u"\u00C0\u00AF"), true, crlf},
             {"x\xE2\x82", QString::fromUtf16(u"x\u00E2\u0082"), true, crlf},
+            {"a\xA0", QString::fromUtf16(u"a\u00A0"), true, crlf},
         };
         for (const auto& c : cases) {
             const ShownCode shown = ShowCode(c.bytes);
@@ -106,8 +106,8 @@ class CodeEditorTest : public QObject {
         } cases[] = {
             {kDefaultCode, 31, 31, 1}, // the CR
             {kDefaultCode, 32, 31, 1}, // the LF of CR LF
-            {kDefaultCode, -1, 0, 1},    {kDefaultCode, 1000, 67, 2},
-            {"\xC3\xA9\r\nX", 1, 0, 1}, // inside a UTF-8 character
+            {"a\nb\r\nc\rd", 7, 6, 4},   {kDefaultCode, -1, 0, 1},
+            {kDefaultCode, 1000, 67, 2}, {"\xC3\xA9\r\nX", 1, 0, 1}, // inside a UTF-8 character
             {BinaryText(), 255, 254, 2},
         };
         for (const auto& c : cases) {
@@ -126,11 +126,12 @@ class CodeEditorTest : public QObject {
         const IdentEntry table[] = {
             {kIdentFunction, "CREATESAMPLE", 1, 2, nullptr},
             {kIdentVariable, "RESULT", 1, 0, nullptr},
+            {kIdentProcedure, "RESULT", 1, 0, nullptr},
             {kIdentConstant, "SM_ADD", 1, 0, nullptr},
             {9, "BROKEN", 1, 0, nullptr},
             {kIdentProcedure, "HUGE", 1, 17, nullptr},
         };
-        const ScriptNames names = NamesOfTable(table, 5);
+        const ScriptNames names = NamesOfTable(table, 6);
         QCOMPARE(names.Procedures + names.Variables + names.Constants,
                  QStringList({"CREATESAMPLE", "RESULT", "SM_ADD"}));
     }
@@ -161,7 +162,7 @@ class CodeEditorTest : public QObject {
 
     void Colours() {
         const std::string code(" GeneratorSampleMode( SM_ADD ); // set 12\r\n"
-                               "S1 := GSample( $1F , -1.5e3 , 7up , 'a // b' , fg_sin )");
+                               "S1 := GSample( $1F , -1.5e3 , 1e , 'a // b' , fg_sin )");
         const struct {
             std::string bytes;
             QString needle; // the first place it occurs is checked
@@ -172,6 +173,7 @@ class CodeEditorTest : public QObject {
             {code, "S1", int(Role::Variable)},
             {code, "'a ", int(Role::String)},
             {code, "-1.5e3", int(Role::Number)},
+            {code, "1e ", -1},                    // not a number
             {code, "fg_sin", int(Role::Comment)}, // after a comment inside a string
             // The compiler ends a comment at the next CR only.
             {"a // c\nS1\r\nS1", "S1", int(Role::Comment)},
@@ -208,23 +210,6 @@ class CodeEditorTest : public QObject {
         box.editor.SetCode("a"); // a new text has no history and no mark
         QVERIFY(!box.editor.RedoAvailable());
         QVERIFY(box.editor.extraSelections().isEmpty());
-    }
-
-    void TabMovesFocus() {
-        QWidget window;
-        auto* layout = new QVBoxLayout(&window);
-        auto* editor = new CodeEditor;
-        auto* next = new QLineEdit;
-        layout->addWidget(editor);
-        layout->addWidget(next);
-        editor->SetCode(kDefaultCode);
-        window.show();
-        window.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        editor->setFocus();
-        QTest::keyClick(editor, Qt::Key_Tab);
-        QVERIFY(next->hasFocus());
-        QCOMPARE(editor->Code(), kDefaultCode);
     }
 };
 

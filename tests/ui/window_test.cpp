@@ -354,6 +354,7 @@ class WindowTest : public QObject {
         TKellixForm& f = OpenWithInstrument2();
         ClickRow(f.PlayList, 2);
         QCOMPARE(f.Track->currentText(), QString("3"));
+        QCOMPARE(f.Model().ActiveTrackIndex(), 2);
         f.Track->setCurrentIndex(4);
         emit f.Track->activated(4);
         QCOMPARE(Song.TracksIndex[2], 4);

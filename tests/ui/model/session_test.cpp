@@ -33,6 +33,7 @@ TEST(PlayPosition, FollowsTheEntriesAndTheShownPattern) {
     EXPECT_DOUBLE_EQ(p.Step, 2.5);
     EXPECT_DOUBLE_EQ(PositionAt(played, t + 65536, 0).Step, -1.0) << "another pattern shown";
     EXPECT_FALSE(PositionAt(played, t + 65536 * 3, 3).Playing);
+    EXPECT_FALSE(PositionAt(RecordSongPlay(song, 3, t), t, 0).Playing) << "past the play list";
     EXPECT_EQ(PositionAt(RecordSongPlay(song, 1, t), t, 3).Entry, 1);
     const PlayRecord pattern = RecordPatternPlay(song, 4, t);
     EXPECT_DOUBLE_EQ(PositionAt(pattern, t + 4096 * 40, 4).Step, 40.0);
@@ -79,19 +80,6 @@ TEST_F(ModelBase, AKilledRunLeavesItsWorkForTheNextStart) {
         }
         model.Destroy();
     }
-}
-
-TEST_F(ModelTest, RecoveryIsWrittenOnlyWhileThereIsUnsavedWork) {
-    Model.WriteRecovery();
-    EXPECT_FALSE(Model.RecoveryFile().has_value()) << "nothing changed";
-    Model.PatternMouseDown(MouseButton::Left, 0, 50);
-    Model.WriteRecovery();
-    ASSERT_TRUE(Model.RecoveryFile().has_value());
-    const std::string path = *Model.RecoveryFile();
-    EXPECT_NE(ReadFile(path).find("Tone: 50;"), std::string::npos);
-    Ask.SaveAnswers = {Dir / "song.txt"};
-    ASSERT_TRUE(Model.Save());
-    EXPECT_FALSE(std::filesystem::exists(path)) << "a save removes it";
 }
 
 TEST_F(ModelBase, RecentSongsLastAcrossRuns) {

@@ -75,10 +75,12 @@ TEST_F(SongHistoryTest, EveryKindOfChangeGoesBackAndForthInOneStep) {
         {"add a pattern to a track", [](M& m) { m.TrackEditMouseDown(4); }},
         {"play-list entry", [](M& m) { m.TrackChange(3); }},
         {"shorter play list", count(CountEdit::TrackIndex, "4")},
+        {"longer play list", count(CountEdit::TrackIndex, "14")},
         {"fewer tracks", count(CountEdit::TrackCount, "0")},
         {"Speed", count(CountEdit::SpeedTrack, "99")},
         {"fewer patterns", count(CountEdit::PatternCount, "0")},
         {"fewer instruments", count(CountEdit::InstrumentCount, "1")},
+        {"no instruments", count(CountEdit::InstrumentCount, "0")},
         {"more instruments", count(CountEdit::InstrumentCount, "5")},
         {"SampleTone", count(CountEdit::SampleTone, "-7")},
         {"envelope", [](M& m) { m.StoreEnv(2, 500); }},
@@ -217,6 +219,12 @@ TEST_F(SongHistoryTest, OpenInstrumentGivesBackTheCodeBoxAndTheSample) {
     Model.Redo();
     EXPECT_EQ(DataSize(0), 1200);
     EXPECT_EQ(Saved(), song) << "the song itself never changed";
+    // F9 stores it and instrument 2 is shown: undoing both makes instrument 1's sample again.
+    Model.GeneratorExe();
+    Model.InstrumentsClick(1);
+    Model.Undo();
+    Model.Undo();
+    EXPECT_EQ(DataSize(0), 200);
 }
 
 } // namespace
