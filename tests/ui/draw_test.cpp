@@ -46,6 +46,22 @@ bool ColumnIs(const QImage& image, int x, int from, int to) {
     return true;
 }
 
+// What a probe of a picture should find: the grey at (x, y).
+struct Probe {
+    int x, y, grey;
+};
+
+// The probes the picture does not match; empty when all match.
+QString Mismatch(const QImage& image, const std::vector<Probe>& probes) {
+    QString wrong;
+    for (const Probe& p : probes) {
+        if (RgbAt(image, p.x, p.y) != GreyRgb(p.grey)) {
+            wrong += QStringLiteral("(%1, %2) ").arg(p.x).arg(p.y);
+        }
+    }
+    return wrong;
+}
+
 TIdPoint Note(int32_t time, int32_t tone, int32_t instrument) {
     return {time, tone, instrument, 256, 128};
 }
@@ -70,43 +86,36 @@ class DrawTest : public QObject {
         const struct {
             int h, v, row;
             bool notes;
-            int x, y, grey;
-        } probes[] = {
-            // H = V = 0, Row 16: grid from x 64, tone 83 in rows 0..15, tone 82 (A#) in
-            // rows 16..31.
-            {0, 0, 16, false, 64, 0, 0x77},   // the origin line
-            {0, 0, 16, false, 321, 1, 0x33},  // band 1 from step 16
-            {0, 0, 16, false, 50, 1, 0xAA},   // a white key
-            {0, 0, 16, false, 50, 27, 0x77},  // a key separator
-            {0, 0, 16, false, 50, 200, 0x99}, // an odd octave band
-            {0, 0, 16, false, 47, 20, 0x00},  // the black key A# over x 0..47
-            {0, 0, 16, false, 10, 27, 0x00},  // a black key over a separator
-            // The designed V = 750: rows 0..1 are tone 37, row 2 the line above tone 36.
-            {0, 750, 16, false, 100, 2, 0x77},
-            // H = 40: the keyboard moves left with the grid; the black key A# ends at x 7.
-            {40, 0, 16, false, 8, 20, 0xAA},
+            std::vector<Probe> probes;
+        } views[] = {
+            // H = V = 0, Row 16: grid from x 64, tone 83 in rows 0..15, tone 82 (A#) in rows
+            // 16..31: the origin line, band 1 from step 16, a white key, a key separator, an odd
+            // octave band, the black key A# over x 0..47, a black key over a separator.
+            {0, 0, 16, false, {{64, 0, 0x77}, {321, 1, 0x33}, {50, 1, 0xAA}, {50, 27, 0x77}}},
+            {0, 0, 16, false, {{50, 200, 0x99}, {47, 20, 0x00}, {10, 27, 0x00}}},
+            // The designed V = 750: row 2 is the line above tone 36. H = 40: the keyboard moves
+            // left with the grid; the black key A# ends at x 7.
+            {0, 750, 16, false, {{100, 2, 0x77}}},
+            {40, 0, 16, false, {{8, 20, 0xAA}}},
             // Row 0 counts as 1; a negative Row draws the bands of its size; INT_MIN none.
-            {0, 0, 0, false, 81, 1, 0x33},
-            {0, 0, -16, false, 321, 1, 0x33},
-            {0, 0, INT_MIN, false, 321, 1, 0x00},
+            {0, 0, 0, false, {{81, 1, 0x33}}},
+            {0, 0, -16, false, {{321, 1, 0x33}}},
+            {0, 0, INT_MIN, false, {{321, 1, 0x00}}},
             // The lowest octave (tones -12..-1) at the bottom of the scroll range: F# black.
-            {0, 1400, 16, false, 10, 30, 0x00},
             // Above the world (not reachable by scrolling) the octave bands keep alternating.
-            {0, -16, 16, false, 50, 15, 0x99},
+            {0, 1400, 16, false, {{10, 30, 0x00}}},
+            {0, -16, 16, false, {{50, 15, 0x99}}},
             // Frames just inside the cells: Time 0 Tone 83 over x 65..79 (instrument 3's note at
             // Time 1 unframed), Time -1 on the keyboard; H = 100: Time 2 Tone 80 spans x -3..11;
             // H = 300: Time 16 Tone 82 spans x 21..35.
-            {0, 0, 16, true, 65, 1, 0xAA},
-            {0, 0, 16, true, 81, 1, 0x00},
-            {0, 0, 16, true, 49, 1, 0xAA},
-            {100, 0, 16, true, 0, 49, 0xAA},
-            {300, 0, 16, true, 21, 17, 0xAA},
+            {0, 0, 16, true, {{65, 1, 0xAA}, {81, 1, 0x00}, {49, 1, 0xAA}}},
+            {100, 0, 16, true, {{0, 49, 0xAA}}},
+            {300, 0, 16, true, {{21, 17, 0xAA}}},
         };
-        for (const auto& p : probes) {
+        for (const auto& v : views) {
             QImage image = GreyImage(400, 300, kMarker);
-            DrawPatternGrid(image, p.h, p.v, p.row, 2, p.notes ? &pattern : nullptr);
-            QVERIFY2(RgbAt(image, p.x, p.y) == GreyRgb(p.grey),
-                     qPrintable(QString::number(&p - probes)));
+            DrawPatternGrid(image, v.h, v.v, v.row, 2, v.notes ? &pattern : nullptr);
+            QCOMPARE(Mismatch(image, v.probes), QString());
         }
         // Other formats are converted.
         QImage grey(100, 40, QImage::Format_Grayscale8);
@@ -152,27 +161,24 @@ class DrawTest : public QObject {
     }
 
     void trackPixels() {
-        // Six cells a row at widths 96..111, ten at 160; the track frames patterns 7, 2 and 12.
+        // Six cells a row at widths 96..111, ten at 160; the track frames patterns 7, 2 and 12:
+        // the last line of a row, the strip right of it, frames just inside their cells.
+        // Scrolled by 20, frame 7 spans rows -3..11, frame 12 rows 13..27.
         const struct {
-            int width, v, x, y, grey;
-        } probes[] = {
-            {103, 0, 96, 40, 0x77},  // the last line of a row
-            {103, 0, 100, 40, 0x00}, // the strip right of the last cell
-            {103, 0, 17, 17, 0xAA},  // frames just inside their cells
-            {103, 0, 1, 33, 0xAA},
-            // Scrolled by 20: frame 7 spans rows -3..11, frame 12 rows 13..27.
-            {103, 20, 17, 0, 0xAA},
-            {103, 20, 1, 13, 0xAA},
-            {96, 0, 95, 40, 0x00},
-            {160, 0, 113, 1, 0xAA},
+            int width, v;
+            std::vector<Probe> probes;
+        } views[] = {
+            {103, 0, {{96, 40, 0x77}, {100, 40, 0x00}, {17, 17, 0xAA}, {1, 33, 0xAA}}},
+            {103, 20, {{17, 0, 0xAA}, {1, 13, 0xAA}}},
+            {96, 0, {{95, 40, 0x00}}},
+            {160, 0, {{113, 1, 0xAA}}},
         };
         std::vector<int32_t> entries{7, 2, 12};
         TTrackPattern track{3, entries.data()};
-        for (const auto& p : probes) {
-            QImage image = GreyImage(p.width, 265, kMarker);
-            DrawTrackGrid(image, p.v, 10, &track);
-            QVERIFY2(RgbAt(image, p.x, p.y) == GreyRgb(p.grey),
-                     qPrintable(QString::number(&p - probes)));
+        for (const auto& v : views) {
+            QImage image = GreyImage(v.width, 265, kMarker);
+            DrawTrackGrid(image, v.v, 10, &track);
+            QCOMPARE(Mismatch(image, v.probes), QString());
         }
     }
 

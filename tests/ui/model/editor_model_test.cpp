@@ -42,7 +42,6 @@ TEST_F(ModelTest, SwitchingInstrumentsStoresAndLoadsCode) {
     EXPECT_STREQ(InstrumentCode.Texts[0], DefaultInstrumentCode);
     ASSERT_NE(Song.Instrument[2].Sample, nullptr) << "a click generates a missing sample";
     EXPECT_EQ(View.Drawn.back(), Song.Instrument[2].Sample);
-    EXPECT_EQ(Model.AttachedEnv(), &Song.Instrument[2].Env);
 
     Model.InstrumentsClick(0);
     Model.SetCodeText(kCode100);

@@ -66,6 +66,12 @@ TEST_F(SongHistoryTest, EveryKindOfChangeGoesBackAndForthInOneStep) {
             store(m);
         };
     };
+    const auto cut = [](EditFocus focus) {
+        return [=](M& m) {
+            m.SetEditFocus(focus);
+            m.Cut();
+        };
+    };
     const struct {
         const char* name;
         std::function<void(M&)> change;
@@ -87,16 +93,8 @@ TEST_F(SongHistoryTest, EveryKindOfChangeGoesBackAndForthInOneStep) {
         {"code stored by F9", code([](M& m) { m.GeneratorExe(); })},
         {"code stored by a click", code([](M& m) { m.InstrumentsClick(2); })},
         {"code stored by a count", code(count(CountEdit::InstrumentCount, "2"))},
-        {"Cut of a pattern",
-         [](M& m) {
-             m.SetEditFocus(EditFocus::Pattern);
-             m.Cut();
-         }},
-        {"Cut of a track",
-         [](M& m) {
-             m.SetEditFocus(EditFocus::Track);
-             m.Cut();
-         }},
+        {"Cut of a pattern", cut(EditFocus::Pattern)},
+        {"Cut of a track", cut(EditFocus::Track)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
