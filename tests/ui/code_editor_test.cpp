@@ -122,20 +122,6 @@ class CodeEditorTest : public QObject {
                  5);
     }
 
-    void NamesOfTableSortsByKind() {
-        const IdentEntry table[] = {
-            {kIdentFunction, "CREATESAMPLE", 1, 2, nullptr},
-            {kIdentVariable, "RESULT", 1, 0, nullptr},
-            {kIdentProcedure, "RESULT", 1, 0, nullptr},
-            {kIdentConstant, "SM_ADD", 1, 0, nullptr},
-            {9, "BROKEN", 1, 0, nullptr},
-            {kIdentProcedure, "HUGE", 1, 17, nullptr},
-        };
-        const ScriptNames names = NamesOfTable(table, 6);
-        QCOMPARE(names.Procedures + names.Variables + names.Constants,
-                 QStringList({"CREATESAMPLE", "RESULT", "SM_ADD"}));
-    }
-
     // Typing reports the whole code with the break the text came with; setting the code, colouring
     // it or marking an error reports nothing.
     void TypingReportsTheRememberedBreakAndSetCodeNothing() {
