@@ -50,11 +50,12 @@ struct PreparedDialogs final : Dialogs {
   private:
     // The next prepared answer, or the given one when none is left.
     template <class T> static T Take(std::deque<T>& answers, T none) {
-        if (!answers.empty()) {
-            none = answers.front();
-            answers.pop_front();
+        if (answers.empty()) {
+            return none;
         }
-        return none;
+        T answer = answers.front();
+        answers.pop_front();
+        return answer;
     }
 };
 
