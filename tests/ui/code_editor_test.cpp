@@ -122,6 +122,19 @@ class CodeEditorTest : public QObject {
                  5);
     }
 
+    // The highlighter's names come from the library's table: unusable entries (an unknown kind,
+    // too many parameters) and repeated names are left out.
+    void NamesOfTableSkipsUnusableEntries() {
+        const IdentEntry table[] = {
+            {kIdentVariable, "RESULT", 1, 0, nullptr},
+            {kIdentProcedure, "RESULT", 1, 0, nullptr},
+            {9, "BROKEN", 1, 0, nullptr},
+            {kIdentProcedure, "HUGE", 1, 17, nullptr},
+        };
+        const ScriptNames names = NamesOfTable(table, 4);
+        QCOMPARE(names.Procedures + names.Variables + names.Constants, QStringList({"RESULT"}));
+    }
+
     // Typing reports the whole code with the break the text came with; setting the code, colouring
     // it or marking an error reports nothing.
     void TypingReportsTheRememberedBreakAndSetCodeNothing() {
