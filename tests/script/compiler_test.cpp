@@ -14,9 +14,6 @@ using scripttest::Args;
 
 namespace {
 
-const char kDefaultCode[] =
-    " GeneratorSampleMode( SM_ADD );\r\n Result:=CreateSample( 10000 , 1 );";
-
 class Compiler : public ::testing::Test {
   protected:
     void SetUp() override { scripttest::Install(); }
