@@ -64,10 +64,6 @@ TEST_F(Compiler, CallsReceiveTheirArgumentsInWrittenOrder) {
 // Error positions count the comments of the original text; statements before an error stay.
 // Constants compile to nothing, inert names to statements that do nothing.
 TEST_F(Compiler, ErrorCodesAndPositions) {
-    std::string words;
-    for (int i = 0; i < 70; ++i) {
-        words += "ab ";
-    }
     const struct {
         std::string Text;
         int32_t Code;
@@ -89,7 +85,8 @@ TEST_F(Compiler, ErrorCodesAndPositions) {
         {"REC3('a//b', 1, 2)", kErrUnterminatedString, 6}, // a "//" in a string starts a comment
         {"GeneratorSampleMode(" + std::string(127, 'A') + ")", 0, -1, 1},
         {"GeneratorSampleMode(" + std::string(128, 'A') + ")", kErrArgumentTooLong, 20},
-        {"REC3(1, ' " + words + "')", kErrArgumentTooLong, 10},
+        {"REC3(1, ' " + std::string(64, 'a') + " " + std::string(64, 'b') + "')",
+         kErrArgumentTooLong, 10}, // the words of a string join
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Text);
@@ -162,6 +159,9 @@ TEST_F(Compiler, ProgramSizeIsBoundedAndForgottenWithItsTable) {
     Compile(text.c_str());
     EXPECT_EQ(ErrorCode, 0);
     EXPECT_EQ(StatementCount(), kMaxStatements);
+    Statement last;
+    EXPECT_TRUE(ReadStatement(kMaxStatements, last) && !ReadStatement(0, last));
+    EXPECT_STREQ(IdentTable[last.Entry].EntryName, "INERT");
     RunProgram();
     Compile(nullptr);
     EXPECT_EQ(StatementCount(), 0);

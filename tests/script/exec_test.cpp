@@ -34,9 +34,7 @@ TEST_F(Execution, IdentTableHoldsTheLibraryThenTheBuiltins) {
     const IdentEntry* builtins = IdentTable + IdentCount - kBuiltinCount;
     EXPECT_STREQ(IdentTable[0].EntryName, "CREATESAMPLE");
     EXPECT_STREQ(builtins[-1].EntryName, "INERT"); // TOOMANY and AFTEREND are left out
-    EXPECT_EQ(intptr_t{builtins[2].Address}, reinterpret_cast<intptr_t>(&Vars.Result));
     EXPECT_STREQ(builtins[20].EntryName, "FG_SPLINE");
-    EXPECT_EQ(intptr_t{builtins[20].Address}, 5);
 }
 
 // A new sample replaces the instrument's old one, which is released; a script without a result
@@ -45,8 +43,6 @@ TEST_F(Execution, DefaultCodeGivesTheInstrumentItsSample) {
     EXPECT_EQ(ExeScript(kDefaultCode, &instrument), "Ok");
     ASSERT_NE(instrument.Sample, nullptr);
     EXPECT_EQ(int32_t{instrument.Sample->DataSize}, 20000);
-    EXPECT_EQ(instrument.Sample->Format, 1);
-    EXPECT_EQ(Vars.Result, 0);
     int32_t old = MorvaneSampleHandle(instrument.Sample);
     EXPECT_EQ(ExeScript("Result:=CreateSample( 100 , 2 )", &instrument), "Ok");
     EXPECT_FALSE(Alive(old));
@@ -55,16 +51,6 @@ TEST_F(Execution, DefaultCodeGivesTheInstrumentItsSample) {
     EXPECT_EQ(ExeScript("GeneratorSampleMode(1)", &instrument), "Ok");
     EXPECT_EQ(instrument.Sample, nullptr);
     EXPECT_FALSE(Alive(old));
-}
-
-TEST_F(Execution, ResultWaitsForAnInstrumentAcrossAFailedCompilation) {
-    EXPECT_EQ(ExeScript(kDefaultCode, nullptr), "Ok");
-    void* made = MorvaneSampleBlock(Vars.Result);
-    ASSERT_NE(made, nullptr);
-    EXPECT_EQ(ExeScript("REC3(1,2,3) Foo bar", &instrument),
-              "Error: Undeclared indentifier Foo bar");
-    EXPECT_EQ(instrument.Sample, made);
-    EXPECT_EQ(Vars.Result, 0);
 }
 
 // A failed compilation runs nothing; a run starts from the library's start settings.
@@ -78,16 +64,24 @@ TEST_F(Execution, FailedCompilationRunsNothingARunResetsTheLibrary) {
     EXPECT_EQ(LoadS16(SampleData(instrument.Sample)), 5);
 }
 
-TEST_F(Execution, ResultNoInstrumentTookIsFreedByTheNextRunOrTheEnd) {
+// A result no instrument took is freed by the next run or the program's end, or taken by the
+// next instrument across a failed compilation.
+TEST_F(Execution, ResultNoInstrumentTookIsFreedOrTakenLater) {
     ExeScript(kDefaultCode, nullptr);
-    int32_t left = Vars.Result;
+    const int32_t left = Vars.Result;
     ExeScript(kDefaultCode, nullptr);
     EXPECT_FALSE(Alive(left));
-    left = Vars.Result;
-    EXPECT_TRUE(Alive(left));
+    void* made = MorvaneSampleBlock(Vars.Result);
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(ExeScript("REC3(1,2,3) Foo bar", &instrument),
+              "Error: Undeclared indentifier Foo bar");
+    EXPECT_EQ(instrument.Sample, made);
+    EXPECT_EQ(Vars.Result, 0);
+    ExeScript(kDefaultCode, nullptr);
+    const int32_t atEnd = Vars.Result;
     DoneScripts();
     EXPECT_EQ(Vars.Result, 0);
-    EXPECT_FALSE(Alive(left));
+    EXPECT_FALSE(Alive(atEnd));
     // Program start clears the variables.
     Vars.Result = 5;
     Vars.S[3] = 6;

@@ -98,8 +98,7 @@ TEST(Fft, MatchesADirectTransformBothWays) {
     const std::vector<Complex> expected = Dft(z, 1);
     FFT(data.data(), 16, false);
     for (std::size_t b = 0; b < 16; ++b) {
-        EXPECT_NEAR(data[2 * b], static_cast<double>(expected[b].real()), 1e-6);
-        EXPECT_NEAR(data[2 * b + 1], static_cast<double>(expected[b].imag()), 1e-6);
+        EXPECT_LT(std::abs(Complex(data[2 * b], data[2 * b + 1]) - expected[b]), 1e-6) << b;
     }
     FFT(data.data(), 16, true);
     for (std::size_t i = 0; i < 32; ++i) {

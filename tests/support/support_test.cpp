@@ -40,7 +40,7 @@ TEST(NumberText, WritesUnsignedAndSignedForms) {
 
 // The lenient rule of scripts and song files, the strict one of the number edits, and reals.
 TEST(NumberText, ReadsNumbersByTheirRules) {
-    EXPECT_EQ(TextToInt("\t7"), 0); // a tab is not skipped
+    EXPECT_EQ(TextToInt("  \t7"), 0); // blanks are skipped, a tab is not
     EXPECT_EQ(TextToInt(nullptr), 0);
     EXPECT_EQ(TextToInt("$FFFFFFFF"), -1);
     EXPECT_EQ(TextToInt("-2147483648"), INT32_MIN);
