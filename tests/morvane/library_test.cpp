@@ -10,7 +10,9 @@
 
 using namespace mvtest;
 
-TEST(Handles, BlocksHaveThePackedLayoutAndValidSizesOnly) {
+// Blocks of valid sizes only, in the packed layout; a freed handle never resolves again, and
+// clones are copies.
+TEST(Handles, BlocksHandlesAndClones) {
     for (auto [frames, format] : {std::pair{0, 1}, {2646001, 1}, {100, 0}, {100, 3}}) {
         EXPECT_EQ(Call("CreateSample", frames, format), 0) << frames << " " << format;
     }
@@ -20,9 +22,6 @@ TEST(Handles, BlocksHaveThePackedLayoutAndValidSizesOnly) {
     EXPECT_EQ(block[4], 2);
     EXPECT_EQ(MorvaneSampleHandle(block), longest.h);
     EXPECT_EQ(MorvaneSampleHandle(nullptr), 0);
-}
-
-TEST(Handles, FreedHandleNeverResolvesAgainAndClonesAreCopies) {
     int32_t first = Call("CreateSample", 10, 1);
     EXPECT_EQ(Call("FreeSample", first), 0);
     EXPECT_EQ(FreeSample(first), 0); // a second release does nothing

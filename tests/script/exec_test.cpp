@@ -30,16 +30,14 @@ class Execution : public ::testing::Test {
     TInstrument instrument{};
 };
 
-TEST_F(Execution, IdentTableHoldsTheLibraryThenTheBuiltins) {
+// The identifier table holds the library's entries, then the built-in names. A new sample
+// replaces the instrument's old one, which is released; a script without a result leaves the
+// instrument silent.
+TEST_F(Execution, DefaultCodeGivesTheInstrumentItsSample) {
     const IdentEntry* builtins = IdentTable + IdentCount - kBuiltinCount;
     EXPECT_STREQ(IdentTable[0].EntryName, "CREATESAMPLE");
     EXPECT_STREQ(builtins[-1].EntryName, "INERT"); // TOOMANY and AFTEREND are left out
     EXPECT_STREQ(builtins[20].EntryName, "FG_SPLINE");
-}
-
-// A new sample replaces the instrument's old one, which is released; a script without a result
-// leaves the instrument silent.
-TEST_F(Execution, DefaultCodeGivesTheInstrumentItsSample) {
     EXPECT_EQ(ExeScript(kDefaultCode, &instrument), "Ok");
     ASSERT_NE(instrument.Sample, nullptr);
     EXPECT_EQ(int32_t{instrument.Sample->DataSize}, 20000);

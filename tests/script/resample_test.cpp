@@ -8,6 +8,7 @@
 #include <complex>
 #include <cstring>
 #include <numbers>
+#include <random>
 #include <vector>
 
 using namespace kellix;
@@ -71,11 +72,9 @@ std::vector<int16_t> Resampled(uint8_t format, std::vector<int16_t> v) {
 }
 
 std::vector<int16_t> Pseudorandom(std::size_t count, uint32_t seed) {
+    std::mt19937 g(seed);
     std::vector<int16_t> v(count);
-    for (auto& x : v) {
-        seed = seed * 1664525u + 1013904223u;
-        x = static_cast<int16_t>((seed >> 16) & 0xFFFF) / 2;
-    }
+    std::generate(v.begin(), v.end(), [&g] { return static_cast<int16_t>(g() % 32768 - 16384); });
     return v;
 }
 
