@@ -37,6 +37,8 @@ TEST(UniRec, CursorWalksAppendsAndDeletes) {
         EXPECT_EQ(CurrentTag(t), tag) << n;
         EXPECT_EQ(t.RecNo, tag < 0 ? 0 : n) << n;
     }
+    t.Next(); // without a cursor: to record 1
+    EXPECT_EQ(CurrentTag(t), 1);
     t.GoTo(5);
     t.Next();
     EXPECT_EQ(t.RecNo, 0);
