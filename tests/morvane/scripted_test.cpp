@@ -49,9 +49,10 @@ std::string Repeat(const std::string& line, int times) {
 
 } // namespace
 
-// Each example instrument makes the same bytes every run: a sound of 0.2 to 3 seconds, loud
-// enough to hear and quiet enough for several voices to mix, that ends quietly so that a note
-// cut at the end of the sample does not click.
+// Each example instrument makes a sound of 0.2 to 3 seconds, loud enough to hear and quiet
+// enough for several voices to mix, that ends quietly so that a note cut at the end of the
+// sample does not click. (That they make the same bytes every run is checked by the renders of
+// the example songs against their checksums.)
 TEST_F(Scripted, ExampleInstrumentsSoundReasonable) {
     const char* root = std::getenv("KELLIX_SOURCE_DIR");
     const std::string dir = std::string(root ? root : ".") + "/instruments/";
@@ -69,10 +70,7 @@ TEST_F(Scripted, ExampleInstrumentsSoundReasonable) {
         Run(code);
         ASSERT_NE(instrument.Sample, nullptr);
         const std::vector<int16_t> d = BlockData(instrument.Sample);
-        const int channels = instrument.Sample->Format;
-        Run(code);
-        EXPECT_EQ(BlockData(instrument.Sample), d);
-        const std::vector<double> x = Channel(d, channels, 0);
+        const std::vector<double> x = Channel(d, instrument.Sample->Format, 0);
         EXPECT_GE(x.size(), 0.2 * kRate);
         EXPECT_LE(x.size(), 3.0 * kRate);
         const double peak = Peak(x);
