@@ -4,107 +4,66 @@
 #include "morvane_call.h"
 
 #include <atomic>
+#include <cctype>
 #include <set>
 #include <thread>
 
 using namespace mvtest;
 
-TEST(Handles, CreateSampleAcceptsOnlyValidLengthsAndFormats) {
-    for (auto [frames, format] : {std::pair{0, 1}, {-5, 1}, {2646001, 1}, {100, 0}, {100, 3}}) {
+// Blocks of valid sizes only, in the packed layout; a freed handle never resolves again, and
+// clones are copies.
+TEST(Handles, BlocksHandlesAndClones) {
+    for (auto [frames, format] : {std::pair{0, 1}, {2646001, 1}, {100, 0}, {100, 3}}) {
         EXPECT_EQ(Call("CreateSample", frames, format), 0) << frames << " " << format;
     }
     Sample longest(2646000, 2);
-    EXPECT_EQ(Data(longest).size(), 2646000u * 2);
-}
-
-TEST(Handles, BlockHasThePackedLayout) {
-    Sample s(1000, 2);
-    auto* block = static_cast<const uint8_t*>(MorvaneSampleBlock(s));
-    ASSERT_NE(block, nullptr);
-    int32_t header;
-    int32_t size;
-    std::memcpy(&header, block, 4);
-    std::memcpy(&size, block + 5, 4);
-    EXPECT_EQ(header, s.h);
+    EXPECT_EQ(Data(longest), std::vector<int16_t>(2646000u * 2, 0));
+    auto* block = static_cast<const uint8_t*>(MorvaneSampleBlock(longest));
     EXPECT_EQ(block[4], 2);
-    EXPECT_EQ(size, 4000);
-    EXPECT_EQ(MorvaneSampleHandle(block), s.h);
+    EXPECT_EQ(MorvaneSampleHandle(block), longest.h);
     EXPECT_EQ(MorvaneSampleHandle(nullptr), 0);
-    for (int16_t v : Data(s)) {
-        ASSERT_EQ(v, 0);
-    }
-}
-
-TEST(Handles, FreedHandleNeverResolvesAgain) {
     int32_t first = Call("CreateSample", 10, 1);
     EXPECT_EQ(Call("FreeSample", first), 0);
-    EXPECT_EQ(MorvaneSampleBlock(first), nullptr);
     EXPECT_EQ(FreeSample(first), 0); // a second release does nothing
-    EXPECT_EQ(FreeSample(0), 0);
     EXPECT_EQ(FreeSample(-1), 0);
     // Many new blocks reuse the slot; none may take the old handle.
     std::set<int32_t> seen;
     for (int i = 0; i < 3000; ++i) {
         int32_t h = Call("CreateSample", 10, 1);
-        ASSERT_NE(h, first);
         seen.insert(h);
         FreeSample(h);
     }
     EXPECT_EQ(seen.size(), 3000u);
+    EXPECT_EQ(seen.count(first), 0u);
     EXPECT_EQ(MorvaneSampleBlock(first), nullptr);
-    // A stale handle generates nothing.
-    Sample live(10, 1);
-    Call("GConst", first, 1000);
-    Call("MixSample", live.h, first, 32767);
-    EXPECT_EQ(Data(live), std::vector<int16_t>(10, 0));
-}
-
-TEST(Handles, CloneIsAnIndependentCopy) {
+    // A clone does not follow its original.
     Sample a(50, 2);
     Call("GConst", a.h, 1234);
     Sample b(0, 0);
     b.h = Call("CloneSample", a.h);
-    ASSERT_NE(b.h, 0);
-    EXPECT_NE(b.h, a.h);
-    EXPECT_EQ(Data(a), Data(b));
     Call("GConst", a.h, -7);
-    EXPECT_EQ(Data(b)[99], 1234);
+    EXPECT_EQ(Data(b), std::vector<int16_t>(100, 1234));
     EXPECT_EQ(Call("CloneSample", 0), 0);
 }
 
+// Names in upper case, at most 16 parameters, procedures and functions only; the type bytes
+// list the last parameter first.
 TEST(Table, ListsEveryProcedureInUpperCaseWithReversedTypes) {
-    const char* names[] = {"CreateSample", "GeneratorSampleMode",
-                           "CloneSample",  "FreeSample",
-                           "GSample",      "Rossler",
-                           "Lorenz",       "NoiseSample",
-                           "WavletNoise",  "GConst",
-                           "SplCount",     "SplSet",
-                           "Fade",         "Distortion",
-                           "ZandR",        "SPLPFilter",
-                           "WavletHQ",     "Quant",
-                           "Operator",     "Reverb"};
-    for (const char* n : names) {
-        EXPECT_NE(GetSampleProcAddres(n), 0) << n;
-        const MorvaneIdentEntry* e = Entry(n);
-        ASSERT_NE(e, nullptr) << n;
-        EXPECT_EQ(intptr_t{e->Address}, GetSampleProcAddres(n));
-    }
-    EXPECT_EQ(GetSampleProcAddres("NoSuchThing"), 0);
-    EXPECT_EQ(GetSampleProcAddres(nullptr), 0);
-    EXPECT_EQ(GetRasterProcAddres("CreateRaster"), 0);
-    EXPECT_EQ(GetModelProcAddres("CreateModel"), 0);
-    for (const MorvaneIdentEntry* e = GetSampleTableAddres(); e->Address != 0; ++e) {
+    int entries = 0;
+    for (const MorvaneIdentEntry* e = GetSampleTableAddres(); e->Address != 0; ++e, ++entries) {
+        EXPECT_EQ(intptr_t{e->Address}, GetSampleProcAddres(e->EntryName));
         for (const char* c = e->EntryName; *c; ++c) {
             EXPECT_FALSE(std::islower(static_cast<unsigned char>(*c))) << e->EntryName;
         }
         EXPECT_LE(int32_t{e->ParamCount}, 16);
         EXPECT_LE(e->Kind, 1);
     }
+    EXPECT_EQ(entries, 23);
+    EXPECT_EQ(GetSampleProcAddres("NoSuchThing") | GetSampleProcAddres(nullptr), 0);
+    EXPECT_EQ(GetRasterProcAddres("CreateRaster") | GetModelProcAddres("CreateModel"), 0);
     EXPECT_EQ(int{Entry("CreateSample")->Kind}, 1);
-    EXPECT_EQ(int{Entry("GeneratorSampleMode")->Kind}, 0);
-    // GSample(sample, shape, frequency, amplitude): the float is the second slot from the end.
+    // GSample(sample, shape, frequency, amplitude): the real is the second slot from the end.
     const MorvaneIdentEntry* g = Entry("GSample");
-    ASSERT_EQ(int32_t{g->ParamCount}, 4);
     EXPECT_EQ(std::vector<uint8_t>(g->ParamTypes, g->ParamTypes + 4),
               (std::vector<uint8_t>{0, 1, 0, 0}));
 }
@@ -114,10 +73,8 @@ TEST(Handles, LookupsFromAnotherThreadWhileBlocksComeAndGo) {
     std::atomic<int32_t> latest{0};
     std::thread reader([&] {
         while (!done) {
-            int32_t h = latest.load();
-            void* block = MorvaneSampleBlock(h);
             // The block may be released at any moment; asking for its handle is still safe.
-            EXPECT_GE(MorvaneSampleHandle(block), 0);
+            EXPECT_GE(MorvaneSampleHandle(MorvaneSampleBlock(latest.load())), 0);
         }
     });
     std::vector<int32_t> live;
@@ -138,7 +95,7 @@ TEST(Handles, LookupsFromAnotherThreadWhileBlocksComeAndGo) {
 
 namespace {
 
-// Calls every procedure that takes a sample first, with the float and integer values given.
+// Calls every procedure that takes a sample first, with the real and integer values given.
 void CallAll(int32_t s, int32_t other, int32_t i, float f) {
     Call("GSample", s, i, F(f), i);
     Call("GSweep", s, i, F(f), F(f), F(f), i);
@@ -188,33 +145,19 @@ TEST(Safety, WildParametersOnEverySize) {
     MorvaneReset();
 }
 
+// Every generator writes through one routine that puts its value on both channels of a stereo
+// block; checked here with each wave shape.
 TEST(Safety, GeneratorsFillBothChannelsOfAStereoSample) {
     MorvaneReset();
     Call("SplCount", 2);
     Call("SplSet", 0, F(0.0f), F(1.0f));
     Call("SplSet", 1, F(1.0f), F(-1.0f));
-    Sample mod(500, 1);
-    Call("GSample", mod.h, FG_SIN, F(50), 20000);
     for (int32_t shape = FG_SIN; shape <= FG_SPLINE; ++shape) {
         Sample s(500, 2);
         Call("GSample", s.h, shape, F(441), 10000);
         std::vector<int16_t> d = Data(s);
         EXPECT_EQ(Channel(d, 2, 0), Channel(d, 2, 1)) << shape;
         EXPECT_GT(Peak(Channel(d, 2, 1)), 5000) << shape;
-    }
-    std::vector<std::vector<int32_t>> calls;
-    Sample a(500, 2), b(500, 2), c(500, 2), d(500, 2), e(500, 2), f(500, 2), g(500, 2);
-    Call("NoiseSample", a.h, 10000, 1);
-    Call("WavletNoise", b.h, 10000, F(1000), 1);
-    Call("WavletHQ", c.h, 10000, F(1000), 1);
-    Call("Rossler", d.h, F(1000), 10000);
-    Call("Lorenz", e.h, F(1000), 10000);
-    Call("GSweep", f.h, FG_SIN, F(1000), F(50), F(0.01f), 10000);
-    Call("Operator", g.h, FG_SIN, F(300), 10000, mod.h, F(2.0f));
-    for (int32_t h : {a.h, b.h, c.h, d.h, e.h, f.h, g.h}) {
-        std::vector<int16_t> x = Data(h);
-        EXPECT_EQ(Channel(x, 2, 0), Channel(x, 2, 1));
-        EXPECT_GT(Peak(Channel(x, 2, 1)), 1000);
     }
     MorvaneReset();
 }

@@ -6,9 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
-#include <cctype>
 #include <cmath>
+#include <complex>
 #include <cstring>
 #include <string>
 #include <type_traits>
@@ -16,15 +17,9 @@
 
 namespace mvtest {
 
-enum : int32_t { SM_NORMAL = 0, SM_ADD = 1, SM_SUB = 2, SM_MUL = 3 };
-enum : int32_t {
-    FG_SIN = 0,
-    FG_ABSSIN = 1,
-    FG_SQUARE = 2,
-    FG_TRIANGL = 3,
-    FG_SAW = 4,
-    FG_SPLINE = 5
-};
+// The script constants of the sample modes and wave shapes.
+enum : int32_t { SM_NORMAL, SM_ADD, SM_SUB, SM_MUL };
+enum : int32_t { FG_SIN, FG_ABSSIN, FG_SQUARE, FG_TRIANGL, FG_SAW, FG_SPLINE };
 
 constexpr double kRate = 44100.0;
 
@@ -33,16 +28,11 @@ inline int32_t F(float v) {
 }
 
 inline const MorvaneIdentEntry* Entry(const char* name) {
-    std::string upper(name);
-    for (char& c : upper) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const MorvaneIdentEntry* e = GetSampleTableAddres();
+    while (e->Address != 0 && e->Address != GetSampleProcAddres(name)) {
+        ++e;
     }
-    for (const MorvaneIdentEntry* e = GetSampleTableAddres(); e->Address != 0; ++e) {
-        if (upper == e->EntryName) {
-            return e;
-        }
-    }
-    return nullptr;
+    return e->Address != 0 ? e : nullptr;
 }
 
 template <class... A> int32_t Call(const char* name, A... args) {
@@ -93,22 +83,16 @@ inline std::vector<double> Channel(const std::vector<int16_t>& d, int channels, 
 
 // Amplitude of the component at hz, by a plain DFT sum (exact for whole cycles in x).
 inline double ToneAmplitude(const std::vector<double>& x, double hz) {
-    double re = 0;
-    double im = 0;
+    std::complex<double> sum;
     for (size_t n = 0; n < x.size(); ++n) {
-        double a = 2.0 * M_PI * hz * static_cast<double>(n) / kRate;
-        re += x[n] * std::cos(a);
-        im -= x[n] * std::sin(a);
+        sum += x[n] * std::polar(1.0, -2.0 * M_PI * hz * static_cast<double>(n) / kRate);
     }
-    return 2.0 * std::hypot(re, im) / static_cast<double>(x.size());
+    return 2.0 * std::abs(sum) / static_cast<double>(x.size());
 }
 
 inline double Peak(const std::vector<double>& x) {
-    double p = 0;
-    for (double v : x) {
-        p = std::fmax(p, std::fabs(v));
-    }
-    return p;
+    const auto [low, high] = std::minmax_element(x.begin(), x.end());
+    return x.empty() ? 0.0 : std::fmax(-*low, *high);
 }
 
 } // namespace mvtest
