@@ -6,6 +6,7 @@
 #include "ui/model/play_position.h"
 
 #include <csignal>
+#include <filesystem>
 #include <sys/wait.h>
 
 using namespace kellix;
@@ -77,6 +78,12 @@ TEST_F(ModelBase, AKilledRunLeavesItsWorkForTheNextStart) {
             ASSERT_EQ(Song.Patterns[0].PointsCount, 1) << "the note after the write is lost";
             EXPECT_EQ(Song.Patterns[0].Points[0].Tone, 40);
             EXPECT_STREQ(InstrumentCode.Texts[0], kCode100) << "typed code is kept too";
+            model.WriteRecovery();
+            const std::optional<std::string> file = model.RecoveryFile();
+            ASSERT_TRUE(file && std::filesystem::exists(*file));
+            Ask.SaveAnswers = {Dir / "saved.txt"};
+            ASSERT_TRUE(model.SaveAs());
+            EXPECT_FALSE(std::filesystem::exists(*file)) << "a save removes the recovery file";
         }
         model.Destroy();
     }
