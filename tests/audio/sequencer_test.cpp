@@ -25,7 +25,7 @@ std::string Voices(const SoundBuffer* m) {
 // what cannot play and what would overflow, on the default song whose instrument 0 alone has a
 // sample.
 TEST(Sequencer, SkipsWhatCannotPlayAndClampsWhatWouldOverflow) {
-    TestSample sample = ConstantSample(1, 100, 1000);
+    TestSample sample = MakeSample(1, std::vector<int16_t>(100, 1000));
     TTrack song;
     TInstrumentCode code;
     NewSong(song, code);

@@ -16,8 +16,3 @@ inline TestSample MakeSample(uint8_t format, const std::vector<int16_t>& data) {
     return TestSample(kellix::test::NewSample(
         format, frames, [&](int32_t f, int32_t c) { return data[f * format + c]; }));
 }
-
-inline TestSample ConstantSample(uint8_t format, int32_t frames, int16_t value) {
-    return TestSample(
-        kellix::test::NewSample(format, frames, [=](int32_t, int32_t) { return value; }));
-}

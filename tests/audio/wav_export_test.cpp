@@ -9,7 +9,6 @@
 
 #include <cmath>
 #include <filesystem>
-#include <iterator>
 #include <span>
 
 using namespace kellix;
@@ -45,7 +44,6 @@ TEST_F(ExportFixture, LengthsAndRefusals) {
     };
     const Case cases[] = {
         {1, 1, 0, 0, 44, ""},
-        {1, 1, 1, 10, 44 + 128 + 40, ""},
         {1 << 20, 16, 10, 0, 12, "is too long"}, // 2^20 x 32 x 16 x 10 frames x 4 bytes > 4 GiB
         {128, 16, 10, int64_t{1} << 32, 12, "and its tail are too long"},
         {-128, 16, 10, 0, 12, "negative"},
@@ -61,20 +59,13 @@ TEST_F(ExportFixture, LengthsAndRefusals) {
         EXPECT_NE(error.find(c.error), std::string::npos) << error;
         EXPECT_EQ(fs::file_size(dir / "a.wav"), c.size) << c.speed << " " << c.tail;
     }
-    const std::string missing = dir / "missing/x.wav";
-    std::string error;
-    EXPECT_FALSE(ExportWav(song, missing, &error));
-    EXPECT_NE(error.find(missing), std::string::npos) << error;
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path), fs::directory_iterator{}), 1);
 }
 
 TEST_F(ExportFixture, RendersWhatTheLiteralModelMixes) {
     // A sine instrument with an envelope, notes in two entries, with the start-up delay.
-    std::vector<int16_t> sine(30000);
-    for (std::size_t i = 0; i < sine.size(); ++i) {
-        sine[i] = static_cast<int16_t>(12000 * std::sin(0.03 * static_cast<double>(i)));
-    }
-    sample = MakeSample(1, sine);
+    sample = TestSample(kellix::test::NewSample(kSampleMono, 30000, [](int32_t f, int32_t) {
+        return static_cast<int16_t>(12000 * std::sin(0.03 * f));
+    }));
     song.Instrument[0] = {3, nullptr, sample.get(), {500, 3000, 8000}};
     song.Speed = 40;
     ResizeTracksIndex(song, 0);
@@ -104,15 +95,10 @@ TEST_F(ExportFixture, RendersWhatTheLiteralModelMixes) {
         }
     }
     // Each export starts from silence: a second one, replacing a longer file, gives the same
-    // bytes. Progress comes after each quarter second.
-    std::vector<int64_t> done;
+    // bytes.
     ASSERT_TRUE(ExportWav(song, dir / "a.wav"));
     kellix::test::WriteFile(dir / "b.wav", std::string(500000, 'x'));
-    ASSERT_TRUE(ExportWav(song, dir / "b.wav", nullptr, [&](int64_t bytes, int64_t total) {
-        EXPECT_EQ(total, 245760);
-        done.push_back(bytes);
-    }));
-    EXPECT_EQ(done, (std::vector<int64_t>{44100, 88200, 132300, 176400, 220500, 245760}));
+    ASSERT_TRUE(ExportWav(song, dir / "b.wav"));
     const std::string file = kellix::test::ReadFile(dir / "a.wav");
     EXPECT_EQ(kellix::test::ReadFile(dir / "b.wav"), file);
     std::vector<int16_t> ring(88200);
