@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <random>
 
 using namespace kellix;
@@ -17,12 +19,9 @@ using namespace kellix;
 namespace {
 
 TEST(MixerEquivalence, EveryTierMatchesTheModelOnRandomVoices) {
+    const MixTier all[] = {MixTier::Portable, MixTier::Avx2, MixTier::Avx512};
     std::vector<MixTier> tiers;
-    for (MixTier tier : {MixTier::Portable, MixTier::Avx2, MixTier::Avx512}) {
-        if (SetMixTier(tier)) {
-            tiers.push_back(tier);
-        }
-    }
+    std::copy_if(std::begin(all), std::end(all), std::back_inserter(tiers), SetMixTier);
     std::mt19937 engine{20261207};
     auto in = [&](int32_t lo, int32_t hi) {
         return std::uniform_int_distribution<int32_t>(lo, hi)(engine);
@@ -34,14 +33,14 @@ TEST(MixerEquivalence, EveryTierMatchesTheModelOnRandomVoices) {
     for (int i = 0; i < 28; ++i) {
         const int format = i < 2 ? 3 : 1 + i % 2;
         const int32_t frames = i < 6 ? in(0, 3) : oneIn(4) ? in(20000, 60000) : in(4, 5000);
-        std::vector<int16_t> data(static_cast<std::size_t>(frames * format));
-        for (std::size_t j = 0; j < data.size(); ++j) {
-            const int32_t square = j / format % 300 < 150 ? 32767 : -32768;
+        auto value = [&](int32_t f, int32_t c) {
+            const int32_t j = f * format + c;
             const int32_t values[] = {in(-32768, 32767), j % 2 ? 32767 : -32768,
-                                      static_cast<int32_t>(32000 * std::sin(j * 0.01)), square};
-            data[j] = static_cast<int16_t>(values[i % 4]);
-        }
-        pool.push_back(MakeSample(static_cast<uint8_t>(format), data));
+                                      static_cast<int32_t>(32000 * std::sin(j * 0.01)),
+                                      f % 300 < 150 ? 32767 : -32768};
+            return static_cast<int16_t>(values[i % 4]);
+        };
+        pool.emplace_back(kellix::test::NewSample(static_cast<uint8_t>(format), frames, value));
     }
     // Steps around the limits of the vector routines' source windows and ways of fetching, low
     // steps, the exact multiples of the rate, and huge ones.

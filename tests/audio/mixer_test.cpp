@@ -27,7 +27,7 @@ TEST(Parameters, OutOfRangeAreClampedOrRefused) {
     EXPECT_EQ(CreateSoundBuffer(2, 65537, 16), nullptr);
 
     SoundBuffer* m = CreateSoundBuffer(2, 44100, 16);
-    TestSample s = MakeSample(1, std::vector<int16_t>(200, 1000));
+    TestSample s(kellix::test::NewBlock(kSampleMono, 400, 400));
     TEnvelope bad{-5, -6, -7};
     AddVoice(m, 0, 0, 99999, 999, &bad, s.get());
     AddVoice(m, 0, -3, -5, -5, nullptr, s.get());
@@ -53,7 +53,8 @@ TEST(Parameters, OutOfRangeAreClampedOrRefused) {
 // 20000-frame sample (46416412 output frames) reach one frame past the data; the reads of every
 // set of mixing routines must still stop at its end.
 TEST(MixBlock, VeryLowPitchStaysInsideTheData) {
-    TestSample s = MakeSample(1, std::vector<int16_t>(20000, 1000));
+    TestSample s(kellix::test::NewSample(kSampleMono, 20000,
+                                         [](int32_t, int32_t) { return int16_t{1000}; }));
     const TEnvelope hold{0, 2147483647, 0};
     std::vector<int16_t> ring(88200);
     auto* out = reinterpret_cast<uint8_t*>(ring.data());

@@ -25,7 +25,7 @@ std::string Voices(const SoundBuffer* m) {
 // what cannot play and what would overflow, on the default song whose instrument 0 alone has a
 // sample.
 TEST(Sequencer, SkipsWhatCannotPlayAndClampsWhatWouldOverflow) {
-    TestSample sample = MakeSample(1, std::vector<int16_t>(100, 1000));
+    TestSample sample(kellix::test::NewBlock(kSampleMono, 200, 200)); // 100 silent frames
     TTrack song;
     TInstrumentCode code;
     NewSong(song, code);

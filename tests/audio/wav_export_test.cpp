@@ -8,62 +8,23 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
 #include <span>
 
 using namespace kellix;
-namespace fs = std::filesystem;
 using namespace std::literals;
 
 namespace {
 
-struct ExportFixture : ::testing::Test {
+// The export of a song against the literal model, and the lengths and refusals that Speed, Row,
+// play-list entries and tail frames give (a refusal leaves the old file).
+TEST(ExportWav, RendersWhatTheLiteralModelMixesAndRefusesWhatWouldNotFit) {
     TTrack song;
     TInstrumentCode code;
-    TestSample sample;
-    kellix::test::TempFolder dir;
-
-    void SetUp() override {
-        NewSong(song, code);
-        SetStartupEffects();
-    }
-    void TearDown() override {
-        song.Instrument[0].Sample = nullptr;
-        EmptySong(song, code);
-    }
-};
-
-// Speed, Row, play-list entries and tail frames give the file's size, or a refusal that leaves
-// the old file.
-TEST_F(ExportFixture, LengthsAndRefusals) {
-    struct Case {
-        int32_t speed, row, entries;
-        int64_t tail;
-        uint64_t size;
-        std::string error;
-    };
-    const Case cases[] = {
-        {1, 1, 0, 0, 44, ""},
-        {1 << 20, 16, 10, 0, 12, "is too long"}, // 2^20 x 32 x 16 x 10 frames x 4 bytes > 4 GiB
-        {128, 16, 10, int64_t{1} << 32, 12, "and its tail are too long"},
-        {-128, 16, 10, 0, 12, "negative"},
-        {128, 16, 10, -1, 12, "negative"},
-    };
-    for (const Case& c : cases) {
-        kellix::test::WriteFile(dir / "a.wav", "old contents");
-        song.Speed = c.speed;
-        song.Row = c.row;
-        ResizeTracksIndex(song, c.entries);
-        std::string error;
-        EXPECT_EQ(ExportWav(song, dir / "a.wav", &error, {}, c.tail), c.error.empty());
-        EXPECT_NE(error.find(c.error), std::string::npos) << error;
-        EXPECT_EQ(fs::file_size(dir / "a.wav"), c.size) << c.speed << " " << c.tail;
-    }
-}
-
-TEST_F(ExportFixture, RendersWhatTheLiteralModelMixes) {
+    NewSong(song, code);
+    SetStartupEffects();
+    const kellix::test::TempFolder dir;
     // A sine instrument with an envelope, notes in two entries, with the start-up delay.
-    sample = TestSample(kellix::test::NewSample(kSampleMono, 30000, [](int32_t f, int32_t) {
+    TestSample sample(kellix::test::NewSample(kSampleMono, 30000, [](int32_t f, int32_t) {
         return static_cast<int16_t>(12000 * std::sin(0.03 * f));
     }));
     song.Instrument[0] = {3, nullptr, sample.get(), {500, 3000, 8000}};
@@ -112,6 +73,32 @@ TEST_F(ExportFixture, RendersWhatTheLiteralModelMixes) {
         expected.append(bytes, static_cast<std::size_t>(std::min<int64_t>(44100, remaining)));
     }
     EXPECT_EQ(file, expected);
+
+    struct Case {
+        int32_t speed, row, entries;
+        int64_t tail;
+        uint64_t size;
+        std::string error;
+    };
+    const Case cases[] = {
+        {1, 1, 0, 0, 44, ""},
+        {1 << 20, 16, 10, 0, 12, "is too long"}, // 2^20 x 32 x 16 x 10 frames x 4 bytes > 4 GiB
+        {128, 16, 10, int64_t{1} << 32, 12, "and its tail are too long"},
+        {-128, 16, 10, 0, 12, "negative"},
+        {128, 16, 10, -1, 12, "negative"},
+    };
+    for (const Case& c : cases) {
+        kellix::test::WriteFile(dir / "a.wav", "old contents");
+        song.Speed = c.speed;
+        song.Row = c.row;
+        ResizeTracksIndex(song, c.entries);
+        std::string error;
+        EXPECT_EQ(ExportWav(song, dir / "a.wav", &error, {}, c.tail), c.error.empty());
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+        EXPECT_EQ(kellix::test::ReadFile(dir / "a.wav").size(), c.size) << c.speed << " " << c.tail;
+    }
+    song.Instrument[0].Sample = nullptr;
+    EmptySong(song, code);
 }
 
 } // namespace
