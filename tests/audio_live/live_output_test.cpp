@@ -185,11 +185,9 @@ TEST_F(LiveOutputTest, DroppedInstrumentKeepsSoundingUntilItsVoiceEnds) {
     EmptySong(song, code);
     EXPECT_EQ(g_released.load(), 1) << "only the block that no voice plays is released";
     EXPECT_EQ(ReleaseFinishedSamples(), 1);
-    // The first fill mixes frames 0..11024 from the held-back block.
-    PullServed(4, 4);
-    EXPECT_EQ(ReleaseFinishedSamples(), 1);
-    // The second fill reaches frame 22050: the voice's data has run out and it is removed.
-    PullServed(kQuarterBytes - 4, 4096);
+    // The first fill mixes frames 0..11024 from the held-back block; the second reaches frame
+    // 22050: the voice's data has run out and it is removed.
+    PullServed(kQuarterBytes, 4096);
     EXPECT_EQ(ReleaseFinishedSamples(), 0);
     EXPECT_EQ(g_released.load(), 2);
     // The second quarter still plays the voice.

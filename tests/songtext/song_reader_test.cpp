@@ -96,11 +96,14 @@ TEST(ReadSongText, Table) {
         {one + "Function Foo;Function InitSample1x:pointer;begin a end;", "i1[0:0,2,3] c1[-]"},
         // A header cut short by the end of the text; new entries count through the tracks.
         {"Tracks:array[0..1]of TTrackPattern=();TracksIndex:array[0..2", "t2[- -] l3[0 1 0]"},
-        // A point grows the pattern table; Patterns shrinks it.
+        // A point grows the pattern table; Patterns shrinks it and room reserved for points
+        // beyond the table is cut off at the end.
         {"Patterns:array[0..1]of TPattern=();Point5:array[0..0]of TIdPoint=((Time:1;Tone:2;"
          "Instrument:0;Vol:3;Pan:4));",
          "p6[- - - - - 1,2,0,3,4]"},
-        {"Point2:array[0..0]of TIdPoint=(x Patterns:array[0..1]of TPattern=();", "p2[- -]"},
+        {"Point3:array[0..0]of TIdPoint=(x Patterns:array[0..1]of TPattern=();"
+         "Point2:array[0..0]of TIdPoint=(x",
+         "p3[- - 0,0,0,0,0]"},
         // Functions of missing instruments are scanned as words.
         {one + "Function InitSample01:pointer;begin a end;Function InitSample1:pointer;begin x y;"
                "Tracks:array[0..4]of TTrackPattern;end;",
