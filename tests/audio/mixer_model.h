@@ -46,16 +46,11 @@ inline int32_t LevelAt(const Voice& v, int64_t e0) {
     auto part = [&](int32_t span, int64_t frames) {
         return static_cast<int32_t>(static_cast<long double>(v.peak) / span * frames);
     };
-    if (e0 < env.Attack && env.Attack > 0) {
-        return part(env.Attack, e0);
-    }
-    if (e0 - env.Attack < env.Cont) {
-        return v.peak;
-    }
-    if (e0 - env.Attack - env.Cont < env.Ende && env.Ende > 0) {
-        return v.peak - part(env.Ende, e0 - env.Attack - env.Cont);
-    }
-    return 0;
+    const int64_t release = e0 - env.Attack - env.Cont;
+    return e0 < env.Attack && env.Attack > 0    ? part(env.Attack, e0)
+           : e0 - env.Attack < env.Cont         ? v.peak
+           : release < env.Ende && env.Ende > 0 ? v.peak - part(env.Ende, release)
+                                                : 0;
 }
 
 // The envelope step of frame pos.
@@ -93,12 +88,13 @@ inline void MixVoice(Voice& v, int32_t o, int32_t nbytes, int16_t* ring) {
     };
     const float r = static_cast<float>(static_cast<long double>(kRate) / v.step);
     const int64_t frames = s->DataSize / (2 * s->Format);
-    int64_t L = 0;
-    if (s->Format == 1 && s->DataSize >= 4) {
-        L = 4 * (static_cast<int64_t>(static_cast<long double>(s->DataSize - 4) * r) / 2);
-    } else if (s->Format == 2 && s->DataSize >= 8) {
-        L = 4 * (static_cast<int64_t>(static_cast<long double>(s->DataSize - 8) * r) / 4);
-    }
+    // The sounding length in output bytes: the data less one frame, at the rate.
+    const int32_t frameBytes = 2 * s->Format;
+    const int64_t L = s->DataSize < 2 * frameBytes
+                          ? 0
+                          : 4 * (static_cast<int64_t>(
+                                     static_cast<long double>(s->DataSize - 2 * frameBytes) * r) /
+                                 frameBytes);
     const bool started = v.position >= 0;
     const int64_t F =
         started ? static_cast<int64_t>(static_cast<long double>(v.position) / r) / 4 : 0;

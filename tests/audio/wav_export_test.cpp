@@ -2,112 +2,31 @@
 #include "audio/wav_export.h"
 #include "mixer_model.h"
 #include "song/sequencer.h"
+#include "test_files.h"
 #include "test_samples.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <span>
-#include <unistd.h>
 
 using namespace kellix;
-namespace fs = std::filesystem;
 using namespace std::literals;
 
 namespace {
 
-std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-struct ExportFixture : ::testing::Test {
+// The export of a song against the literal model, and the lengths and refusals that Speed, Row,
+// play-list entries and tail frames give (a refusal leaves the old file).
+TEST(ExportWav, RendersWhatTheLiteralModelMixesAndRefusesWhatWouldNotFit) {
     TTrack song;
     TInstrumentCode code;
-    TestSample sample;
-    fs::path dir = fs::temp_directory_path() /
-                   ("kellix-export-" + std::to_string(getpid()) + "-" +
-                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
-
-    void SetUp() override {
-        NewSong(song, code);
-        fs::create_directories(dir);
-        SetStartupEffects();
-    }
-    void TearDown() override {
-        song.Instrument[0].Sample = nullptr;
-        EmptySong(song, code);
-        fs::remove_all(dir);
-    }
-};
-
-TEST_F(ExportFixture, WritesTheSongsExactLengthAndReportsProgress) {
-    // The default song: 10 entries of 16 rows of 128 x 32 frames, 4 bytes each, replacing a
-    // longer file whole.
-    std::ofstream(dir / "a.wav") << std::string(5000000, 'x');
-    std::vector<int64_t> done;
-    ASSERT_TRUE(
-        ExportWav(song, (dir / "a.wav").string(), nullptr, [&](int64_t bytes, int64_t total) {
-            EXPECT_EQ(total, 2621440);
-            done.push_back(bytes);
-        }));
-    // RIFF size, format length, PCM, 2 channels, rate, bytes a second and a frame, 16 bits.
-    EXPECT_EQ(ReadAll(dir / "a.wav").substr(0, 44),
-              "RIFF\x24\x00\x28\x00WAVEfmt \x10\x00\x00\x00\x01\x00\x02\x00\x44\xAC\x00\x00"
-              "\x10\xB1\x02\x00\x04\x00\x10\x00"
-              "data\x00\x00\x28\x00"s);
-    EXPECT_EQ(fs::file_size(dir / "a.wav"), 2621484u);
-    // 59 whole quarter seconds and a cut one.
-    ASSERT_EQ(done.size(), 60u);
-    EXPECT_EQ(done[0], 44100);
-    EXPECT_EQ(done[59], 2621440);
-}
-
-// Speed, Row, play-list entries and tail frames give the file's size, or a refusal that leaves
-// the old file.
-TEST_F(ExportFixture, LengthsAndRefusals) {
-    struct Case {
-        int32_t speed, row, entries;
-        int64_t tail;
-        uint64_t size;
-        std::string error;
-    };
-    const Case cases[] = {
-        {1, 1, 1, 0, 44 + 128, ""},
-        {1, 1, 0, 0, 44, ""},
-        {1, 1, 1, 10, 44 + 128 + 40, ""},
-        {1 << 20, 16, 10, 0, 12, "is too long"}, // 2^20 x 32 x 16 x 10 frames x 4 bytes > 4 GiB
-        {128, 16, 10, int64_t{1} << 32, 12, "and its tail are too long"},
-        {-128, 16, 10, 0, 12, "negative"},
-        {128, 16, 10, -1, 12, "negative"},
-    };
-    for (const Case& c : cases) {
-        std::ofstream(dir / "a.wav") << "old contents";
-        song.Speed = c.speed;
-        song.Row = c.row;
-        ResizeTracksIndex(song, c.entries);
-        std::string error;
-        EXPECT_EQ(ExportWav(song, (dir / "a.wav").string(), &error, {}, c.tail), c.error.empty());
-        EXPECT_NE(error.find(c.error), std::string::npos) << error;
-        EXPECT_EQ(fs::file_size(dir / "a.wav"), c.size) << c.speed << " " << c.tail;
-    }
-    const std::string missing = (dir / "missing" / "x.wav").string();
-    std::string error;
-    EXPECT_FALSE(ExportWav(song, missing, &error));
-    EXPECT_NE(error.find(missing), std::string::npos) << error;
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
-}
-
-TEST_F(ExportFixture, RendersWhatTheLiteralModelMixes) {
+    NewSong(song, code);
+    SetStartupEffects();
+    const kellix::test::TempFolder dir;
     // A sine instrument with an envelope, notes in two entries, with the start-up delay.
-    std::vector<int16_t> sine(30000);
-    for (std::size_t i = 0; i < sine.size(); ++i) {
-        sine[i] = static_cast<int16_t>(12000 * std::sin(0.03 * static_cast<double>(i)));
-    }
-    sample = MakeSample(1, sine);
+    TestSample sample(kellix::test::NewSample(kSampleMono, 30000, [](int32_t f, int32_t) {
+        return static_cast<int16_t>(12000 * std::sin(0.03 * f));
+    }));
     song.Instrument[0] = {3, nullptr, sample.get(), {500, 3000, 8000}};
     song.Speed = 40;
     ResizeTracksIndex(song, 0);
@@ -136,19 +55,50 @@ TEST_F(ExportFixture, RendersWhatTheLiteralModelMixes) {
                 {sample.get(), step, -start * 4, 250 * 127, n.Pan, {500, 3000, 8000}});
         }
     }
-    // Each export starts from silence: a second one gives the same bytes.
-    ASSERT_TRUE(ExportWav(song, (dir / "a.wav").string()));
-    ASSERT_TRUE(ExportWav(song, (dir / "b.wav").string()));
-    const std::string file = ReadAll(dir / "a.wav");
-    EXPECT_EQ(ReadAll(dir / "b.wav"), file);
+    // Each export starts from silence: a second one, replacing a longer file, gives the same
+    // bytes.
+    ASSERT_TRUE(ExportWav(song, dir / "a.wav"));
+    kellix::test::WriteFile(dir / "b.wav", std::string(500000, 'x'));
+    ASSERT_TRUE(ExportWav(song, dir / "b.wav"));
+    const std::string file = kellix::test::ReadFile(dir / "a.wav");
+    EXPECT_EQ(kellix::test::ReadFile(dir / "b.wav"), file);
     std::vector<int16_t> ring(88200);
-    std::string expected = file.substr(0, 44);
+    // RIFF size, format length, PCM, 2 channels, rate, bytes a second and a frame, 16 bits.
+    std::string expected = "RIFF\x24\xC0\x03\x00WAVEfmt \x10\x00\x00\x00\x01\x00\x02\x00\x44\xAC"
+                           "\x00\x00\x10\xB1\x02\x00\x04\x00\x10\x00"
+                           "data\x00\xC0\x03\x00"s;
     for (int64_t remaining = 3 * entry * 4; remaining > 0; remaining -= 44100) {
         const char* bytes = reinterpret_cast<const char*>(ring.data()) + ref.writePos;
         model::MixBlock(ref, ring.data(), 11025, {9980, 8191, 10584, 15876});
         expected.append(bytes, static_cast<std::size_t>(std::min<int64_t>(44100, remaining)));
     }
     EXPECT_EQ(file, expected);
+
+    struct Case {
+        int32_t speed, row, entries;
+        int64_t tail;
+        uint64_t size;
+        std::string error;
+    };
+    const Case cases[] = {
+        {1, 1, 0, 0, 44, ""},
+        {1 << 20, 16, 10, 0, 12, "is too long"}, // 2^20 x 32 x 16 x 10 frames x 4 bytes > 4 GiB
+        {128, 16, 10, int64_t{1} << 32, 12, "and its tail are too long"},
+        {-128, 16, 10, 0, 12, "negative"},
+        {128, 16, 10, -1, 12, "negative"},
+    };
+    for (const Case& c : cases) {
+        kellix::test::WriteFile(dir / "a.wav", "old contents");
+        song.Speed = c.speed;
+        song.Row = c.row;
+        ResizeTracksIndex(song, c.entries);
+        std::string error;
+        EXPECT_EQ(ExportWav(song, dir / "a.wav", &error, {}, c.tail), c.error.empty());
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+        EXPECT_EQ(kellix::test::ReadFile(dir / "a.wav").size(), c.size) << c.speed << " " << c.tail;
+    }
+    song.Instrument[0].Sample = nullptr;
+    EmptySong(song, code);
 }
 
 } // namespace

@@ -12,9 +12,6 @@ namespace kellix {
 struct LocalSong {
     TTrack song;
     TInstrumentCode code;
-    LocalSong() = default;
-    LocalSong(const LocalSong&) = delete;
-    LocalSong& operator=(const LocalSong&) = delete;
     ~LocalSong() { EmptySong(song, code); }
 };
 
