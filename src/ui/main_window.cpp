@@ -668,6 +668,9 @@ void TKellixForm::Refresh(uint32_t parts) {
     refreshing_ = true;
     if (parts & kViewTitle) {
         setWindowTitle(QString::fromStdString(model_->Title()));
+        if (ownDialogs_) {
+            ownDialogs_->RememberFile(model_->FileName());
+        }
     }
     if (parts & kViewStatus) {
         ShowStatus();

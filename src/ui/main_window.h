@@ -22,6 +22,7 @@ namespace kellix {
 class CodeEditor;
 class ImageView;
 class NumberListModel;
+class QtDialogs;
 class TFromenvForm;
 class TformstereoForm;
 class TreverbformForm;
@@ -108,7 +109,7 @@ class TKellixForm : public QMainWindow, public EditorView {
     void Exit();
 
     ToolWindows tools_;
-    std::unique_ptr<Dialogs> ownDialogs_;
+    std::unique_ptr<QtDialogs> ownDialogs_;
     std::unique_ptr<EditorModel> model_;
     NumberListModel* instrumentItems_;
     NumberListModel* playListItems_;

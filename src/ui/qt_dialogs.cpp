@@ -10,8 +10,14 @@ namespace kellix {
 
 namespace {
 
-std::optional<std::string> AskFile(QWidget* parent, const FileDialogSettings& s, bool save) {
+std::optional<std::string> AskFile(QWidget* parent, const FileDialogSettings& s, bool save,
+                                   QString& folder) {
     QFileDialog dialog(parent);
+    // Without a path of its own the dialog opens where the user last was, as a platform file
+    // dialog does, not in whatever folder the program was started from.
+    if (!folder.isEmpty()) {
+        dialog.setDirectory(folder);
+    }
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setNameFilter(QString::fromStdString(DialogFilter(s.Filter)));
@@ -28,7 +34,9 @@ std::optional<std::string> AskFile(QWidget* parent, const FileDialogSettings& s,
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
-    return dialog.selectedFiles().first().toStdString();
+    const QString chosen = dialog.selectedFiles().first();
+    folder = QFileInfo(chosen).absolutePath();
+    return chosen.toStdString();
 }
 
 } // namespace
@@ -38,11 +46,11 @@ QtDialogs::QtDialogs(QWidget* parent) : parent_(parent) {}
 QtDialogs::~QtDialogs() = default;
 
 std::optional<std::string> QtDialogs::OpenFile(const FileDialogSettings& settings) {
-    return AskFile(parent_, settings, false);
+    return AskFile(parent_, settings, false, folder_);
 }
 
 std::optional<std::string> QtDialogs::SaveFile(const FileDialogSettings& settings) {
-    return AskFile(parent_, settings, true);
+    return AskFile(parent_, settings, true, folder_);
 }
 
 SaveAnswer QtDialogs::AskSaveChanges() {
@@ -52,6 +60,12 @@ SaveAnswer QtDialogs::AskSaveChanges() {
     return answer == QMessageBox::Save      ? SaveAnswer::Save
            : answer == QMessageBox::Discard ? SaveAnswer::Discard
                                             : SaveAnswer::Cancel;
+}
+
+void QtDialogs::RememberFile(const std::string& path) {
+    if (!path.empty()) {
+        folder_ = QFileInfo(QString::fromStdString(path)).absolutePath();
+    }
 }
 
 void QtDialogs::ShowError(const std::string& message) {

@@ -2,6 +2,8 @@
 
 #include "ui/model/dialogs.h"
 
+#include <QString>
+
 #include <memory>
 
 class QProgressDialog;
@@ -24,8 +26,12 @@ class QtDialogs final : public Dialogs {
     void EndProgress() override;
     bool AskRestoreRecovery() override;
 
+    // The song's file: the next file dialog without a path of its own opens in its folder.
+    void RememberFile(const std::string& path);
+
   private:
     QWidget* parent_;
+    QString folder_;
     std::unique_ptr<QProgressDialog> progress_;
 };
 

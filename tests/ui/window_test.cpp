@@ -30,6 +30,11 @@ namespace {
 // device plays on and the worker mixes.
 constexpr const char* kLong = " Result:=CreateSample( 2646000 , 1 );";
 
+// A song of nothing but its speed (100) and row.
+constexpr const char* kEmptySong =
+    " Const\r\n  Track:TTrack=(\r\n   TrackIndexCount: 0;\r\n   TrackCount: 0;\r\n"
+    "   PatternCount: 0;\r\n   InstrumentCount: 0;\r\n   Speed: 100;\r\n   Row: 8;\r\n  );\r\n";
+
 // Replaces the whole text of a box by typing, as a person does after selecting it all.
 void TypeOver(QLineEdit* box, const QString& text) {
     QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
@@ -215,9 +220,7 @@ class WindowTest : public QObject {
         TKellixForm& f = Open();
         TempFolder dir;
         const std::string path = dir / "dropped.txt";
-        WriteFile(path, " Const\r\n  Track:TTrack=(\r\n   TrackIndexCount: 0;\r\n"
-                        "   TrackCount: 0;\r\n   PatternCount: 0;\r\n   InstrumentCount: 0;\r\n"
-                        "   Speed: 100;\r\n   Row: 8;\r\n  );\r\n");
+        WriteFile(path, kEmptySong);
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
         QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton, {});
@@ -226,6 +229,24 @@ class WindowTest : public QObject {
         QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, {});
         QApplication::sendEvent(&f, &drop);
         QCOMPARE(Song.Speed, 100);
+    }
+
+    // The real file dialog opens in the folder of the song being edited, not the program's
+    // working folder.
+    void fileDialogsOpenInTheSongsFolder() {
+        TKellixForm f(ToolWindows{&reverb_, &env_, &stereo_}, nullptr);
+        TempFolder dir;
+        WriteFile(dir / "song.txt", kEmptySong);
+        QVERIFY(f.Model().OpenPath(dir / "song.txt"));
+        QString shown;
+        QTimer::singleShot(0, [&shown] {
+            if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                shown = d->directory().absolutePath();
+                d->reject();
+            }
+        });
+        QVERIFY(!f.Model().SaveAs());
+        QCOMPARE(shown, QString::fromStdString(dir.Path.string()));
     }
 
     void closingAsksAboutUnsavedChanges() {
