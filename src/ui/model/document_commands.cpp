@@ -9,6 +9,7 @@
 #include "songtext/text_file.h"
 #include "support/atomic_file.h"
 
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -30,6 +31,14 @@ std::string InstrumentFileName(int32_t index) {
         number.insert(number.begin(), '0');
     }
     return "instrument" + number;
+}
+
+bool EndsWithWav(const std::string& name) {
+    std::string ext = std::filesystem::path(name).extension().string();
+    for (char& c : ext) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return ext == ".wav";
 }
 
 std::string AbsolutePath(const std::string& path) {
@@ -279,8 +288,20 @@ bool EditorModel::SaveInstrumentAs() {
 bool EditorModel::SaveResultAs() {
     saveDialog_.Filter = kWavFilter;
     saveDialog_.DefaultExt = kWavExt;
+    // The save dialog remembers the last name it was given, most often the song's own: a quick
+    // Enter would write the sound over the song. Suggest the song's name with ".wav" instead.
+    if (!EndsWithWav(saveDialog_.FileName)) {
+        saveDialog_.FileName =
+            fileName_.empty() ? std::string()
+                              : std::filesystem::path(fileName_).replace_extension(".wav").string();
+    }
     std::optional<std::string> path = AskSave();
     if (!path) {
+        return false;
+    }
+    if (!fileName_.empty() && SameFile(*path, fileName_)) {
+        dialogs_.ShowError("\"" + *path +
+                           "\" is the song being edited: the result was not written");
         return false;
     }
     std::string error;

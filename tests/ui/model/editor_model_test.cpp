@@ -162,6 +162,17 @@ TEST_F(ModelTest, SaveResultRendersWithProgressAndReportsFailures) {
     EXPECT_EQ(Model.Title(), "Kellix") << "the WAV file is not the song's name";
     EXPECT_FALSE(Model.SaveResultAs());
     ASSERT_EQ(Ask.Errors.size(), 1u);
+
+    // With the song saved under a name, the result is offered beside it as a WAV file, and the
+    // song's own file is refused.
+    const std::string song = Dir / "tune.txt";
+    Ask.SaveAnswers = {song, song};
+    ASSERT_TRUE(Model.SaveAs());
+    const std::string text = ReadFile(song);
+    EXPECT_FALSE(Model.SaveResultAs());
+    EXPECT_EQ(Ask.SaveAsked.back().FileName, Dir / "tune.wav");
+    EXPECT_EQ(ReadFile(song), text);
+    EXPECT_EQ(Ask.Errors.size(), 2u);
 }
 
 // A typed text naming no pattern leaves none selected: Cut has nothing to empty.
