@@ -259,15 +259,16 @@ struct Compiler {
     void SetArgument(ArgSlot& slot, const char* token, std::size_t pos, uint8_t type) {
         int32_t i = Lookup(token);
         if (i < 0) {
-            const float real = TextToSingle(token);
-            slot.ArgValue = type == kParamFloat ? std::bit_cast<int32_t>(real) : TextToInt(token);
+            const bool real = type == kParamFloat;
+            slot.ArgValue = real ? std::bit_cast<int32_t>(TextToSingle(token)) : TextToInt(token);
             const std::size_t read = NumberLength(token, type);
             if (read == 0) {
                 Warn(pos, Quoted(token) + " is no number, string or known name: passed as 0");
             } else if (token[read] != 0) {
                 char value[32];
-                if (type == kParamFloat) {
-                    std::snprintf(value, sizeof value, "%g", static_cast<double>(real));
+                if (real) {
+                    std::snprintf(value, sizeof value, "%g",
+                                  static_cast<double>(std::bit_cast<float>(slot.ArgValue)));
                 } else {
                     std::snprintf(value, sizeof value, "%d", static_cast<int>(slot.ArgValue));
                 }
