@@ -3,11 +3,10 @@
 #include "songtext/song_reader.h"
 #include "song/track.h"
 #include "songtext/song_writer.h"
+#include "support/text.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 using namespace kellix;
@@ -39,9 +38,7 @@ std::string LargeSongText() {
                        "261.63 , 8000 );";
     for (int32_t i = 0; i < 64; ++i) {
         song.Instrument[i].Env = {i * 10, 20000 + i, 3000};
-        ResizeInstrumentCode(code, 64);
-        code.Texts[i] = static_cast<char*>(std::malloc(body.size() + 1));
-        std::memcpy(code.Texts[i], body.c_str(), body.size() + 1);
+        code.Texts[i] = TextDuplicate(body.c_str(), body.size());
     }
     ResizePatterns(song, 2000);
     for (int32_t p = 0; p < 2000; ++p) {
