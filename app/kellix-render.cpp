@@ -3,7 +3,6 @@
 // (from the last instrument to the first), and renders the song as "Save result as.." does.
 #include "audio/device/play_module.h"
 #include "audio/effects.h"
-#include "audio/mixer.h"
 #include "audio/wav_export.h"
 #include "script/dllgen.h"
 #include "script/exec.h"
@@ -25,7 +24,6 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
-#include <climits>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -34,7 +32,6 @@
 #include <filesystem>
 #include <string>
 #include <unistd.h>
-#include <utility>
 #include <vector>
 
 using namespace kellix;

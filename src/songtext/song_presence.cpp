@@ -3,7 +3,7 @@
 #include "songtext/current_instrument.h"
 #include "songtext/song_reader.h"
 
-#include <climits>
+#include <cstdint>
 
 namespace kellix {
 
