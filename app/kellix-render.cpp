@@ -355,6 +355,11 @@ void ShowWithSdlReason(const char* message) {
 bool PlayThroughModule(const TTrack& song, std::string* error) {
     std::error_code ec;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) {
+        // A bare file name would make dlopen search the library path for the module.
+        *error = "cannot find the folder of this program: " + ec.message();
+        return false;
+    }
     const std::string module = (self.parent_path() / kPlayModuleFile).string();
     void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
     auto play =
