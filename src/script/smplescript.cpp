@@ -178,64 +178,6 @@ std::size_t ClosingPoint(std::string_view run) {
     return comma != std::string_view::npos ? comma : run.find(')', quote + 1);
 }
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// How many characters of an argument the number rule for its type reads; 0 when it reads no
-// digit. Integers: "$" and hexadecimal digits, or a sign and decimal digits, the latter up to
-// the value at which TextToInt stops taking digits. Reals: as TextToSingle.
-std::size_t NumberLength(const char* token, uint8_t type) {
-    const char* p = token;
-    if (type == kParamFloat) {
-        if (*p == '+' || *p == '-') {
-            ++p;
-        }
-        const char* mantissa = p;
-        while (IsDigit(*p)) {
-            ++p;
-        }
-        if (*p == '.') {
-            ++p;
-            while (IsDigit(*p)) {
-                ++p;
-            }
-        }
-        if (std::find_if(mantissa, p, IsDigit) == p) {
-            return 0;
-        }
-        if (*p == 'E' || *p == 'e') {
-            const char* q = p + 1;
-            if (*q == '+' || *q == '-') {
-                ++q;
-            }
-            if (IsDigit(*q)) {
-                while (IsDigit(*q)) {
-                    ++q;
-                }
-                p = q;
-            }
-        }
-        return static_cast<std::size_t>(p - token);
-    }
-    if (*p == '$') {
-        ++p;
-        const char* digits = p;
-        while (IsDigit(*p) || (UpperAscii(*p) >= 'A' && UpperAscii(*p) <= 'F')) {
-            ++p;
-        }
-        return p > digits ? static_cast<std::size_t>(p - token) : 0;
-    }
-    if (*p == '+' || *p == '-') {
-        ++p;
-    }
-    const char* digits = p;
-    for (int64_t value = 0; IsDigit(*p) && value <= 214748364; ++p) {
-        value = value * 10 + (*p - '0');
-    }
-    return p > digits ? static_cast<std::size_t>(p - token) : 0;
-}
-
 std::string Quoted(const char* token) {
     return std::string("\"") + token + "\"";
 }
@@ -260,8 +202,9 @@ struct Compiler {
         int32_t i = Lookup(token);
         if (i < 0) {
             const bool real = type == kParamFloat;
-            slot.ArgValue = real ? std::bit_cast<int32_t>(TextToSingle(token)) : TextToInt(token);
-            const std::size_t read = NumberLength(token, type);
+            std::size_t read = 0;
+            slot.ArgValue =
+                real ? std::bit_cast<int32_t>(TextToSingle(token, &read)) : TextToInt(token, &read);
             if (read == 0) {
                 Warn(pos, Quoted(token) + " is no number, string or known name: passed as 0");
             } else if (token[read] != 0) {

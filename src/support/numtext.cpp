@@ -30,7 +30,10 @@ int HexDigit(char c) {
 
 } // namespace
 
-int32_t TextToInt(const char* text) {
+int32_t TextToInt(const char* text, std::size_t* read) {
+    if (read) {
+        *read = 0;
+    }
     if (!text) {
         return 0;
     }
@@ -41,9 +44,13 @@ int32_t TextToInt(const char* text) {
     bool negative = false;
     if (*p == '$') {
         ++p;
+        const char* digits = p;
         uint32_t value = 0;
         for (int d; (d = HexDigit(*p)) >= 0; ++p) {
             value = value * 16u + static_cast<uint32_t>(d);
+        }
+        if (read && p > digits) {
+            *read = static_cast<std::size_t>(p - text);
         }
         return static_cast<int32_t>(value);
     }
@@ -51,10 +58,14 @@ int32_t TextToInt(const char* text) {
         negative = *p == '-';
         ++p;
     }
+    const char* digits = p;
     int64_t value = 0;
     while (*p >= '0' && *p <= '9' && value <= 214748364) {
         value = value * 10 + (*p - '0');
         ++p;
+    }
+    if (read && p > digits) {
+        *read = static_cast<std::size_t>(p - text);
     }
     if (*p != 0) {
         // Reading stopped early: the digits so far, without the sign.
@@ -101,7 +112,10 @@ bool StrictTextToInt(const std::string& text, int32_t& value) {
     return true;
 }
 
-float TextToSingle(const char* text) {
+float TextToSingle(const char* text, std::size_t* read) {
+    if (read) {
+        *read = 0;
+    }
     if (!text) {
         return 0.0f;
     }
@@ -139,6 +153,9 @@ float TextToSingle(const char* text) {
             }
             end = q;
         }
+    }
+    if (read) {
+        *read = static_cast<std::size_t>(end - text);
     }
     // from_chars takes no leading "+".
     const char* first = text[0] == '+' ? text + 1 : text;

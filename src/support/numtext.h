@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -12,12 +13,14 @@ std::string IntToText(int32_t value);
 // or "$" and hexadecimal digits; then decimal digits. When the digits run to the end of the
 // text the result carries the sign; when reading stops at another character the result is the
 // digits read so far without the sign (0 when there are none). A decimal value above 214748364
-// takes no further digit: reading stops there as at an invalid character. Never fails.
-int32_t TextToInt(const char* text);
+// takes no further digit: reading stops there as at an invalid character. Never fails. read,
+// when given, gets the number of characters read, 0 when no digit was.
+int32_t TextToInt(const char* text, std::size_t* read = nullptr);
 
 // Optional sign, digits, optional "." and digits, optional exponent; the value of the part
 // read before the first character that does not fit, as a single-precision float. Locale-free.
-float TextToSingle(const char* text);
+// read, when given, gets the length of that part, 0 when it holds no digit.
+float TextToSingle(const char* text, std::size_t* read = nullptr);
 
 // The strict whole-number syntax of the number edits: leading blanks, an optional sign, then
 // decimal digits or "$" and hexadecimal digits, and nothing after them. Decimal values must fit

@@ -54,12 +54,26 @@ TEST(NumberText, ReadsNumbersByTheirRules) {
         value = 4242;
         EXPECT_FALSE(StrictTextToInt(text, value) || value != 4242) << text;
     }
-    const std::pair<const char*, float> reals[] = {
-        {"-1.5E-1", -0.15f}, {"3.25xyz", 3.25f}, {"7e", 7.0f},
-        {".5", 0.5f},        {"abc", 0.0f},      {"1e99", std::numeric_limits<float>::infinity()},
+    // How many characters each reads: 0 when no digit.
+    const std::pair<const char*, std::size_t> intReads[] = {
+        {"  \t7", 0}, {"$FFFFFFFFx", 9}, {"$G", 0}, {"-12AB", 3}, {"4294967295", 9}, {"-", 0}};
+    std::size_t read = 99;
+    for (auto [text, expected] : intReads) {
+        TextToInt(text, &read);
+        EXPECT_EQ(read, expected) << text;
+    }
+    const struct {
+        const char* text;
+        float real;
+        std::size_t read;
+    } reals[] = {
+        {"-1.5E-1", -0.15f, 7}, {"3.25xyz", 3.25f, 4},
+        {"7e", 7.0f, 1},        {".5", 0.5f, 2},
+        {"abc", 0.0f, 0},       {"1e99", std::numeric_limits<float>::infinity(), 4},
     };
-    for (auto [text, real] : reals) {
-        EXPECT_FLOAT_EQ(TextToSingle(text), real) << text;
+    for (const auto& r : reals) {
+        EXPECT_FLOAT_EQ(TextToSingle(r.text, &read), r.real) << r.text;
+        EXPECT_EQ(read, r.read) << r.text;
     }
 }
 
