@@ -44,10 +44,10 @@ bool TrackHolds(const PlayRecord& r, int32_t track, int32_t pattern) {
 } // namespace
 
 PlayRecord RecordSongPlay(const TTrack& song, int32_t firstEntry, int64_t start) {
-    PlayRecord r = Base(song, start);
     if (firstEntry < 0 || firstEntry >= song.TrackIndexCount) {
         return PlayRecord{};
     }
+    PlayRecord r = Base(song, start);
     r.What = PlayRecord::Kind::Song;
     r.FirstEntry = firstEntry;
     r.PlayList.assign(song.TracksIndex, song.TracksIndex + song.TrackIndexCount);
