@@ -24,10 +24,16 @@ void ImageView::paintEvent(QPaintEvent*) {
 }
 
 void ImageView::SetMarker(int x) {
-    if (x != marker_) {
-        marker_ = x;
-        update();
+    if (x == marker_) {
+        return;
     }
+    // Only the columns of the old and the new line change: the follow timer moves it often.
+    for (int column : {marker_, x}) {
+        if (column >= 0) {
+            update(column, 0, 1, height());
+        }
+    }
+    marker_ = x;
 }
 
 void ImageView::mousePressEvent(QMouseEvent* event) {

@@ -8,17 +8,17 @@ namespace kellix {
 
 namespace {
 
+// The commands copy only what the position needs, since they do so while the mixer waits.
 PlayRecord Base(const TTrack& song, int64_t start) {
     PlayRecord r;
     r.Start = start;
     r.StepFrames = StepFrames(song);
     r.EntryFrames = EntryFrames(song);
-    r.TrackLists.resize(static_cast<std::size_t>(std::max(song.TrackCount, 0)));
-    for (int32_t t = 0; t < song.TrackCount; ++t) {
-        const TTrackPattern& track = song.Tracks[t];
-        r.TrackLists[t].assign(track.PatternIndex, track.PatternIndex + track.PatternCount);
-    }
     return r;
+}
+
+std::vector<int32_t> PatternsOf(const TTrackPattern& track) {
+    return {track.PatternIndex, track.PatternIndex + track.PatternCount};
 }
 
 // How long a pattern's notes take to start: a whole entry, or longer for notes at or past Row.
@@ -33,24 +33,24 @@ int64_t PatternFrames(const TTrack& song, int32_t pattern) {
     return ClampFrames(__int128{steps} * StepFrames(song));
 }
 
-bool TrackHolds(const PlayRecord& r, int32_t track, int32_t pattern) {
-    if (track < 0 || track >= static_cast<int32_t>(r.TrackLists.size())) {
-        return false;
-    }
-    const std::vector<int32_t>& list = r.TrackLists[track];
+bool Holds(const std::vector<int32_t>& list, int32_t pattern) {
     return std::find(list.begin(), list.end(), pattern) != list.end();
 }
 
 } // namespace
 
 PlayRecord RecordSongPlay(const TTrack& song, int32_t firstEntry, int64_t start) {
-    PlayRecord r = Base(song, start);
     if (firstEntry < 0 || firstEntry >= song.TrackIndexCount) {
         return PlayRecord{};
     }
+    PlayRecord r = Base(song, start);
     r.What = PlayRecord::Kind::Song;
     r.FirstEntry = firstEntry;
     r.PlayList.assign(song.TracksIndex, song.TracksIndex + song.TrackIndexCount);
+    r.TrackLists.resize(static_cast<std::size_t>(std::max(song.TrackCount, 0)));
+    for (int32_t t = 0; t < song.TrackCount; ++t) {
+        r.TrackLists[t] = PatternsOf(song.Tracks[t]);
+    }
     return r;
 }
 
@@ -60,8 +60,8 @@ PlayRecord RecordTrackPlay(const TTrack& song, int32_t track, int64_t start) {
     }
     PlayRecord r = Base(song, start);
     r.What = PlayRecord::Kind::Track;
-    r.Track = track;
-    for (int32_t pattern : r.TrackLists[track]) {
+    r.TrackList = PatternsOf(song.Tracks[track]);
+    for (int32_t pattern : r.TrackList) {
         r.LengthFrames = std::max(r.LengthFrames, PatternFrames(song, pattern));
     }
     return r;
@@ -100,13 +100,15 @@ PlayPosition PositionAt(const PlayRecord& r, int64_t heardFrame, int32_t shownPa
         }
         p.Entry = static_cast<int32_t>(entry);
         sinceStart = into % r.EntryFrames;
-        shown = TrackHolds(r, r.PlayList[p.Entry], shownPattern);
+        const int32_t track = r.PlayList[p.Entry];
+        shown = track >= 0 && track < static_cast<int32_t>(r.TrackLists.size()) &&
+                Holds(r.TrackLists[track], shownPattern);
     } else {
         if (into >= r.LengthFrames) {
             return p;
         }
         shown = r.What == PlayRecord::Kind::Pattern ? r.Pattern == shownPattern
-                                                    : TrackHolds(r, r.Track, shownPattern);
+                                                    : Holds(r.TrackList, shownPattern);
     }
     p.Playing = true;
     if (shown && shownPattern >= 0) {

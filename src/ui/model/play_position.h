@@ -18,8 +18,8 @@ struct PlayRecord {
     int64_t EntryFrames = 0;       // frames of one play-list entry
     int32_t FirstEntry = 0;        // the play-list entry played at Start
     std::vector<int32_t> PlayList; // Kind::Song: the play list
-    std::vector<std::vector<int32_t>> TrackLists; // the patterns of every track
-    int32_t Track = -1;                           // Kind::Track
+    std::vector<std::vector<int32_t>> TrackLists; // Kind::Song: the patterns of every track
+    std::vector<int32_t> TrackList;               // Kind::Track: the patterns of the track
     int32_t Pattern = -1;                         // Kind::Pattern
     int64_t LengthFrames = 0; // Kind::Track and Kind::Pattern: how long the line is shown
 };

@@ -91,8 +91,11 @@ bool RecoveryStore::Write(const std::string& text, std::string* error) {
         }
         return false;
     }
-    written_ = WriteFileAtomically(path_, text.data(), text.size(), error) || written_;
-    return fs::exists(path_);
+    // A failed write leaves the previous file in place: it stays this run's file, but the
+    // failure is reported so that the write is tried again.
+    const bool ok = WriteFileAtomically(path_, text.data(), text.size(), error);
+    written_ = written_ || ok;
+    return ok;
 }
 
 void RecoveryStore::Discard() {

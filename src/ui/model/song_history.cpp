@@ -159,7 +159,6 @@ void SongHistory::Record(ChangeKind kind, int64_t target, const TTrack& song,
     openKind_ = kind;
     openTarget_ = target;
     HistoryStep step = Capture(song, code, last_);
-    step.Kind = kind;
     step.Box = std::move(box);
     position_ = nextPosition_++;
     while (!redo_.empty()) {
@@ -172,7 +171,6 @@ void SongHistory::Record(ChangeKind kind, int64_t target, const TTrack& song,
 HistoryStep SongHistory::Undo(const TTrack& song, const TInstrumentCode& code) {
     HistoryStep back = Pop(undo_);
     HistoryStep here = Capture(song, code, back.Song);
-    here.Kind = back.Kind;
     here.Box = back.Box;
     Push(redo_, std::move(here));
     position_ = back.Position;
@@ -184,7 +182,6 @@ HistoryStep SongHistory::Undo(const TTrack& song, const TInstrumentCode& code) {
 HistoryStep SongHistory::Redo(const TTrack& song, const TInstrumentCode& code) {
     HistoryStep forward = Pop(redo_);
     HistoryStep here = Capture(song, code, forward.Song);
-    here.Kind = forward.Kind;
     here.Box = forward.Box;
     Push(undo_, std::move(here));
     position_ = forward.Position;

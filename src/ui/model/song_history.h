@@ -61,8 +61,7 @@ struct CodeBoxChange {
 
 struct HistoryStep {
     SongState Song;
-    uint64_t Position = 0; // names the state for the saved mark
-    ChangeKind Kind = ChangeKind::Edit;
+    uint64_t Position = 0;                    // names the state for the saved mark
     std::shared_ptr<const CodeBoxChange> Box; // Open Instrument only
 };
 
@@ -100,8 +99,6 @@ class SongHistory {
     // Whether the song's state differs from the one last saved (or cleared).
     bool Changed() const { return position_ != saved_; }
 
-    std::size_t UndoSteps() const { return undo_.size(); }
-    std::size_t RedoSteps() const { return redo_.size(); }
     // The memory the steps hold.
     std::size_t Bytes() const { return bytes_; }
 

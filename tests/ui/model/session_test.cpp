@@ -4,6 +4,7 @@
 
 #include "song/sequencer.h"
 #include "ui/model/play_position.h"
+#include "ui/model/recovery.h"
 
 #include <csignal>
 #include <filesystem>
@@ -87,6 +88,21 @@ TEST_F(ModelBase, AKilledRunLeavesItsWorkForTheNextStart) {
         }
         model.Destroy();
     }
+}
+
+// A write that fails keeps the previous file but says so, so that the timer tries again.
+TEST(RecoveryStore, AFailedWriteIsReportedWhileAnOlderFileStays) {
+    TempFolder dir;
+    RecoveryStore store(dir / "state");
+    ASSERT_TRUE(store.Write("first", nullptr));
+    const std::string path = store.Path();
+    std::filesystem::remove(path);
+    std::filesystem::create_directories(path + "/in-the-way"); // the file cannot replace it
+    std::string error;
+    EXPECT_FALSE(store.Write("second", &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(store.HasFile());
+    std::filesystem::remove_all(path);
 }
 
 TEST_F(ModelBase, RecentSongsLastAcrossRuns) {

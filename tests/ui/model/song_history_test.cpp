@@ -139,8 +139,13 @@ TEST_F(SongHistoryTest, GesturesAndTypingMergeIntoOneStep) {
     // A right-button drag over the three notes, starting on the first.
     Model.PatternMouseDown(MouseButton::Right, 0, 30);
     Model.PatternRightDrag(1, 31);
+    View.Parts = 0;
     Model.PatternRightDrag(2, 32);
     ASSERT_EQ(Song.Patterns[0].PointsCount, 0);
+    EXPECT_TRUE(View.Parts & kViewPattern) << "the removed note is drawn away";
+    View.Parts = 0;
+    Model.PatternRightDrag(3, 33);
+    EXPECT_EQ(View.Parts, 0u) << "nothing removed, nothing to draw";
     Model.Undo();
     EXPECT_FALSE(Model.CanUndo());
 
@@ -173,10 +178,8 @@ TEST_F(SongHistoryTest, AThousandStepsAndNewForgetsThem) {
     ASSERT_TRUE(Model.CanRedo());
     Ask.SaveChangesAnswers = {SaveAnswer::Discard};
     ASSERT_TRUE(Model.New());
-    const std::string fresh = Saved();
-    Model.Undo();
-    Model.Redo();
-    EXPECT_EQ(Saved(), fresh);
+    EXPECT_FALSE(Model.CanUndo());
+    EXPECT_FALSE(Model.CanRedo());
 }
 
 TEST_F(SongHistoryTest, TheChangedMarkFollowsTheSavedState) {
