@@ -56,12 +56,12 @@ void EditorModel::PatternRightDrag(int32_t time, int32_t tone) {
         return;
     }
     const int32_t k = FindPoint(*pattern, time, tone, CurrentInstrument);
-    // The press drew the grid: a move over an empty cell leaves it as it is.
     if (time >= 0 && k >= 0) {
         BeforeChange(ChangeKind::RemoveNotes, activePattern_);
         DeletePoint(*pattern, k);
-        SongChanged(kViewPattern);
+        SongChanged(0);
     }
+    view_.Refresh(kViewPattern);
 }
 
 void EditorModel::TrackEditMouseDown(int32_t n) {
