@@ -80,6 +80,16 @@ struct MixRamp {
     int32_t peak;
     int32_t span;
     int32_t direction;
+    // One step, with whole = peak / span and part = peak % span: acc -= peak; while acc < 0
+    // { level += direction; acc += span }, without the loop (acc starts in [0, span), so at most
+    // one span comes back after the whole ones).
+    void Step(int32_t whole, int32_t part) {
+        level += direction * whole;
+        acc -= part;
+        int32_t borrow = acc >> 31; // -1 when acc went negative
+        level -= direction * borrow;
+        acc += borrow & span;
+    }
 };
 // Runs count steps; levels[i] receives the level after step i.
 void RampLevels(MixRamp& r, int32_t* levels, int32_t count);
