@@ -93,7 +93,6 @@ MixSteps MakeMixSteps(int32_t step, int32_t rate) {
     s.whole = step / rate;
     s.part = step % rate;
     s.rate = rate;
-    s.step = step;
     s.Lanes = int64_t{16} * step / rate < 16384;
     if (!s.Lanes) {
         return s;

@@ -9,7 +9,6 @@ struct MixSteps {
     int32_t whole; // Step / Rate
     int32_t part;  // Step % Rate
     int32_t rate;
-    int32_t step;
     // For 1, 2, 4, 8 and 16 frames at once (index 0 to 4): the source frames passed whole, the
     // rest of the step below Rate, that rest x 65536 split as weight x Rate + LaneRest, and
     // LaneWhole x 65536 + weight. The lane routines move the interpolation weight with these
