@@ -30,21 +30,11 @@ inline int32_t GainRight(int32_t level, int32_t pan) {
     return pan > 128 ? (level * (255 - pan)) >> 7 : level;
 }
 
-// One step: acc -= peak; while acc < 0 { level += direction; acc += span }, without the loop
-// (acc starts in [0, span), so at most one span comes back after the whole ones).
-inline void RampStep(MixRamp& r, int32_t whole, int32_t part) {
-    r.level += r.direction * whole;
-    r.acc -= part;
-    int32_t borrow = r.acc >> 31;
-    r.level -= r.direction * borrow;
-    r.acc += borrow & r.span;
-}
-
 void RampScalar(MixRamp& r, int32_t* levels, int32_t count) {
     const int32_t whole = r.peak / r.span;
     const int32_t part = r.peak % r.span;
     for (int32_t i = 0; i < count; ++i) {
-        RampStep(r, whole, part);
+        r.Step(whole, part);
         levels[i] = r.level;
     }
 }
@@ -103,7 +93,6 @@ MixSteps MakeMixSteps(int32_t step, int32_t rate) {
     s.whole = step / rate;
     s.part = step % rate;
     s.rate = rate;
-    s.step = step;
     s.Lanes = int64_t{16} * step / rate < 16384;
     if (!s.Lanes) {
         return s;

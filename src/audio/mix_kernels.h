@@ -9,7 +9,6 @@ struct MixSteps {
     int32_t whole; // Step / Rate
     int32_t part;  // Step % Rate
     int32_t rate;
-    int32_t step;
     // For 1, 2, 4, 8 and 16 frames at once (index 0 to 4): the source frames passed whole, the
     // rest of the step below Rate, that rest x 65536 split as weight x Rate + LaneRest, and
     // LaneWhole x 65536 + weight. The lane routines move the interpolation weight with these
@@ -80,6 +79,16 @@ struct MixRamp {
     int32_t peak;
     int32_t span;
     int32_t direction;
+    // One step, with whole = peak / span and part = peak % span: acc -= peak; while acc < 0
+    // { level += direction; acc += span }, without the loop (acc starts in [0, span), so at most
+    // one span comes back after the whole ones).
+    void Step(int32_t whole, int32_t part) {
+        level += direction * whole;
+        acc -= part;
+        int32_t borrow = acc >> 31; // -1 when acc went negative
+        level -= direction * borrow;
+        acc += borrow & span;
+    }
 };
 // Runs count steps; levels[i] receives the level after step i.
 void RampLevels(MixRamp& r, int32_t* levels, int32_t count);

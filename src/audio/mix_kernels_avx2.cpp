@@ -171,11 +171,7 @@ KELLIX_AVX2 int32_t RampAvx2(MixRamp& r, int32_t* levels, int32_t count) {
     const int32_t part = r.peak % r.span;
     alignas(32) int32_t level[8], acc[8];
     for (int i = 0; i < 8; ++i) {
-        r.level += r.direction * whole;
-        r.acc -= part;
-        int32_t borrow = r.acc >> 31;
-        r.level -= r.direction * borrow;
-        r.acc += borrow & r.span;
+        r.Step(whole, part);
         levels[i] = level[i] = r.level;
         acc[i] = r.acc;
     }

@@ -309,11 +309,7 @@ KELLIX_AVX512 int32_t RampAvx512(MixRamp& r, int32_t* levels, int32_t count) {
     const int32_t part = r.peak % r.span;
     alignas(64) int32_t level[32], acc[32];
     for (int i = 0; i < 32; ++i) {
-        r.level += r.direction * whole;
-        r.acc -= part;
-        int32_t borrow = r.acc >> 31;
-        r.level -= r.direction * borrow;
-        r.acc += borrow & r.span;
+        r.Step(whole, part);
         levels[i] = level[i] = r.level;
         acc[i] = r.acc;
     }
