@@ -281,8 +281,8 @@ int32_t GenerateSamples() {
         if (Song.Instrument[k].Sample) {
             continue;
         }
-        const char* code =
-            k < InstrumentCode.Count && InstrumentCode.Texts[k] ? InstrumentCode.Texts[k] : "";
+        const char* stored = InstrumentCodeAt(InstrumentCode, k);
+        const char* code = stored ? stored : "";
         ExeScript(code, &Song.Instrument[k]);
         const std::string where =
             "instrument " + std::to_string(k + 1) + " (InitSample" + std::to_string(k) + ")";

@@ -1,6 +1,8 @@
 // The window's own costs: from creating the main window to its first painted picture (the
 // default song with ten empty instruments), and "Generator Exe" (F9) on a one-second instrument
 // with the redraw of its waveform.
+#include "silent_device.h"
+
 #include "audio/live_output.h"
 #include "script/dllgen.h"
 #include "song/track.h"
@@ -16,14 +18,7 @@ using namespace kellix;
 
 namespace {
 
-// The live output without a sound device: the worker waits, nothing is mixed.
-struct SilentDevice final : OutputDevice {
-    bool Open() override { return true; }
-    bool CreateStream() override { return true; }
-    void Play() override {}
-    void Stop() override {}
-    void Close() override {}
-};
+using bench::SilentDevice;
 
 // Notices the first paint of a widget.
 class PaintWatch : public QObject {

@@ -150,6 +150,10 @@ void DeletePatternIndex(TTrackPattern& track, int32_t index) {
     DeleteAt(track.PatternIndex, track.PatternCount, index);
 }
 
+const char* InstrumentCodeAt(const TInstrumentCode& code, int32_t index) {
+    return index >= 0 && index < code.Count ? code.Texts[index] : nullptr;
+}
+
 void ResizeInstrumentCode(TInstrumentCode& code, int32_t n) {
     n = std::max(n, 0);
     for (int32_t i = n; i < code.Count; ++i) {

@@ -90,6 +90,8 @@ void DeletePatternIndex(TTrackPattern& track, int32_t index);
 
 // Carries over the first min(n, old count) texts, frees the dropped ones, new entries null.
 void ResizeInstrumentCode(TInstrumentCode& code, int32_t n);
+// The code of instrument index, null when it has none or the index is outside the list.
+const char* InstrumentCodeAt(const TInstrumentCode& code, int32_t index);
 
 // The default song: ten empty instruments (null codes), patterns and tracks, the play list
 // 0..9, Row 16, Speed 128.

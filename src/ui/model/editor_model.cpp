@@ -23,7 +23,7 @@ bool InRange(int32_t index, int32_t count) {
 }
 
 const char* StoredCode(int32_t index) {
-    return InRange(index, InstrumentCode.Count) ? InstrumentCode.Texts[index] : nullptr;
+    return InstrumentCodeAt(InstrumentCode, index);
 }
 
 // A code as text: none is empty.
@@ -273,7 +273,7 @@ void EditorModel::StoreCodeBox(bool record) {
     if (!InRange(CurrentInstrument, InstrumentCode.Count)) {
         return;
     }
-    const bool differs = TextOf(InstrumentCode.Texts[CurrentInstrument]) != code_;
+    const bool differs = TextOf(StoredCode(CurrentInstrument)) != code_;
     if (differs && record) {
         BeforeChange(ChangeKind::Edit);
     }

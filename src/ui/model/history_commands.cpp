@@ -13,8 +13,8 @@ namespace {
 
 // An instrument's code as text (none is empty) in the code list and in a state.
 const char* StoredText(int32_t index) {
-    const bool stored = index >= 0 && index < InstrumentCode.Count && InstrumentCode.Texts[index];
-    return stored ? InstrumentCode.Texts[index] : "";
+    const char* stored = InstrumentCodeAt(InstrumentCode, index);
+    return stored ? stored : "";
 }
 
 const char* StateText(const SongState& state, int32_t index) {
@@ -72,7 +72,7 @@ void EditorModel::Restore(const HistoryStep& step, const std::string* boxText) {
     // history) and not what concerns playing or the recent songs.
     uint32_t parts = ~uint32_t{kViewCode | kViewStatus | kViewPlaying | kViewRecent};
     if (shownCodeChanged && CurrentInstrument >= 0 && CurrentInstrument < InstrumentCode.Count) {
-        const char* stored = InstrumentCode.Texts[CurrentInstrument];
+        const char* stored = InstrumentCodeAt(InstrumentCode, CurrentInstrument);
         code_ = stored ? stored : DefaultInstrumentCode;
         cleanCode_ = code_;
         parts |= kViewCode;
