@@ -465,7 +465,10 @@ int main(int argc, char** argv) {
     } else if (status == 0) {
         const auto tailFrames = static_cast<int64_t>(std::llround(o.tailSeconds * 44100));
         ProgressBar bar(!o.quiet);
-        auto progress = [&](int64_t done, int64_t total) { bar.Update(done, total); };
+        auto progress = [&](int64_t done, int64_t total) {
+            bar.Update(done, total);
+            return true;
+        };
         const bool ok = ExportWav(Song, o.out, &error, progress, tailFrames);
         bar.Finish();
         if (!ok) {

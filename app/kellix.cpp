@@ -71,7 +71,8 @@ int main(int argc, char** argv) {
         form.show();
         // Unsaved work left by a run that did not end cleanly comes first.
         if (!form.Model().OfferRecovery() && args.size() == 2) {
-            form.Model().OpenPath(args[1].toStdString());
+            // The name as the system gave it: a QString would not keep a name that is not UTF-8.
+            form.Model().OpenPath(argv[1]);
         }
         // Samples dropped while a voice still played them are freed once the voice has ended.
         QTimer release;

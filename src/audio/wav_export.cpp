@@ -85,8 +85,9 @@ bool ExportWav(const TTrack& song, const std::string& path, std::string* error,
         int64_t part = std::min<int64_t>(kExportBlockFrames * 4, remaining);
         ok = AtomicFileWrite(file, ring.data() + at, static_cast<std::size_t>(part), &fileError);
         remaining -= part;
-        if (progress) {
-            progress(total - remaining, total);
+        if (ok && progress && !progress(total - remaining, total)) {
+            ok = false;
+            fileError = "Cannot export \"" + path + "\": cancelled";
         }
     }
     ClearVoices(mixer);

@@ -15,13 +15,15 @@ constexpr int32_t kExportBlockFrames = 11025;
 // Writes the 44-byte header of a 16-bit stereo 44100 Hz PCM file with dataBytes of samples.
 void WriteWavHeader(uint8_t* header, uint32_t dataBytes, int channels = 2);
 
-// Called after each rendered block with the bytes written so far and the total.
-using ExportProgress = std::function<void(int64_t done, int64_t total)>;
+// Called after each rendered block with the bytes written so far and the total; returning false
+// cancels the export.
+using ExportProgress = std::function<bool(int64_t done, int64_t total)>;
 
 // Renders the song on a fresh mixer (clock 0, silent echo) into a WAV file of exactly the
 // song's length. The file is written under a temporary name in the same folder and renamed over
 // path only when complete. Returns false with a message in *error when the song is too long
-// for a WAV file or the file cannot be written; the old file at path is then left untouched.
+// for a WAV file, the file cannot be written or the export was cancelled; the old file at path
+// is then left untouched and nothing of the partial file remains.
 // The caller holds the mixing exclusion when live playback runs.
 // tailFrames more frames follow the song's end, so that releases and the delay die away.
 bool ExportWav(const TTrack& song, const std::string& path, std::string* error = nullptr,

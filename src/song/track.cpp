@@ -174,8 +174,8 @@ void NewSong(TTrack& song, TInstrumentCode& code) {
     ResizeTracks(song, 10);
     ResizeTracksIndex(song, 0);
     ResizeTracksIndex(song, 10);
-    song.Row = 16;
-    song.Speed = 128;
+    song.Row = kDefaultRow;
+    song.Speed = kDefaultSpeed;
 }
 
 void EmptySong(TTrack& song, TInstrumentCode& code) {

@@ -93,6 +93,10 @@ void ResizeInstrumentCode(TInstrumentCode& code, int32_t n);
 // The code of instrument index, null when it has none or the index is outside the list.
 const char* InstrumentCodeAt(const TInstrumentCode& code, int32_t index);
 
+// A new song's step length (in units of 32 frames) and steps per play-list entry.
+constexpr int32_t kDefaultSpeed = 128;
+constexpr int32_t kDefaultRow = 16;
+
 // The default song: ten empty instruments (null codes), patterns and tracks, the play list
 // 0..9, Row 16, Speed 128.
 void NewSong(TTrack& song, TInstrumentCode& code);

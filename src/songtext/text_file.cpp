@@ -24,7 +24,9 @@ std::string Reason(int err) {
 } // namespace
 
 bool ReadTextFile(const std::string& path, std::string& text, std::string* error) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opened without waiting: a FIFO or a device would otherwise block until someone writes to
+    // it. Only regular files are read, checked on the descriptor actually opened.
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         return Fail(path, Reason(errno), error);
     }

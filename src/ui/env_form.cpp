@@ -41,6 +41,12 @@ void TFromenvForm::BoxChange(int field, const QLineEdit* box) {
     if (!ReadBox(box, value)) {
         return;
     }
+    // Durations are frames: a negative one would be saved as a huge unsigned number and read
+    // back as another.
+    if (value < 0) {
+        ShowNumberError(QStringLiteral("'%1' must be 0 or more").arg(box->text()));
+        return;
+    }
     ClearNumberError();
     if (attached_ && OnStore) {
         OnStore(field, value);

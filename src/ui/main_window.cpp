@@ -17,11 +17,11 @@
 #include "songtext/current_instrument.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -29,6 +29,7 @@
 #include <QListView>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
@@ -85,6 +86,12 @@ QComboBox* AddCombo(QWidget* parent, const char* name, QAbstractItemModel* items
     combo->setModel(items);
     combo->setGeometry(left, top, width, kEditHeight);
     return combo;
+}
+
+// The bytes of a local file's name as the system gives them: a name that is not UTF-8 is kept
+// percent-encoded in the URL and would not survive a round trip through QString.
+std::string LocalPathBytes(const QUrl& url) {
+    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
 }
 
 QString Decimal(int32_t value) {
@@ -177,18 +184,22 @@ TKellixForm::TKellixForm(ToolWindows tools, Dialogs* dialogs) : tools_(tools) {
 
     BuildMenu();
 
+    // Keys that move the lists' current row select as a click does; clicks themselves are taken
+    // by the event filter, so that a click on the selected row or below the last counts too.
     connect(Instruments->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
-                if (!refreshing_) {
-                    model_->InstrumentsClick(current.isValid() ? current.row() : -1);
+                if (!refreshing_ && current.isValid() && current.row() != model_->InstrumentRow()) {
+                    model_->InstrumentsClick(current.row());
                 }
             });
     connect(PlayList->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
-                if (!refreshing_ && current.isValid()) {
+                if (!refreshing_ && current.isValid() && current.row() != model_->PlayListRow()) {
                     model_->PlayListClick(current.row());
                 }
             });
+    Instruments->viewport()->installEventFilter(this);
+    PlayList->viewport()->installEventFilter(this);
 
     // Nearly every control's click puts the song's values back into the count edits, which
     // discards text typed there and not committed with Enter.
@@ -293,8 +304,12 @@ void TKellixForm::BuildTrackPanel() {
         }
     };
     connect(Track, &QComboBox::activated, this, trackChange);
-    connect(Track, &QComboBox::editTextChanged, this,
-            [this, trackChange](const QString& text) { trackChange(ItemNamed(Track, text)); });
+    // A box cleared to type another number names nothing yet: the entry keeps its track.
+    connect(Track, &QComboBox::editTextChanged, this, [this, trackChange](const QString& text) {
+        if (!text.isEmpty()) {
+            trackChange(ItemNamed(Track, text));
+        }
+    });
     TrackEdit->OnMouseDown = [this](Qt::MouseButton, int x, int y) {
         model_->TrackEditMouseDown(
             TrackCellAt(x, y, TrackEdit->Image().width(), ScrollVTrackEdit->value()));
@@ -398,10 +413,17 @@ void TKellixForm::BuildInstrumentPanel() {
 
 void TKellixForm::BuildMenu() {
     QMenuBar* bar = menuBar();
+    // Every command, from a menu or its key, first puts the song's values back into the count
+    // edits, as a click elsewhere does: what was typed there and not committed is not used.
     auto add = [this](QMenu* menu, const char* caption, QKeySequence keys, auto handler) {
         QAction* action = menu->addAction(caption);
         action->setShortcut(keys);
-        connect(action, &QAction::triggered, this, handler);
+        connect(action, &QAction::triggered, this, [this, handler] {
+            model_->FormClick();
+            handler();
+        });
+        connect(
+            menu, &QMenu::aboutToShow, this, [this] { model_->FormClick(); }, Qt::UniqueConnection);
         return action;
     };
     QMenu* file = bar->addMenu("File");
@@ -444,7 +466,8 @@ void TKellixForm::BuildMenu() {
     add(controll, "Play Pattern", QKeySequence("F7"), [this] { model_->PlayPattern(); });
     add(controll, "Stop", QKeySequence("F8"), [this] { model_->Stop(); });
     controll->addSeparator();
-    add(controll, "Generator Exe", QKeySequence("F9"), [this] { model_->GeneratorExe(); });
+    MCGeneratorExe =
+        add(controll, "Generator Exe", QKeySequence("F9"), [this] { RequestGeneratorExe(); });
     // The check mark follows the window: set here, cleared by the window's OnHide.
     auto toolItem = [this, controll](const char* caption, QWidget* window) {
         QAction* item = controll->addAction(caption);
@@ -459,6 +482,10 @@ void TKellixForm::BuildMenu() {
     MCReverb = toolItem("Reverb", tools_.Reverb);
     MCEnv = toolItem("Env", tools_.Env);
     MCStereoDelay = toolItem("Stereo Delay", tools_.StereoDelay);
+
+    for (QMenu* menu : {file, edit, controll}) {
+        connect(menu, &QMenu::aboutToShow, this, [this] { model_->FormClick(); });
+    }
 
     QMenu* help = bar->addMenu("Help");
     add(help, "About", QKeySequence(), [this] { About(); });
@@ -509,16 +536,29 @@ void TKellixForm::About() {
 }
 
 void TKellixForm::Exit() {
-    if (model_->ConfirmClose()) {
-        QApplication::quit();
+    // The close event asks about unsaved changes, once.
+    close();
+}
+
+void TKellixForm::RequestGeneratorExe() {
+    // Presses that pile up while a slow script runs ask for one more run, not one each: the
+    // window runs the latest request once and never queues more than one.
+    if (generatorPending_) {
+        return;
     }
+    generatorPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        generatorPending_ = false;
+        model_->GeneratorExe();
+        emit GeneratorRan();
+    });
 }
 
 void TKellixForm::RebuildRecent() {
     recentMenu_->clear();
     const std::vector<std::string>& paths = model_->RecentPaths();
     for (std::size_t i = 0; i < paths.size(); ++i) {
-        QAction* item = recentMenu_->addAction(QString::fromStdString(paths[i]));
+        QAction* item = recentMenu_->addAction(QFile::decodeName(paths[i].c_str()));
         connect(item, &QAction::triggered, this, [this, i] { model_->OpenRecent(i); });
     }
     recentMenu_->setEnabled(!paths.empty());
@@ -537,7 +577,7 @@ void TKellixForm::dropEvent(QDropEvent* event) {
     for (const QUrl& url : event->mimeData()->urls()) {
         if (url.isLocalFile()) {
             event->acceptProposedAction();
-            model_->OpenPath(url.toLocalFile().toStdString());
+            model_->OpenPath(LocalPathBytes(url));
             return;
         }
     }
@@ -555,12 +595,14 @@ void TKellixForm::FollowPlayPosition() {
 }
 
 void TKellixForm::closeEvent(QCloseEvent* event) {
-    if (!model_->ConfirmClose()) {
+    // Once the user has answered, the close events that quitting sends again are accepted.
+    if (!closeConfirmed_ && !model_->ConfirmClose()) {
         event->ignore();
         return;
     }
+    // Closing the main window ends the program (the tool windows do not keep it running).
+    closeConfirmed_ = true;
     event->accept();
-    QApplication::quit();
 }
 
 void TKellixForm::showEvent(QShowEvent* event) {
@@ -576,7 +618,34 @@ void TKellixForm::showEvent(QShowEvent* event) {
     });
 }
 
+bool TKellixForm::ListClick(QListView* list, QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        return true;
+    }
+    const QModelIndex at = list->indexAt(event->position().toPoint());
+    list->setFocus(Qt::MouseFocusReason);
+    if (list == Instruments) {
+        // Below the last item no instrument is active.
+        model_->InstrumentsClick(at.isValid() ? at.row() : list->model()->rowCount());
+    } else if (at.isValid()) {
+        model_->PlayListClick(at.row());
+    } else {
+        model_->FormClick();
+    }
+    const bool outer = refreshing_;
+    refreshing_ = true;
+    SelectRow(list, list == Instruments ? model_->InstrumentRow() : model_->PlayListRow());
+    refreshing_ = outer;
+    return true;
+}
+
 bool TKellixForm::eventFilter(QObject* watched, QEvent* event) {
+    const bool press =
+        event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick;
+    if (press && (watched == Instruments->viewport() || watched == PlayList->viewport())) {
+        return ListClick(watched == PlayList->viewport() ? PlayList : Instruments,
+                         static_cast<QMouseEvent*>(event));
+    }
     if (event->type() == QEvent::MouseButtonPress) {
         model_->FormClick();
     } else if (event->type() == QEvent::Paint && watched == SampleImage) {
@@ -667,7 +736,7 @@ void TKellixForm::Refresh(uint32_t parts) {
     const bool outer = refreshing_;
     refreshing_ = true;
     if (parts & kViewTitle) {
-        setWindowTitle(QString::fromStdString(model_->Title()));
+        setWindowTitle(QFile::decodeName(model_->Title().c_str()));
         if (ownDialogs_) {
             ownDialogs_->RememberFile(model_->FileName());
         }
@@ -678,6 +747,9 @@ void TKellixForm::Refresh(uint32_t parts) {
     if (parts & kViewInstruments) {
         instrumentItems_->Reset();
         SelectRow(Instruments, model_->InstrumentRow());
+        // Without instruments nothing typed could be kept: no code box, no F9.
+        SamCode->setEnabled(model_->CodeEditable());
+        MCGeneratorExe->setEnabled(model_->CodeEditable());
     }
     if (parts & kViewPlayList) {
         playListItems_->Reset();

@@ -13,6 +13,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListView;
+class QMouseEvent;
 class QMenu;
 class QScrollBar;
 class QTimer;
@@ -74,6 +75,7 @@ class TKellixForm : public QMainWindow, public EditorView {
     QScrollBar* ScrollHPattern;
     QScrollBar* ScrollVPattern;
     QLabel* StatusPanel;
+    QAction* MCGeneratorExe;
     QAction* MCReverb;
     QAction* MCEnv;
     QAction* MCStereoDelay;
@@ -81,6 +83,10 @@ class TKellixForm : public QMainWindow, public EditorView {
     // EditorView.
     void DrawSample(const SampleBlock* sample) override;
     void Refresh(uint32_t parts) override;
+
+  signals:
+    // A "Generator Exe" request has run.
+    void GeneratorRan();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -107,6 +113,9 @@ class TKellixForm : public QMainWindow, public EditorView {
     void RebuildRecent();
     void About();
     void Exit();
+    void RequestGeneratorExe();
+    // A press on a list: the model's click of the row under the mouse. Returns true (taken).
+    bool ListClick(QListView* list, QMouseEvent* event);
 
     ToolWindows tools_;
     std::unique_ptr<QtDialogs> ownDialogs_;
@@ -119,6 +128,8 @@ class TKellixForm : public QMainWindow, public EditorView {
     // not taken for the user's.
     bool refreshing_ = false;
     bool sized_ = false;
+    bool generatorPending_ = false;
+    bool closeConfirmed_ = false;
     QMenu* recentMenu_ = nullptr;
     QTimer* playTimer_ = nullptr;
     QTimer* recoveryTimer_ = nullptr;

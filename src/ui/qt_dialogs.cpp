@@ -1,6 +1,7 @@
 #include "qt_dialogs.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -22,7 +23,7 @@ std::optional<std::string> AskFile(QWidget* parent, const FileDialogSettings& s,
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setNameFilter(QString::fromStdString(DialogFilter(s.Filter)));
     dialog.setDefaultSuffix(QString::fromStdString(DialogSuffix(s.DefaultExt)));
-    const QString name = QString::fromStdString(s.FileName);
+    const QString name = QFile::decodeName(s.FileName.c_str());
     // A wildcard is a filter, not a name to suggest.
     if (!name.isEmpty() && !name.contains('*')) {
         const QFileInfo info(name);
@@ -36,7 +37,7 @@ std::optional<std::string> AskFile(QWidget* parent, const FileDialogSettings& s,
     }
     const QString chosen = dialog.selectedFiles().first();
     folder = QFileInfo(chosen).absolutePath();
-    return chosen.toStdString();
+    return QFile::encodeName(chosen).toStdString();
 }
 
 } // namespace
@@ -64,7 +65,7 @@ SaveAnswer QtDialogs::AskSaveChanges() {
 
 void QtDialogs::RememberFile(const std::string& path) {
     if (!path.empty()) {
-        folder_ = QFileInfo(QString::fromStdString(path)).absolutePath();
+        folder_ = QFileInfo(QFile::decodeName(path.c_str())).absolutePath();
     }
 }
 
@@ -72,25 +73,35 @@ void QtDialogs::ShowError(const std::string& message) {
     QMessageBox::warning(parent_, "Kellix", QString::fromStdString(message));
 }
 
+bool QtDialogs::Confirm(const std::string& question) {
+    return QMessageBox::question(parent_, "Kellix", QString::fromStdString(question),
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
 void QtDialogs::BeginProgress(const std::string& title) {
-    progress_ = std::make_unique<QProgressDialog>(QString::fromStdString(title), QString(), 0, 1000,
+    progress_ = std::make_unique<QProgressDialog>(QString::fromStdString(title), "Cancel", 0, 1000,
                                                   parent_);
     progress_->setWindowTitle("Kellix");
+    // Modal: the window cannot change while the song is rendered, but Cancel can be pressed.
     progress_->setWindowModality(Qt::ApplicationModal);
     progress_->setMinimumDuration(0);
     progress_->setAutoClose(false);
+    progress_->setAutoReset(false);
     progress_->setValue(0);
     progress_->show();
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    QApplication::processEvents();
 }
 
-void QtDialogs::Progress(int64_t done, int64_t total) {
-    if (!progress_ || total <= 0) {
-        return;
+bool QtDialogs::Progress(int64_t done, int64_t total) {
+    if (!progress_) {
+        return true;
     }
-    progress_->setValue(static_cast<int>(done * 1000 / total));
-    // Paint, but take no input: the window must not change while the song is rendered.
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (total > 0) {
+        progress_->setValue(static_cast<int>(done * 1000 / total));
+    }
+    QApplication::processEvents();
+    return !progress_->wasCanceled();
 }
 
 void QtDialogs::EndProgress() {

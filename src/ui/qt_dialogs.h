@@ -21,8 +21,9 @@ class QtDialogs final : public Dialogs {
     std::optional<std::string> SaveFile(const FileDialogSettings& settings) override;
     SaveAnswer AskSaveChanges() override;
     void ShowError(const std::string& message) override;
+    bool Confirm(const std::string& question) override;
     void BeginProgress(const std::string& title) override;
-    void Progress(int64_t done, int64_t total) override;
+    bool Progress(int64_t done, int64_t total) override;
     void EndProgress() override;
     bool AskRestoreRecovery() override;
 

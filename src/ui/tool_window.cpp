@@ -73,12 +73,15 @@ bool ToolWindow::ReadBox(const QLineEdit* box, int32_t& value) {
     if (StrictTextToInt(box->text().toStdString(), value)) {
         return true;
     }
-    const QString message = QStringLiteral("'%1' is not a valid integer value").arg(box->text());
+    ShowNumberError(QStringLiteral("'%1' is not a valid integer value").arg(box->text()));
+    return false;
+}
+
+void ToolWindow::ShowNumberError(const QString& message) {
     message_->setText(message);
     message_->setToolTip(message);
     message_->show();
     FitMessage();
-    return false;
 }
 
 void ToolWindow::ClearNumberError() {

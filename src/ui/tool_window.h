@@ -40,6 +40,8 @@ class ToolWindow : public QWidget {
     // Reads the whole text of a box as a whole number. On failure shows
     // "'<text>' is not a valid integer value" and returns false.
     bool ReadBox(const QLineEdit* box, int32_t& value);
+    // Shows a report in the strip under the boxes.
+    void ShowNumberError(const QString& message);
     void ClearNumberError();
 
     void hideEvent(QHideEvent* event) override;

@@ -9,6 +9,7 @@
 #include "ui/model/dialogs.h"
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -22,11 +23,16 @@ struct PreparedDialogs final : Dialogs {
     std::deque<std::optional<std::string>> SaveAnswers;
     std::deque<SaveAnswer> SaveChangesAnswers;
     std::deque<bool> RestoreAnswers;
+    std::deque<bool> ConfirmAnswers;
+    std::vector<std::string> Confirmed; // the questions asked
+    // Runs while the restore question is open (another window looking meanwhile).
+    std::function<void()> WhileAskingRestore;
     std::vector<FileDialogSettings> OpenAsked;
     std::vector<FileDialogSettings> SaveAsked;
     int SaveChangesAsked = 0;
     std::vector<std::string> Errors;
     int ProgressCalls = 0;
+    int CancelAtProgress = -1; // the Progress call (from 1) at which Cancel is pressed
     bool InProgress = false;
 
     std::optional<std::string> OpenFile(const FileDialogSettings& s) override {
@@ -42,10 +48,19 @@ struct PreparedDialogs final : Dialogs {
         return Take(SaveChangesAnswers, SaveAnswer::Cancel);
     }
     void ShowError(const std::string& message) override { Errors.push_back(message); }
+    bool Confirm(const std::string& question) override {
+        Confirmed.push_back(question);
+        return Take(ConfirmAnswers, false);
+    }
     void BeginProgress(const std::string&) override { InProgress = true; }
-    void Progress(int64_t, int64_t) override { ++ProgressCalls; }
+    bool Progress(int64_t, int64_t) override { return ++ProgressCalls != CancelAtProgress; }
     void EndProgress() override { InProgress = false; }
-    bool AskRestoreRecovery() override { return Take(RestoreAnswers, false); }
+    bool AskRestoreRecovery() override {
+        if (WhileAskingRestore) {
+            WhileAskingRestore();
+        }
+        return Take(RestoreAnswers, false);
+    }
 
   private:
     // The next prepared answer, or the given one when none is left.

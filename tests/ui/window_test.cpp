@@ -49,6 +49,13 @@ void ClickRow(QListView* list, int row) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
 }
 
+// F9 runs the code once the window is back in its event loop.
+void PressF9(TKellixForm& f) {
+    QSignalSpy ran(&f, &TKellixForm::GeneratorRan);
+    QTest::keyClick(&f, Qt::Key_F9);
+    QVERIFY(ran.wait(5000));
+}
+
 int VoicesNow() {
     std::lock_guard lock(MixLock);
     return VoiceCount(LiveMixer());
@@ -144,6 +151,51 @@ class WindowTest : public QObject {
         QTest::keyClicks(f.SpeedTrack, "9");
         QTest::mouseClick(f.SampleImage, Qt::LeftButton);
         QCOMPARE(f.SpeedTrack->text(), QString("128"));
+        // So does any command, given from the box's own keyboard focus.
+        QTest::keyClicks(f.SpeedTrack, "200");
+        QTest::keyClick(f.SpeedTrack, Qt::Key_F8);
+        QCOMPARE(f.SpeedTrack->text(), QString("128"));
+    }
+
+    // Presses that pile up behind a slow run ask for one run, not one each.
+    void generatorRequestsDoNotQueueUp() {
+        TKellixForm& f = Open();
+        QSignalSpy ran(&f, &TKellixForm::GeneratorRan);
+        for (int i = 0; i < 200; ++i) {
+            QTest::keyClick(&f, Qt::Key_F9);
+        }
+        QCOMPARE(ran.count(), 0);
+        QTRY_COMPARE(ran.count(), 1);
+        QTest::qWait(50);
+        QCOMPARE(ran.count(), 1);
+    }
+
+    // Every click on the list counts, on the selected row and below the last one too.
+    void instrumentListClicksOnTheSelectedRowAndBelowTheLast() {
+        TKellixForm& f = Open();
+        QVERIFY(!Song.Instrument[0].Sample);
+        QTest::keyClicks(f.TrackCount, "7");
+        ClickRow(f.Instruments, 0);
+        QCOMPARE(f.TrackCount->text(), QString("10"));
+        QVERIFY2(Song.Instrument[0].Sample, "the click made the missing sample");
+
+        QTest::mouseClick(f.Instruments->viewport(), Qt::LeftButton, {},
+                          QPoint(10, f.Instruments->viewport()->height() - 3));
+        QCOMPARE(f.Model().ActiveInstrument(), nullptr);
+        QVERIFY(f.Instruments->selectionModel()->selectedRows().isEmpty());
+        TypeOver(f.SampleTone, "5");
+        QTest::keyClick(f.SampleTone, Qt::Key_Return);
+        QCOMPARE(Song.Instrument[0].SampleTone, 0);
+        ClickRow(f.Instruments, 0);
+        QCOMPARE(f.Model().ActiveInstrument(), &Song.Instrument[0]);
+
+        // Without instruments there is no code to edit or run.
+        TypeOver(f.InstrumentCount, "0");
+        QTest::keyClick(f.InstrumentCount, Qt::Key_Return);
+        QVERIFY(!f.SamCode->isEnabled() && !f.MCGeneratorExe->isEnabled());
+        TypeOver(f.InstrumentCount, "2");
+        QTest::keyClick(f.InstrumentCount, Qt::Key_Return);
+        QVERIFY(f.SamCode->isEnabled() && f.MCGeneratorExe->isEnabled());
     }
 
     void compileErrorThenF9DrawsTheWaveform() {
@@ -151,7 +203,7 @@ class WindowTest : public QObject {
         f.SamCode->setFocus();
         f.SamCode->selectAll();
         QTest::keyClicks(f.SamCode, "Result:=CreateSampel( 100 , 1 );");
-        QTest::keyClick(&f, Qt::Key_F9);
+        PressF9(f);
         QVERIFY(f.StatusPanel->text().startsWith("Error: Undeclared indentifier CreateSampel"));
         QCOMPARE(f.Model().ErrorPosition(), 8);
 
@@ -161,7 +213,7 @@ class WindowTest : public QObject {
             QTest::keyClicks(f.SamCode, line);
             QTest::keyClick(f.SamCode, Qt::Key_Return);
         }
-        QTest::keyClick(&f, Qt::Key_F9);
+        PressF9(f);
         QCOMPARE(f.StatusPanel->text(), QString("Ok"));
         QCOMPARE(std::string(InstrumentCode.Texts[0]), f.SamCode->Code());
         // A loud sine fills every column of the picture with a tall black range (column 0 holds
@@ -229,6 +281,17 @@ class WindowTest : public QObject {
         QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, {});
         QApplication::sendEvent(&f, &drop);
         QCOMPARE(Song.Speed, 100);
+        // A name that is not UTF-8 arrives percent-encoded and opens as the bytes it is.
+        const std::string latin1 = dir / "caf\xe9.txt";
+        WriteFile(latin1, kEmptySong);
+        data.setUrls({QUrl::fromEncoded("file://" +
+                                        QByteArray::fromStdString(latin1).toPercentEncoding("/"))});
+        QDragEnterEvent enterLatin1(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(&f, &enterLatin1);
+        QDropEvent dropLatin1(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(&f, &dropLatin1);
+        QCOMPARE(QByteArray::fromStdString(f.Model().FileName()),
+                 QByteArray::fromStdString(latin1));
     }
 
     // The real file dialog opens in the folder of the song being edited, not the program's
@@ -255,6 +318,12 @@ class WindowTest : public QObject {
         ask_.SaveChangesAnswers = {SaveAnswer::Cancel};
         QVERIFY(!f.close());
         QCOMPARE(ask_.SaveChangesAsked, 1);
+        // File > Exit asks once; Discard closes the window.
+        ask_.SaveChangesAnswers = {SaveAnswer::Discard};
+        QMenu* file = f.menuBar()->actions()[0]->menu();
+        file->actions().last()->trigger();
+        QCOMPARE(ask_.SaveChangesAsked, 2);
+        QVERIFY(!f.isVisible());
     }
 
     void fatalErrorShowsTheErrorBox() {
@@ -425,6 +494,9 @@ class WindowTest : public QObject {
         QCOMPARE(Song.Instrument[1].Env.Attack, 500);
         QCOMPARE(env_.NumberError(), QString("'' is not a valid integer value"));
         QVERIFY(env_.height() > 82);
+        TypeOver(env_.Edit1, "-1");
+        QCOMPARE(Song.Instrument[1].Env.Attack, 500);
+        QCOMPARE(env_.NumberError(), QString("'-1' must be 0 or more"));
 
         // The Reverb window's boxes reach the effect, read leniently: a letter ends the number;
         // the box's 10400 is sent as the largest step, 10000.

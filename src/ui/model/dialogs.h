@@ -36,10 +36,12 @@ class Dialogs {
     virtual SaveAnswer AskSaveChanges() = 0;
     // A failed command: the message names the file and the reason.
     virtual void ShowError(const std::string& message) = 0;
+    // A yes/no question before a command does something that cannot be undone.
+    virtual bool Confirm(const std::string& question) = 0;
     // A long command in progress ("Save result as.."): input to the window is blocked from
-    // BeginProgress to EndProgress.
+    // BeginProgress to EndProgress. Progress returns false once the user cancelled.
     virtual void BeginProgress(const std::string& title) = 0;
-    virtual void Progress(int64_t done, int64_t total) = 0;
+    virtual bool Progress(int64_t done, int64_t total) = 0;
     virtual void EndProgress() = 0;
     // A run that did not end cleanly left unsaved work: restore it?
     virtual bool AskRestoreRecovery() = 0;

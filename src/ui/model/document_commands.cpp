@@ -8,6 +8,7 @@
 #include "songtext/song_writer.h"
 #include "songtext/text_file.h"
 #include "support/atomic_file.h"
+#include "support/file_stamp.h"
 
 #include <cctype>
 #include <cstring>
@@ -123,20 +124,35 @@ bool EditorModel::LoadSong(const std::string& path) {
     }
     if (!readable) {
         dialogs_.ShowError(error);
-        recent_.Remove(AbsolutePath(path));
-        view_.Refresh(kViewRecent);
+        // A song that cannot be read now (permissions, a folder not mounted) stays in the list
+        // while its file exists.
+        if (PathIsMissing(path)) {
+            recent_.Remove(AbsolutePath(path));
+            view_.Refresh(kViewRecent);
+        }
         return false;
     }
     fileName_ = AbsolutePath(path);
+    fileStamp_ = StampOf(fileName_);
     ReadIntoSong(text);
     recovery_.Discard();
     recent_.Add(fileName_);
     view_.Refresh(kViewTitle | kViewPattern | kViewTrack | kViewRecent);
+    // The reader stops at a zero byte: say so, and ask before the file is written over.
+    const std::size_t zero = text.find('\0');
+    unreadTail_ = zero != std::string::npos;
+    if (unreadTail_) {
+        dialogs_.ShowError("\"" + path + "\" holds a zero byte at " + std::to_string(zero) +
+                           "; what follows was not read");
+    }
     return true;
 }
 
 void EditorModel::ReadIntoSong(const std::string& text) {
+    // The song read starts from a new song's speed and row, not from the previous song's.
     EmptySong(Song, InstrumentCode);
+    Song.Speed = kDefaultSpeed;
+    Song.Row = kDefaultRow;
     ReadSongText(Song, InstrumentCode, text);
     InstrumentFill();
     PatternFill();
@@ -165,6 +181,8 @@ bool EditorModel::Save() {
 bool EditorModel::SaveAs() {
     saveDialog_.Filter = kSongFilter;
     saveDialog_.DefaultExt = kSongExt;
+    // The song's own name is suggested, never a file another command chose (a rendered WAV).
+    saveDialog_.FileName = fileName_.empty() ? "untitled.txt" : fileName_;
     std::optional<std::string> path = AskSave();
     if (!path) {
         return false;
@@ -179,12 +197,31 @@ bool EditorModel::SaveAs() {
     return true;
 }
 
+bool EditorModel::MayOverwriteSongFile() {
+    if (unreadTail_ &&
+        !dialogs_.Confirm("\"" + fileName_ +
+                          "\" holds text after a zero byte that was not read; saving replaces "
+                          "it. Save anyway?")) {
+        return false;
+    }
+    const FileStamp now = StampOf(fileName_);
+    return !now.Exists || now == fileStamp_ ||
+           dialogs_.Confirm("\"" + fileName_ +
+                            "\" was changed on disk since it was opened or saved. Overwrite it?");
+}
+
 bool EditorModel::SaveTo(const std::string& path) {
+    const bool ownFile = !fileName_.empty() && SameFile(path, fileName_);
+    if (ownFile && !MayOverwriteSongFile()) {
+        return false;
+    }
     std::string error;
     if (!SaveSongText(Song, InstrumentCode, path, &error)) {
         dialogs_.ShowError(error);
         return false;
     }
+    fileStamp_ = StampOf(path);
+    unreadTail_ = false;
     history_.MarkSaved();
     cleanCode_ = code_;
     recovery_.Discard();
@@ -211,8 +248,18 @@ void EditorModel::WriteRecovery() {
         recovery_.Discard();
         return;
     }
-    if (recoveryDirty_ || !recovery_.HasFile()) {
-        recoveryDirty_ = !recovery_.Write(RecoveryText(), nullptr);
+    if (!recoveryDirty_ && recovery_.HasFile()) {
+        return;
+    }
+    std::string error;
+    const bool ok = recovery_.Write(RecoveryText(), &error);
+    recoveryDirty_ = !ok;
+    // Said once when the work can no longer be kept, and once when it can again.
+    if (ok == recoveryFailing_) {
+        recoveryFailing_ = !ok;
+        status_ = ok ? "Unsaved work is kept for recovery again"
+                     : "Unsaved work cannot be kept for recovery: " + error;
+        view_.Refresh(kViewStatus);
     }
 }
 
@@ -222,12 +269,29 @@ std::optional<std::string> EditorModel::RecoveryFile() const {
 
 bool EditorModel::OfferRecovery() {
     const std::optional<std::string> left = recovery_.FindLeftOver();
-    if (!left) {
+    // Another window offering the same file holds it: only one of them asks.
+    if (!left || !recovery_.ClaimLeftOver(*left)) {
+        return false;
+    }
+    const bool restored = RestoreLeftOver(*left);
+    recovery_.ReleaseLeftOver();
+    return restored;
+}
+
+bool EditorModel::RestoreLeftOver(const std::string& left) {
+    if (!dialogs_.AskRestoreRecovery()) {
+        RecoveryStore::RemoveLeftOver(left);
         return false;
     }
     std::string text;
-    if (!dialogs_.AskRestoreRecovery() || !ReadTextFile(*left, text, nullptr)) {
-        RecoveryStore::RemoveLeftOver(*left);
+    std::string error;
+    if (!ReadTextFile(left, text, &error)) {
+        dialogs_.ShowError("The unsaved song was not restored. " + error);
+        return false;
+    }
+    if (!HoldsSong(text)) {
+        dialogs_.ShowError("The unsaved song was not restored: \"" + left + "\" holds no song");
+        RecoveryStore::RemoveLeftOver(left);
         return false;
     }
     fileName_.clear();
@@ -236,7 +300,7 @@ bool EditorModel::OfferRecovery() {
     // This run keeps the work from now on, before the left-over file goes.
     recoveryDirty_ = true;
     WriteRecovery();
-    RecoveryStore::RemoveLeftOver(*left);
+    RecoveryStore::RemoveLeftOver(left);
     view_.Refresh(kViewTitle | kViewPattern | kViewTrack);
     return true;
 }
@@ -305,12 +369,14 @@ bool EditorModel::SaveResultAs() {
         return false;
     }
     std::string error;
+    bool cancelled = false;
     dialogs_.BeginProgress("Save result as..");
-    const bool ok = ExportWavLive(Song, *path, &error, [this](int64_t done, int64_t total) {
-        dialogs_.Progress(done, total);
+    const bool ok = ExportWavLive(Song, *path, &error, [&](int64_t done, int64_t total) {
+        cancelled = cancelled || !dialogs_.Progress(done, total);
+        return !cancelled;
     });
     dialogs_.EndProgress();
-    if (!ok) {
+    if (!ok && !cancelled) {
         dialogs_.ShowError(error);
     }
     return ok;

@@ -6,6 +6,7 @@
 #include "songtext/current_instrument.h"
 #include "support/numtext.h"
 
+#include <algorithm>
 #include <mutex>
 
 namespace kellix {
@@ -27,9 +28,10 @@ void EditorModel::PatternMouseDown(MouseButton button, int32_t time, int32_t ton
         return;
     }
     const int32_t k = FindPoint(*pattern, time, tone, CurrentInstrument);
-    // The edits are read leniently at the moment of the click: "12x" is 12.
-    const int32_t vol = TextToInt(volumeText_.c_str());
-    const int32_t pan = TextToInt(panningText_.c_str());
+    // The edits are read leniently at the moment of the click: "12x" is 12. Values are kept in
+    // the ranges the mixer uses, so that the note sounds and saves as it was heard.
+    const int32_t vol = std::clamp(TextToInt(volumeText_.c_str()), 0, kMaxNoteVol);
+    const int32_t pan = std::clamp(TextToInt(panningText_.c_str()), 0, kMaxNotePan);
     const TInstrument* active = ActiveInstrument();
     if (button == MouseButton::Left && k < 0 && active && active->Sample) {
         std::lock_guard lock(MixLock);
@@ -111,7 +113,7 @@ void EditorModel::PlayListClick(int32_t row) {
 
 void EditorModel::StoreEnv(int field, int32_t value) {
     TEnvelope* env = AttachedEnv();
-    if (!env || field < 0 || field > 2) {
+    if (!env || field < 0 || field > 2 || value < 0) {
         return;
     }
     int32_t& slot = field == 0 ? env->Attack : field == 1 ? env->Cont : env->Ende;

@@ -84,6 +84,10 @@ TEnvelope* EditorModel::AttachedEnv() const {
                                                          : nullptr;
 }
 
+bool EditorModel::CodeEditable() const {
+    return Song.InstrumentCount > 0;
+}
+
 std::string EditorModel::CountText(CountEdit which) const {
     switch (which) {
     case CountEdit::TrackIndex:
@@ -293,7 +297,8 @@ void EditorModel::InstrumentsClick(int32_t row) {
     FormClick();
     activeInstrument_ = -1;
     if (row >= Song.InstrumentCount) {
-        view_.Refresh(kViewSampleTone);
+        // A click below the last instrument: none is active or selected.
+        instrumentRow_ = -1;
         return;
     }
     StoreCodeBox();
@@ -320,6 +325,9 @@ void EditorModel::InstrumentsClick(int32_t row) {
 }
 
 void EditorModel::GeneratorExe() {
+    if (!CodeEditable()) {
+        return;
+    }
     {
         std::lock_guard lock(MixLock);
         if (SoundBuffer* mixer = LiveMixer()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "song/track.h"
+#include "support/file_stamp.h"
 #include "ui/model/dialogs.h"
 #include "ui/model/play_position.h"
 #include "ui/model/recent_songs.h"
@@ -16,6 +17,10 @@ namespace kellix {
 
 // The default code of an instrument that has none: two statements, CR LF between them.
 extern const char* const DefaultInstrumentCode;
+
+// The largest note volume (its peak Vol x 127 fits 16 bits) and pan a placed note gets.
+constexpr int32_t kMaxNoteVol = 258;
+constexpr int32_t kMaxNotePan = 255;
 
 // Which editor the Edit menu acts on.
 enum class EditFocus { Code, Pattern, Track };
@@ -109,6 +114,8 @@ class EditorModel {
     int32_t ActiveTrackIndex() const { return activeTrack_; }
     // The envelope the Env window edits, null when detached.
     TEnvelope* AttachedEnv() const;
+    // Whether there is an instrument whose code the code box and F9 work on.
+    bool CodeEditable() const;
     // The decimal text of the song value behind a count edit ("" for SampleTone without an
     // active instrument).
     std::string CountText(CountEdit which) const;
@@ -206,6 +213,10 @@ class EditorModel {
 
   private:
     bool AskToSave();
+    // Before the song's own file is written over: asks when the file holds text that Open did
+    // not read or was changed on disk since it was opened or saved.
+    bool MayOverwriteSongFile();
+    bool RestoreLeftOver(const std::string& path);
     std::optional<std::string> AskOpen();
     std::optional<std::string> AskSave();
     bool SaveTo(const std::string& path);
@@ -251,6 +262,12 @@ class EditorModel {
     RecentSongs recent_;
     // A change since the last recovery write.
     bool recoveryDirty_ = false;
+    // The last recovery write failed (said once in the status bar, and again once it works).
+    bool recoveryFailing_ = false;
+    // The song's file as it was when opened or last saved.
+    FileStamp fileStamp_;
+    // The song's file holds text after a zero byte that Open did not read.
+    bool unreadTail_ = false;
 };
 
 } // namespace kellix

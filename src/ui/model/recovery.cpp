@@ -2,10 +2,12 @@
 
 #include "support/atomic_file.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/file.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace kellix {
@@ -35,7 +37,7 @@ std::string RunOf(const fs::path& file) {
 
 // Whether some living run holds the lock.
 bool Held(const std::string& lockPath) {
-    const int fd = open(lockPath.c_str(), O_RDWR | O_CLOEXEC);
+    const int fd = open(lockPath.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return false;
     }
@@ -53,6 +55,7 @@ RecoveryStore::RecoveryStore(std::string folder) : folder_(std::move(folder)) {
 }
 
 RecoveryStore::~RecoveryStore() {
+    ReleaseLeftOver();
     if (lockFd_ >= 0) {
         if (!written_) {
             unlink(lockPath_.c_str());
@@ -70,25 +73,27 @@ std::string RecoveryStore::DefaultFolder() {
     return (fs::path(home && *home ? home : "/tmp") / ".local/state/kellix").string();
 }
 
-bool RecoveryStore::Claim() {
+bool RecoveryStore::Claim(std::string* error) {
     if (lockFd_ >= 0) {
         return true;
     }
     std::error_code ec;
     fs::create_directories(folder_, ec);
-    lockFd_ = open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    lockFd_ = open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600);
+    const int err = errno;
     if (lockFd_ >= 0 && flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
         close(lockFd_);
         lockFd_ = -1;
+    }
+    if (lockFd_ < 0 && error) {
+        *error = "Cannot lock \"" + lockPath_ +
+                 "\": " + std::generic_category().message(ec ? ec.value() : err);
     }
     return lockFd_ >= 0;
 }
 
 bool RecoveryStore::Write(const std::string& text, std::string* error) {
-    if (!Claim()) {
-        if (error) {
-            *error = "Cannot lock \"" + lockPath_ + "\"";
-        }
+    if (!Claim(error)) {
         return false;
     }
     // A failed write leaves the previous file in place: it stays this run's file, but the
@@ -122,6 +127,25 @@ std::optional<std::string> RecoveryStore::FindLeftOver() const {
         }
     }
     return newest;
+}
+
+bool RecoveryStore::ClaimLeftOver(const std::string& path) {
+    ReleaseLeftOver();
+    const fs::path file(path);
+    const std::string lock = LockPathOf(file.parent_path(), RunOf(file));
+    claimFd_ = open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600);
+    if (claimFd_ >= 0 && flock(claimFd_, LOCK_EX | LOCK_NB) != 0) {
+        close(claimFd_);
+        claimFd_ = -1;
+    }
+    return claimFd_ >= 0;
+}
+
+void RecoveryStore::ReleaseLeftOver() {
+    if (claimFd_ >= 0) {
+        close(claimFd_);
+        claimFd_ = -1;
+    }
 }
 
 void RecoveryStore::RemoveLeftOver(const std::string& path) {

@@ -27,18 +27,24 @@ class RecoveryStore {
     bool HasFile() const { return written_; }
     const std::string& Path() const { return path_; }
 
-    // The newest recovery file left by a run that has ended, if any.
+    // The newest recovery file left by a run that has ended, if any, and not being offered by
+    // another run right now.
     std::optional<std::string> FindLeftOver() const;
+    // Takes the left-over file's run lock while it is offered and restored, so that no other
+    // run offers it meanwhile. False when another run holds it.
+    bool ClaimLeftOver(const std::string& path);
+    void ReleaseLeftOver();
     // Removes a left-over file and the lock file of its run.
     static void RemoveLeftOver(const std::string& path);
 
   private:
-    bool Claim();
+    bool Claim(std::string* error);
 
     std::string folder_;
     std::string path_;
     std::string lockPath_;
     int lockFd_ = -1;
+    int claimFd_ = -1;
     bool written_ = false;
 };
 
