@@ -23,7 +23,12 @@ struct FakeDevice final : OutputDevice {
     std::function<void()> OnStop;
 
     bool Open() override { return OpenResult; }
-    bool CreateStream() override { return StreamResult; }
+    LiveOutput* Output = nullptr; // the output the device pulls from
+    bool CreateStream(LiveOutput& output) override {
+        Output = &output;
+        return StreamResult;
+    }
+    int32_t Pull(uint8_t* out, int32_t len) { return Output->Pull(out, len); }
     void Play() override { ++Plays; }
     void Stop() override {
         ++Stops;

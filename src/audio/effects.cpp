@@ -5,16 +5,10 @@
 #include "audio/vector_target.h"
 
 #include <algorithm>
-#include <atomic>
 
 namespace kellix {
 
 namespace {
-
-// Plain 32-bit values written by the window's thread and read by the mixing thread; relaxed
-// atomics make each read whole without any ordering cost.
-std::atomic<int32_t> g_decayL{9980}, g_decayR{8191}, g_delayL{10584}, g_delayR{15876};
-std::atomic<int32_t> g_amplitude{4000}, g_spare{20000}, g_step{10400}, g_band{256}, g_cutoff{256};
 
 constexpr int32_t kMaxDelay = 44099;
 
@@ -24,35 +18,22 @@ int32_t Clamp16Echo(int64_t v) {
 
 } // namespace
 
-void SetStereoDelay(int32_t decayL, int32_t decayR, int32_t delayL, int32_t delayR) {
-    g_decayL.store(decayL, std::memory_order_relaxed);
-    g_decayR.store(decayR, std::memory_order_relaxed);
-    g_delayL.store(std::clamp(delayL, 0, kMaxDelay), std::memory_order_relaxed);
-    g_delayR.store(std::clamp(delayR, 0, kMaxDelay), std::memory_order_relaxed);
+void SetStereoDelay(MasterEffects& effects, int32_t decayL, int32_t decayR, int32_t delayL,
+                    int32_t delayR) {
+    effects.Delay = {decayL, decayR, std::clamp(delayL, 0, kMaxDelay),
+                     std::clamp(delayR, 0, kMaxDelay)};
 }
 
-StereoDelaySettings CurrentStereoDelay() {
-    return {g_decayL.load(std::memory_order_relaxed), g_decayR.load(std::memory_order_relaxed),
-            g_delayL.load(std::memory_order_relaxed), g_delayR.load(std::memory_order_relaxed)};
+void SetReverb(MasterEffects& effects, int32_t amplitude, int32_t spare, int32_t step,
+               int32_t band, int32_t cutoff) {
+    effects.Reverb = {amplitude, spare, std::min(step, 10000), band, std::clamp(cutoff, 1, 256)};
 }
 
-void SetReverb(int32_t amplitude, int32_t spare, int32_t step, int32_t band, int32_t cutoff) {
-    g_amplitude.store(amplitude, std::memory_order_relaxed);
-    g_spare.store(spare, std::memory_order_relaxed);
-    g_step.store(std::min(step, 10000), std::memory_order_relaxed);
-    g_band.store(band, std::memory_order_relaxed);
-    g_cutoff.store(std::clamp(cutoff, 1, 256), std::memory_order_relaxed);
-}
-
-ReverbSettings CurrentReverb() {
-    return {g_amplitude.load(std::memory_order_relaxed), g_spare.load(std::memory_order_relaxed),
-            g_step.load(std::memory_order_relaxed), g_band.load(std::memory_order_relaxed),
-            g_cutoff.load(std::memory_order_relaxed)};
-}
-
-void SetStartupEffects() {
-    SetReverb(4000, 20000, 10400, 256, 256);
-    SetStereoDelay(9980, 8191, 10584, 15876);
+MasterEffects StartupEffects() {
+    MasterEffects effects{};
+    SetReverb(effects, 4000, 20000, 10400, 256, 256);
+    SetStereoDelay(effects, 9980, 8191, 10584, 15876);
+    return effects;
 }
 
 namespace {
@@ -158,7 +139,7 @@ int32_t VectorDelayWidth(int32_t delayL, int32_t delayR, int32_t decayL, int32_t
 } // namespace
 
 void ApplyStereoDelay(SoundBuffer* mixer, uint8_t* ring, int32_t n) {
-    const StereoDelaySettings s = CurrentStereoDelay();
+    const StereoDelaySettings& s = mixer->Effects.Delay;
     const int32_t frames = mixer->Size / 4;
     // The echo memory holds one second of this mixer's rate.
     const int32_t delayL = std::min(s.DelayL, frames - 1);

@@ -12,7 +12,7 @@ namespace {
 void ThreadLoop(MiniThread* thread) {
     do {
         if (ThreadRoutine callback = thread->Callback.load()) {
-            callback();
+            callback(thread->Context);
         } else {
             // No work routine yet: do not spin a core away while the window is being built.
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -38,7 +38,7 @@ void StopThread(MiniThread& thread) {
         return;
     }
     if (ThreadRoutine wake = thread.Wake.load()) {
-        wake();
+        wake(thread.Context);
     }
     thread.Handle.join();
 }

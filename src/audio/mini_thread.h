@@ -6,7 +6,7 @@
 
 namespace kellix {
 
-using ThreadRoutine = void (*)();
+using ThreadRoutine = void (*)(void* context);
 
 // A worker thread that calls Callback over and over while Running is set. The callback is
 // expected to block until it has work; until one is installed the thread idles.
@@ -17,6 +17,8 @@ struct MiniThread {
     // Called by StopThread after clearing Running, to interrupt a Callback that is blocked
     // waiting for work; the work in progress finishes first.
     std::atomic<ThreadRoutine> Wake{nullptr};
+    // Given to Callback and Wake; set before the thread starts.
+    void* Context = nullptr;
 };
 
 // Sets Running and starts the thread; Running is cleared again when the thread cannot be

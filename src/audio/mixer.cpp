@@ -259,8 +259,8 @@ void MixPlanned(SoundBuffer* m, MixPlan& plan, int32_t from, int32_t to, int16_t
 // ratio is rounded to single precision. The sounding length in output bytes covers the data
 // less two frames (the read position's one-frame lead and the interpolation's look-ahead). The
 // voice ends after its whole data at its rate, counted twice for mono samples on two channels.
-void VoiceFigures(const SoundBuffer* m, Voice* v) {
-    v->Ratio = static_cast<float>(static_cast<long double>(m->Rate) / v->Step);
+void VoiceFigures(int32_t rate, Voice* v) {
+    v->Ratio = static_cast<float>(static_cast<long double>(rate) / v->Step);
     v->Length = 0;
     v->End = 0;
     const SampleBlock* sample = v->Sample;
@@ -273,11 +273,35 @@ void VoiceFigures(const SoundBuffer* m, Voice* v) {
         long double scaled = static_cast<long double>(dataSize - 4 * format) * v->Ratio;
         v->Length = 4 * (static_cast<int64_t>(scaled) / (2 * format));
     }
-    long double ratio = static_cast<long double>(m->Rate) / v->Step;
+    long double ratio = static_cast<long double>(rate) / v->Step;
     v->End = static_cast<int64_t>(ratio * dataSize);
-    if (format != m->Channels && m->Channels == 2) {
+    // Every mixer has two channels: a mono sample's end is counted twice.
+    if (format != 2) {
         v->End *= 2;
     }
+}
+
+// Starts far in the past or future saturate instead of wrapping.
+constexpr int64_t kFar = int64_t{1} << 60;
+
+// A voice of the given figures whose start lies elapsed frames before the clock (negative:
+// after it).
+void InitVoice(Voice* v, int32_t rate, int64_t elapsed, int32_t step, int32_t peak, int32_t pan,
+               const TEnvelope* env, const SampleBlock* sample) {
+    v->Sample = sample;
+    v->Step = std::max(step, 1);
+    v->Steps = MakeMixSteps(v->Step, rate);
+    VoiceFigures(rate, v);
+    v->Position = std::clamp(elapsed, -kFar, kFar) * 4;
+    v->Peak = std::clamp(peak, 0, 32767);
+    v->Pan = std::clamp(pan, 0, 255);
+    if (env) {
+        v->Env = {std::max(env->Attack, 0), std::max(env->Cont, 0), std::max(env->Ende, 0)};
+    } else {
+        v->Env = {0, 268435455, 0};
+    }
+    v->Next = nullptr;
+    v->Prev = nullptr;
 }
 
 } // namespace
@@ -339,25 +363,39 @@ void AddVoice(SoundBuffer* mixer, int64_t start, int32_t step, int32_t peak, int
     } else {
         v = new Voice;
     }
-    v->Sample = sample;
-    v->Step = std::max(step, 1);
-    v->Steps = MakeMixSteps(v->Step, mixer->Rate);
-    VoiceFigures(mixer, v);
-    // Starts far in the past or future saturate instead of wrapping.
-    constexpr int64_t kFar = int64_t{1} << 60;
-    int64_t elapsed = std::clamp(mixer->Total - std::clamp(start, -kFar, kFar), -kFar, kFar);
-    v->Position = elapsed * (mixer->Bits / 8) * mixer->Channels;
-    v->Peak = std::clamp(peak, 0, 32767);
-    v->Pan = std::clamp(pan, 0, 255);
-    if (env) {
-        v->Env = {std::max(env->Attack, 0), std::max(env->Cont, 0), std::max(env->Ende, 0)};
-    } else {
-        v->Env = {0, 268435455, 0};
-    }
-    v->Next = nullptr;
+    InitVoice(v, mixer->Rate, mixer->Total - std::clamp(start, -kFar, kFar), step, peak, pan, env,
+              sample);
     v->Prev = mixer->Last;
     (mixer->Last ? mixer->Last->Next : mixer->First) = v;
     mixer->Last = v;
+}
+
+VoiceBatch::~VoiceBatch() {
+    while (Voice* v = first_) {
+        first_ = v->Next;
+        delete v;
+    }
+}
+
+void VoiceBatch::Add(int64_t startAfterClock, int32_t step, int32_t peak, int32_t pan,
+                     const TEnvelope* env, const SampleBlock* sample) {
+    auto* v = new Voice;
+    InitVoice(v, rate_, -std::clamp(startAfterClock, -kFar, kFar), step, peak, pan, env, sample);
+    v->Prev = last_;
+    (last_ ? last_->Next : first_) = v;
+    last_ = v;
+    ++count_;
+}
+
+void HandOver(SoundBuffer* mixer, VoiceBatch& batch) {
+    if (!mixer || !batch.first_) {
+        return;
+    }
+    batch.first_->Prev = mixer->Last;
+    (mixer->Last ? mixer->Last->Next : mixer->First) = batch.first_;
+    mixer->Last = batch.last_;
+    batch.first_ = batch.last_ = nullptr;
+    batch.count_ = 0;
 }
 
 void ClearVoices(SoundBuffer* mixer) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/effects.h"
 #include "audio/mix_kernels.h"
 #include "song/sample.h"
 #include "song/track.h"
@@ -43,6 +44,8 @@ struct SoundBuffer {
     MixWeights Weights{};
     int32_t* Levels = nullptr;   // per-frame envelope levels of the voice being mixed
     Voice* FreeVoices = nullptr; // removed voices kept for reuse by AddVoice
+    // The master effects this mixer applies (the start-up values until set).
+    MasterEffects Effects = StartupEffects();
 };
 
 // Returns null for anything but 2 channels of 16 bits at 1..65536 frames per second.
@@ -60,6 +63,32 @@ int32_t PitchToStep(float pitch);
 void AddVoice(SoundBuffer* mixer, int64_t start, int32_t step, int32_t peak, int32_t pan,
               const TEnvelope* env, const SampleBlock* sample);
 void ClearVoices(SoundBuffer* mixer);
+
+// Voices made ready away from a mixer (allocated without holding the lock around it) and handed
+// over to it in one step. Starts are frames after the mixer's clock at the hand-over.
+class VoiceBatch {
+  public:
+    explicit VoiceBatch(int32_t rate = 44100) : rate_(rate) {}
+    ~VoiceBatch();
+    VoiceBatch(const VoiceBatch&) = delete;
+    VoiceBatch& operator=(const VoiceBatch&) = delete;
+
+    // As AddVoice, with the start counted from the clock at the hand-over.
+    void Add(int64_t startAfterClock, int32_t step, int32_t peak, int32_t pan,
+             const TEnvelope* env, const SampleBlock* sample);
+    int32_t Count() const { return count_; }
+
+  private:
+    friend void HandOver(SoundBuffer* mixer, VoiceBatch& batch);
+    int32_t rate_;
+    int32_t count_ = 0;
+    Voice* first_ = nullptr;
+    Voice* last_ = nullptr;
+};
+
+// Appends the batch's voices, in their order, after the mixer's voices; the batch is empty
+// afterwards. Allocates nothing. The batch must have been made at the mixer's rate.
+void HandOver(SoundBuffer* mixer, VoiceBatch& batch);
 int32_t VoiceCount(const SoundBuffer* mixer);
 // True when a voice of the mixer plays the block.
 bool MixerUsesSample(const SoundBuffer* mixer, const SampleBlock* sample);

@@ -1,7 +1,7 @@
 #include "audio/wav_export.h"
 
 #include "audio/mixer.h"
-#include "song/sequencer.h"
+#include "audio/sequencer.h"
 #include "support/atomic_file.h"
 
 #include <algorithm>
@@ -42,8 +42,9 @@ void WriteWavHeader(uint8_t* h, uint32_t dataBytes, int channels) {
     Put32(h + 40, dataBytes);
 }
 
-bool ExportWav(const TTrack& song, const std::string& path, std::string* error,
-               const ExportProgress& progress, int64_t tailFrames) {
+bool ExportWav(const TTrack& song, const SampleSet& samples, const MasterEffects& effects,
+               const std::string& path, std::string* error, const ExportProgress& progress,
+               int64_t tailFrames) {
     auto fail = [&](const std::string& message) {
         if (error) {
             *error = message;
@@ -73,7 +74,8 @@ bool ExportWav(const TTrack& song, const std::string& path, std::string* error,
               AtomicFileWrite(file, header + 36, 8, &fileError);
 
     SoundBuffer* mixer = CreateSoundBuffer(2, 44100, 16);
-    PlaySong(mixer, song, 0);
+    mixer->Effects = effects;
+    PlaySong(mixer, song, samples, 0);
     // The mixer restarts every voice's resampling and envelope at each block start, so the file
     // is mixed in the quarter-second blocks of live playback: it then holds exactly what is
     // heard. The one-second buffer is the mixer's ring; each quarter is written as it is mixed.

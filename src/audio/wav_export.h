@@ -1,5 +1,7 @@
 #pragma once
 
+#include "audio/effects.h"
+#include "song/sample.h"
 #include "song/track.h"
 
 #include <cstdint>
@@ -24,9 +26,10 @@ using ExportProgress = std::function<bool(int64_t done, int64_t total)>;
 // path only when complete. Returns false with a message in *error when the song is too long
 // for a WAV file, the file cannot be written or the export was cancelled; the old file at path
 // is then left untouched and nothing of the partial file remains.
-// The caller holds the mixing exclusion when live playback runs.
+// The notes sound with the instruments' samples and the master effects given.
 // tailFrames more frames follow the song's end, so that releases and the delay die away.
-bool ExportWav(const TTrack& song, const std::string& path, std::string* error = nullptr,
+bool ExportWav(const TTrack& song, const SampleSet& samples, const MasterEffects& effects,
+               const std::string& path, std::string* error = nullptr,
                const ExportProgress& progress = {}, int64_t tailFrames = 0);
 
 } // namespace kellix

@@ -9,7 +9,8 @@ namespace kellix {
 namespace {
 
 std::atomic<SampleReleaseFn> g_release{nullptr};
-std::atomic<SampleInUseFn> g_inUse{nullptr};
+// Installed and removed on the window's thread, where every release runs.
+SampleInUseFn g_inUse;
 
 // Blocks whose release waits for their voices to end. The in-use test takes the mixing lock,
 // so it is never called while this mutex is held.
@@ -23,8 +24,7 @@ void FreeNow(SampleBlock* block) {
 }
 
 bool InUse(const SampleBlock* block) {
-    SampleInUseFn inUse = g_inUse.load();
-    return inUse && inUse(block);
+    return g_inUse && g_inUse(block);
 }
 
 } // namespace
@@ -34,7 +34,7 @@ void SetSampleRelease(SampleReleaseFn release) {
 }
 
 void SetSampleInUse(SampleInUseFn inUse) {
-    g_inUse.store(inUse);
+    g_inUse = std::move(inUse);
 }
 
 void ReleaseSample(SampleBlock* block) {
@@ -70,6 +70,26 @@ int32_t ReleaseFinishedSamples() {
     std::lock_guard lock(g_heldMutex);
     g_held.insert(g_held.end(), still.begin(), still.end());
     return static_cast<int32_t>(g_held.size());
+}
+
+void SampleSet::Resize(int32_t n) {
+    const auto count = static_cast<std::size_t>(n > 0 ? n : 0);
+    for (std::size_t i = count; i < blocks_.size(); ++i) {
+        ReleaseSample(blocks_[i]);
+    }
+    blocks_.resize(count, nullptr);
+}
+
+void SampleSet::Set(int32_t i, SampleBlock* block) {
+    if (i < 0 || i >= Count()) {
+        ReleaseSample(block);
+        return;
+    }
+    SampleBlock*& slot = blocks_[static_cast<std::size_t>(i)];
+    if (slot != block) {
+        ReleaseSample(slot);
+        slot = block;
+    }
 }
 
 } // namespace kellix

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
+#include <vector>
 
 namespace kellix {
 
@@ -44,8 +46,9 @@ void SetSampleRelease(SampleReleaseFn release);
 
 // Tells whether a mixer voice may still read the block. The live output installs one so that
 // a block dropped while it sounds (New, Open, fewer instruments, a regenerated script) is held
-// back until its voices have ended; nullptr means no voice ever outlives a release.
-using SampleInUseFn = bool (*)(const SampleBlock* block);
+// back until its voices have ended; none means no voice ever outlives a release. The test runs
+// on the thread that releases and must not wait for a thread that releases.
+using SampleInUseFn = std::function<bool(const SampleBlock* block)>;
 void SetSampleInUse(SampleInUseFn inUse);
 
 // Releases the block now, or holds it back while a voice still reads it. Release routines run
@@ -55,5 +58,38 @@ void ReleaseSample(SampleBlock* block);
 // held back. Called by every ReleaseSample and by the live output's commands; a caller that
 // wants prompt freeing while nothing else happens calls it from time to time.
 int32_t ReleaseFinishedSamples();
+
+// The generated sounds of a song's instruments, one per instrument, or none. The set owns its
+// blocks: one that is replaced or dropped, and all of them when the set goes, are released
+// through ReleaseSample. Samples are not part of the song: they are made again from the code.
+class SampleSet {
+  public:
+    SampleSet() = default;
+    ~SampleSet() { Resize(0); }
+    SampleSet(const SampleSet&) = delete;
+    SampleSet& operator=(const SampleSet&) = delete;
+    SampleSet(SampleSet&& other) noexcept : blocks_(std::move(other.blocks_)) {}
+    SampleSet& operator=(SampleSet&& other) noexcept {
+        if (this != &other) {
+            Resize(0);
+            blocks_ = std::move(other.blocks_);
+        }
+        return *this;
+    }
+
+    int32_t Count() const { return static_cast<int32_t>(blocks_.size()); }
+    // The sample of instrument i; none outside the set.
+    const SampleBlock* At(int32_t i) const {
+        return i >= 0 && i < Count() ? blocks_[static_cast<std::size_t>(i)] : nullptr;
+    }
+    // n instruments: the samples of the dropped ones are released, new ones have none.
+    void Resize(int32_t n);
+    // Gives instrument i the block (or none), releasing the one it had. Outside the set the
+    // block is released at once.
+    void Set(int32_t i, SampleBlock* block);
+
+  private:
+    std::vector<SampleBlock*> blocks_;
+};
 
 } // namespace kellix

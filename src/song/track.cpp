@@ -1,96 +1,53 @@
 #include "song/track.h"
 
-#include "support/blocks.h"
-
 #include <algorithm>
-#include <cstring>
 
 namespace kellix {
 
-TTrack Song;
-TInstrumentCode InstrumentCode;
-
-namespace {
-
-// Reallocates a plain array: n zero elements with the first min(n, count) copied over; the
-// old block is freed. n < 1 gives a null array.
-template <class T> T* Reallocate(T* old, int32_t count, int32_t n) {
-    T* fresh = nullptr;
-    if (n > 0) {
-        AllocBlock(fresh, sizeof(T) * static_cast<std::size_t>(n));
-        std::memset(static_cast<void*>(fresh), 0, sizeof(T) * static_cast<std::size_t>(n));
-        int32_t kept = std::min(std::max(count, 0), n);
-        if (kept > 0 && old) {
-            std::memcpy(static_cast<void*>(fresh), old, sizeof(T) * static_cast<std::size_t>(kept));
-        }
-    }
-    FreeBlock(old);
-    return fresh;
+const std::string& CodeText::Empty() {
+    static const std::string empty;
+    return empty;
 }
 
-} // namespace
-
 void ResizeInstruments(TTrack& song, int32_t n) {
-    n = std::max(n, 0);
-    for (int32_t i = n; i < song.InstrumentCount; ++i) {
-        ReleaseSample(song.Instrument[i].Sample);
-        FreeBlock(song.Instrument[i].Name);
-    }
-    song.Instrument = Reallocate(song.Instrument, song.InstrumentCount, n);
-    song.InstrumentCount = n;
+    song.Instrument.Resize(n);
 }
 
 void ResizePatterns(TTrack& song, int32_t n) {
-    n = std::max(n, 0);
-    for (int32_t i = n; i < song.PatternCount; ++i) {
-        FreeBlock(song.Patterns[i].Points);
-    }
-    song.Patterns = Reallocate(song.Patterns, song.PatternCount, n);
-    song.PatternCount = n;
+    song.Patterns.Resize(n);
 }
 
 void ResizeTracks(TTrack& song, int32_t n) {
-    n = std::max(n, 0);
-    for (int32_t i = n; i < song.TrackCount; ++i) {
-        FreeBlock(song.Tracks[i].PatternIndex);
-    }
-    song.Tracks = Reallocate(song.Tracks, song.TrackCount, n);
-    song.TrackCount = n;
+    song.Tracks.Resize(n);
 }
 
 void ResizeTracksIndex(TTrack& song, int32_t n) {
-    n = std::max(n, 0);
-    int32_t old = song.TrackIndexCount;
-    song.TracksIndex = Reallocate(song.TracksIndex, old, n);
-    int32_t modulus = song.TrackCount > 0 ? song.TrackCount : 1;
-    for (int32_t i = std::max(old, 0); i < n; ++i) {
-        song.TracksIndex[i] = i % modulus;
+    const int32_t old = song.TrackIndexCount();
+    song.TracksIndex.Resize(n);
+    if (n <= old) {
+        return;
     }
-    song.TrackIndexCount = n;
+    const int32_t modulus = song.TrackCount() > 0 ? song.TrackCount() : 1;
+    std::vector<int32_t>& list = song.TracksIndex.Edit();
+    for (int32_t i = old; i < n; ++i) {
+        list[static_cast<std::size_t>(i)] = i % modulus;
+    }
 }
 
 void ResizePoints(TTrack& song, int32_t pattern, int32_t n) {
-    if (pattern < 0 || pattern >= song.PatternCount) {
-        return;
+    if (pattern >= 0 && pattern < song.PatternCount()) {
+        song.Patterns.EditAt(pattern).Points.Resize(n);
     }
-    n = std::max(n, 0);
-    TPattern& p = song.Patterns[pattern];
-    p.Points = Reallocate(p.Points, p.PointsCount, n);
-    p.PointsCount = n;
 }
 
 void ResizePatternIndex(TTrack& song, int32_t track, int32_t n) {
-    if (track < 0 || track >= song.TrackCount) {
-        return;
+    if (track >= 0 && track < song.TrackCount()) {
+        song.Tracks.EditAt(track).PatternIndex.Resize(n);
     }
-    n = std::max(n, 0);
-    TTrackPattern& t = song.Tracks[track];
-    t.PatternIndex = Reallocate(t.PatternIndex, t.PatternCount, n);
-    t.PatternCount = n;
 }
 
 int32_t FindPoint(const TPattern& pattern, int32_t time, int32_t tone, int32_t instrument) {
-    for (int32_t i = pattern.PointsCount - 1; i >= 0; --i) {
+    for (int32_t i = pattern.PointsCount() - 1; i >= 0; --i) {
         const TIdPoint& p = pattern.Points[i];
         if (p.Time == time && p.Tone == tone && p.Instrument == instrument) {
             return i;
@@ -99,39 +56,25 @@ int32_t FindPoint(const TPattern& pattern, int32_t time, int32_t tone, int32_t i
     return -1;
 }
 
-int32_t AppendPoint(TPattern& pattern) {
-    int32_t index = std::max(pattern.PointsCount, 0);
-    pattern.Points = Reallocate(pattern.Points, pattern.PointsCount, index + 1);
-    pattern.PointsCount = index + 1;
-    return index;
+int32_t AppendPoint(TPattern& pattern, const TIdPoint& point) {
+    pattern.Points.Edit().push_back(point);
+    return pattern.PointsCount() - 1;
 }
-
-namespace {
-
-template <class T> void DeleteAt(T*& array, int32_t& count, int32_t index) {
-    if (index < 0 || index >= count) {
-        return;
-    }
-    T* fresh = nullptr;
-    if (count > 1) {
-        AllocBlock(fresh, sizeof(T) * static_cast<std::size_t>(count - 1));
-        std::memcpy(static_cast<void*>(fresh), array, sizeof(T) * static_cast<std::size_t>(index));
-        std::memcpy(static_cast<void*>(fresh + index), array + index + 1,
-                    sizeof(T) * static_cast<std::size_t>(count - index - 1));
-    }
-    FreeBlock(array);
-    array = fresh;
-    --count;
-}
-
-} // namespace
 
 void DeletePoint(TPattern& pattern, int32_t index) {
-    DeleteAt(pattern.Points, pattern.PointsCount, index);
+    if (index < 0 || index >= pattern.PointsCount()) {
+        return;
+    }
+    if (pattern.PointsCount() == 1) {
+        pattern.Points.Resize(0);
+        return;
+    }
+    std::vector<TIdPoint>& points = pattern.Points.Edit();
+    points.erase(points.begin() + index);
 }
 
 int32_t FindPatternIndex(const TTrackPattern& track, int32_t pattern) {
-    for (int32_t i = track.PatternCount - 1; i >= 0; --i) {
+    for (int32_t i = track.PatternCount() - 1; i >= 0; --i) {
         if (track.PatternIndex[i] == pattern) {
             return i;
         }
@@ -139,47 +82,46 @@ int32_t FindPatternIndex(const TTrackPattern& track, int32_t pattern) {
     return -1;
 }
 
-int32_t AppendPatternIndex(TTrackPattern& track) {
-    int32_t index = std::max(track.PatternCount, 0);
-    track.PatternIndex = Reallocate(track.PatternIndex, track.PatternCount, index + 1);
-    track.PatternCount = index + 1;
-    return index;
+int32_t AppendPatternIndex(TTrackPattern& track, int32_t pattern) {
+    track.PatternIndex.Edit().push_back(pattern);
+    return track.PatternCount() - 1;
 }
 
 void DeletePatternIndex(TTrackPattern& track, int32_t index) {
-    DeleteAt(track.PatternIndex, track.PatternCount, index);
-}
-
-const char* InstrumentCodeAt(const TInstrumentCode& code, int32_t index) {
-    return index >= 0 && index < code.Count ? code.Texts[index] : nullptr;
-}
-
-void ResizeInstrumentCode(TInstrumentCode& code, int32_t n) {
-    n = std::max(n, 0);
-    for (int32_t i = n; i < code.Count; ++i) {
-        FreeBlock(code.Texts[i]);
+    if (index < 0 || index >= track.PatternCount()) {
+        return;
     }
-    code.Texts = Reallocate(code.Texts, code.Count, n);
-    code.Count = n;
+    if (track.PatternCount() == 1) {
+        track.PatternIndex.Resize(0);
+        return;
+    }
+    std::vector<int32_t>& list = track.PatternIndex.Edit();
+    list.erase(list.begin() + index);
 }
 
-void NewSong(TTrack& song, TInstrumentCode& code) {
-    ResizeInstrumentCode(code, 0);
-    ResizeInstrumentCode(code, 10);
-    ResizeInstruments(song, 0);
+const CodeText& InstrumentCodeAt(const TTrack& song, int32_t index) {
+    static const CodeText none;
+    return index >= 0 && index < song.InstrumentCount() ? song.Instrument[index].Code : none;
+}
+
+void SetInstrumentCode(TTrack& song, int32_t index, std::string_view text) {
+    if (index >= 0 && index < song.InstrumentCount()) {
+        song.Instrument.EditAt(index).Code = CodeText(text);
+    }
+}
+
+TTrack NewSong() {
+    TTrack song;
     ResizeInstruments(song, 10);
-    ResizePatterns(song, 0);
     ResizePatterns(song, 10);
-    ResizeTracks(song, 0);
     ResizeTracks(song, 10);
-    ResizeTracksIndex(song, 0);
     ResizeTracksIndex(song, 10);
     song.Row = kDefaultRow;
     song.Speed = kDefaultSpeed;
+    return song;
 }
 
-void EmptySong(TTrack& song, TInstrumentCode& code) {
-    ResizeInstrumentCode(code, 0);
+void EmptySong(TTrack& song) {
     ResizeInstruments(song, 0);
     ResizePatterns(song, 0);
     ResizeTracks(song, 0);

@@ -1,30 +1,47 @@
 #pragma once
 
-#include "song/sample.h"
+// The song, in the words its file uses:
+// - TTrack: the song itself: its step length (Speed) and steps per play-list entry (Row), the
+//   play list (TracksIndex), the tracks, the patterns and the instruments.
+// - TIdPoint: one note: when (Time, in steps from the pattern's start), how high (Tone, in
+//   semitones), which instrument, how loud (Vol) and where (Pan).
+// - TPattern: the notes (Points) that belong together, in no required order.
+// - TTrackPattern: one track: the patterns (PatternIndex) that start together when it plays.
+// - TracksIndex: the play list: track numbers played one after another, Row steps each.
+// - TInstrument: one instrument: its tuning (SampleTone), its envelope (Env: rise over Attack
+//   frames, hold for Cont frames, fall over Ende frames) and its code, the script whose run
+//   makes its sample. The samples themselves are not part of the song (see SampleSet).
+// A song is a value: copies share their arrays until one of them changes (SharedArray), and
+// two songs compare equal when everything the song file would hold is equal.
+
+#include "song/shared_array.h"
 
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
 
 namespace kellix {
 
-// One note event. Time is in steps of Speed x 32 frames from the pattern start; Tone in
-// semitones (24 plays a sample at its own speed); Vol x 127 is the voice's peak; Pan 0..255.
 struct TIdPoint {
     int32_t Time;
     int32_t Tone;
     int32_t Instrument;
-    int32_t Vol;
-    int32_t Pan;
+    int32_t Vol; // the voice's peak is Vol x 127
+    int32_t Pan; // 0..255, 128 the centre
+    bool operator==(const TIdPoint&) const = default;
 };
 
 struct TPattern {
-    int32_t PointsCount;
-    TIdPoint* Points;
+    SharedArray<TIdPoint> Points;
+    int32_t PointsCount() const { return Points.size(); }
+    bool operator==(const TPattern&) const = default;
 };
 
-// One track: the patterns that start together.
 struct TTrackPattern {
-    int32_t PatternCount;
-    int32_t* PatternIndex;
+    SharedArray<int32_t> PatternIndex;
+    int32_t PatternCount() const { return PatternIndex.size(); }
+    bool operator==(const TTrackPattern&) const = default;
 };
 
 // Envelope durations in output frames: rise over Attack, hold for Cont, fall over Ende.
@@ -32,77 +49,87 @@ struct TEnvelope {
     int32_t Attack;
     int32_t Cont;
     int32_t Ende;
+    bool operator==(const TEnvelope&) const = default;
+};
+
+// The code of an instrument: the body of its InitSample function, or none for an instrument
+// that has no code yet (which is not the same as an empty code). The text never changes in
+// place, so copies of a song share it.
+class CodeText {
+  public:
+    CodeText() = default;
+    explicit CodeText(std::string_view text) : text_(std::make_shared<const std::string>(text)) {}
+    bool Exists() const { return text_ != nullptr; }
+    // The text, empty for none.
+    const std::string& Text() const { return text_ ? *text_ : Empty(); }
+    const void* Identity() const { return text_.get(); }
+    std::size_t Bytes() const { return text_ ? text_->size() : 0; }
+    friend bool operator==(const CodeText& a, const CodeText& b) {
+        return a.text_ == b.text_ || (a.text_ && b.text_ && *a.text_ == *b.text_);
+    }
+
+  private:
+    static const std::string& Empty();
+    std::shared_ptr<const std::string> text_;
 };
 
 struct TInstrument {
-    int32_t SampleTone; // tuning in sixteenths of a semitone
-    char* Name;         // reserved, always null
-    SampleBlock* Sample;
-    TEnvelope Env;
+    int32_t SampleTone = 0; // tuning in sixteenths of a semitone
+    TEnvelope Env{};
+    CodeText Code;
+    bool operator==(const TInstrument&) const = default;
 };
 
-// The song root. Every array is a plain block owned by its parent; an empty array is null with
-// a count of 0. References into an array are invalid after it is resized.
 struct TTrack {
-    int32_t TrackIndexCount = 0;
-    int32_t TrackCount = 0;
-    int32_t PatternCount = 0;
-    int32_t InstrumentCount = 0;
-    int32_t Speed = 0;
-    int32_t Row = 0;
-    int32_t* TracksIndex = nullptr; // the play list
-    TTrackPattern* Tracks = nullptr;
-    TPattern* Patterns = nullptr;
-    TInstrument* Instrument = nullptr;
+    int32_t Speed = 0; // one step lasts Speed x 32 frames
+    int32_t Row = 0;   // steps in one play-list entry
+    SharedArray<int32_t> TracksIndex;
+    SharedArray<TTrackPattern> Tracks;
+    SharedArray<TPattern> Patterns;
+    SharedArray<TInstrument> Instrument;
+
+    int32_t TrackIndexCount() const { return TracksIndex.size(); }
+    int32_t TrackCount() const { return Tracks.size(); }
+    int32_t PatternCount() const { return Patterns.size(); }
+    int32_t InstrumentCount() const { return Instrument.size(); }
+    bool operator==(const TTrack&) const = default;
 };
 
-// One code text per instrument (the body of its InitSample function), or null.
-struct TInstrumentCode {
-    int32_t Count = 0;
-    char** Texts = nullptr;
-};
+// A new song's step length and steps per play-list entry.
+constexpr int32_t kDefaultSpeed = 128;
+constexpr int32_t kDefaultRow = 16;
 
-// The one song of the program and its code list.
-extern TTrack Song;
-extern TInstrumentCode InstrumentCode;
-
-// Resize operations: a new block, the kept elements copied, new elements zero, the old block
-// freed. A count below 1 leaves an empty array. Dropped instruments' samples are released
-// through ReleaseSample, dropped patterns' events and dropped tracks' pattern lists are freed.
+// The song's tables are resized keeping the first min(n, count) elements; new ones are empty
+// (an instrument without code, tuning or envelope). A count below 1 empties the table.
 void ResizeInstruments(TTrack& song, int32_t n);
 void ResizePatterns(TTrack& song, int32_t n);
 void ResizeTracks(TTrack& song, int32_t n);
 // New play-list entries at index i are i mod TrackCount (a TrackCount below 1 counts as 1).
 void ResizeTracksIndex(TTrack& song, int32_t n);
-// Pattern and track indices outside their arrays are ignored.
+// Pattern and track indices outside their tables are ignored.
 void ResizePoints(TTrack& song, int32_t pattern, int32_t n);
 void ResizePatternIndex(TTrack& song, int32_t track, int32_t n);
 
 // Index of the last matching event, or -1.
 int32_t FindPoint(const TPattern& pattern, int32_t time, int32_t tone, int32_t instrument);
-// Grows the events by one and returns the new (zero) element's index.
-int32_t AppendPoint(TPattern& pattern);
+// Appends a note and returns its index.
+int32_t AppendPoint(TPattern& pattern, const TIdPoint& point);
 // Removes one event keeping the order of the others; an index outside the array does nothing.
 void DeletePoint(TPattern& pattern, int32_t index);
 int32_t FindPatternIndex(const TTrackPattern& track, int32_t pattern);
-int32_t AppendPatternIndex(TTrackPattern& track);
+int32_t AppendPatternIndex(TTrackPattern& track, int32_t pattern);
 void DeletePatternIndex(TTrackPattern& track, int32_t index);
 
-// Carries over the first min(n, old count) texts, frees the dropped ones, new entries null.
-void ResizeInstrumentCode(TInstrumentCode& code, int32_t n);
-// The code of instrument index, null when it has none or the index is outside the list.
-const char* InstrumentCodeAt(const TInstrumentCode& code, int32_t index);
+// The code of instrument index; none outside the instruments.
+const CodeText& InstrumentCodeAt(const TTrack& song, int32_t index);
+// Replaces the code of instrument index (nothing outside the instruments).
+void SetInstrumentCode(TTrack& song, int32_t index, std::string_view text);
 
-// A new song's step length (in units of 32 frames) and steps per play-list entry.
-constexpr int32_t kDefaultSpeed = 128;
-constexpr int32_t kDefaultRow = 16;
-
-// The default song: ten empty instruments (null codes), patterns and tracks, the play list
+// The default song: ten empty instruments (without code), patterns and tracks, the play list
 // 0..9, Row 16, Speed 128.
-void NewSong(TTrack& song, TInstrumentCode& code);
+TTrack NewSong();
 
-// Empties every table (releasing samples), as the Open command does before reading a file.
-// Speed and Row keep their values.
-void EmptySong(TTrack& song, TInstrumentCode& code);
+// Empties every table, as Open does before reading a file. Speed and Row keep their values.
+void EmptySong(TTrack& song);
 
 } // namespace kellix

@@ -70,12 +70,13 @@ TEST(MixerEquivalence, EveryTierMatchesTheModelOnRandomVoices) {
         auto decay = [&] { return oneIn(4) ? in(-70000, 70000) : in(0, 40000); };
         auto delayFrames = [&] { return oneIn(3) ? in(0, 20) : in(0, 44099); };
         model::Delay delay{decay(), decay(), delayFrames(), delayFrames()};
-        SetStereoDelay(delay.decayL, delay.decayR, delay.delayL, delay.delayR);
         std::vector<SoundBuffer*> mixers;
         std::vector<std::vector<int16_t>> rings(tiers.size() + 1, std::vector<int16_t>(88200));
         for (std::size_t t = 0; t < tiers.size(); ++t) {
             mixers.push_back(CreateSoundBuffer(2, 44100, 16));
             mixers.back()->Total = round % 2 ? int64_t{3} << 31 : 0;
+            SetStereoDelay(mixers.back()->Effects, delay.decayL, delay.decayR, delay.delayL,
+                           delay.delayR);
         }
         // Every other round the clock starts past 32 bits, as after 13.5 hours of live output.
         model::Mixer ref;
@@ -114,7 +115,6 @@ TEST(MixerEquivalence, EveryTierMatchesTheModelOnRandomVoices) {
         }
     }
     SetMixTier(BestMixTier());
-    SetStartupEffects();
     EXPECT_GT(voices, 3000);
 }
 

@@ -37,16 +37,15 @@ TEST(Parameters, OutOfRangeAreClampedOrRefused) {
     EXPECT_EQ((std::array{m->Last->Step, m->Last->Peak, m->Last->Pan}), (std::array{1, 0, 0}));
     FreeSoundBuffer(m);
 
-    SetStereoDelay(1, 2, -5, 50000);
-    const StereoDelaySettings d = CurrentStereoDelay();
-    EXPECT_EQ((std::array{d.DecayL, d.DecayR, d.DelayL, d.DelayR}), (std::array{1, 2, 0, 44099}));
-    SetReverb(4000, 20000, 20000, 300, 0);
-    const ReverbSettings r = CurrentReverb();
-    EXPECT_EQ((std::array{r.Amplitude, r.Spare, r.Step, r.Band, r.Cutoff}),
-              (std::array{4000, 20000, 10000, 300, 1}));
-    SetReverb(1, 2, 5, 7, 999);
-    EXPECT_EQ((std::array{CurrentReverb().Step, CurrentReverb().Cutoff}), (std::array{5, 256}));
-    SetStartupEffects();
+    MasterEffects e{};
+    SetStereoDelay(e, 1, 2, -5, 50000);
+    EXPECT_EQ(e.Delay, (StereoDelaySettings{1, 2, 0, 44099}));
+    SetReverb(e, 4000, 20000, 20000, 300, 0);
+    EXPECT_EQ(e.Reverb, (ReverbSettings{4000, 20000, 10000, 300, 1}));
+    SetReverb(e, 1, 2, 5, 7, 999);
+    EXPECT_EQ((std::array{e.Reverb.Step, e.Reverb.Cutoff}), (std::array{5, 256}));
+    EXPECT_EQ(StartupEffects(),
+              (MasterEffects{{9980, 8191, 10584, 15876}, {4000, 20000, 10000, 256, 256}}));
 }
 
 // At Step 19 the rate 44100 / 19 rounded to single precision makes the sounding length of a
@@ -58,9 +57,9 @@ TEST(MixBlock, VeryLowPitchStaysInsideTheData) {
     const TEnvelope hold{0, 2147483647, 0};
     std::vector<int16_t> ring(88200);
     auto* out = reinterpret_cast<uint8_t*>(ring.data());
-    SetStereoDelay(0, 0, 0, 0);
     for (MixTier tier : {MixTier::Portable, MixTier::Avx2, MixTier::Avx512}) {
         SoundBuffer* m = CreateSoundBuffer(2, 44100, 16);
+        SetStereoDelay(m->Effects, 0, 0, 0, 0);
         AddVoice(m, -(46416412 - 20000), 19, 32767, 128, &hold, s.get());
         for (int i = 0; i < 2 && SetMixTier(tier); ++i) {
             MixBlock(m, out, 44100);
@@ -69,7 +68,6 @@ TEST(MixBlock, VeryLowPitchStaysInsideTheData) {
         FreeSoundBuffer(m);
     }
     SetMixTier(BestMixTier());
-    SetStartupEffects();
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 #include "audio/mixer.h"
-#include "song/sequencer.h"
+#include "audio/sequencer.h"
 #include "test_samples.h"
 
 #include <gtest/gtest.h>
@@ -26,13 +26,12 @@ std::string Voices(const SoundBuffer* m) {
 // sample.
 TEST(Sequencer, SkipsWhatCannotPlayAndClampsWhatWouldOverflow) {
     TestSample sample(kellix::test::NewBlock(kSampleMono, 200, 200)); // 100 silent frames
-    TTrack song;
-    TInstrumentCode code;
-    NewSong(song, code);
-    song.Instrument[0].Sample = sample.get();
+    TTrack song = NewSong();
+    SampleSet samples;
+    samples.Resize(10);
+    samples.Set(0, sample.get());
     auto add = [&](int32_t pattern, TIdPoint note) {
-        const int32_t i = AppendPoint(song.Patterns[pattern]);
-        song.Patterns[pattern].Points[i] = note;
+        AppendPoint(song.Patterns.EditAt(pattern), note);
     };
     SoundBuffer* m = CreateSoundBuffer(2, 44100, 16);
     m->Total = 777;
@@ -42,10 +41,10 @@ TEST(Sequencer, SkipsWhatCannotPlayAndClampsWhatWouldOverflow) {
     add(0, {0, 24, 0, -20000000, 128});
     add(0, {1, 24, 1, 256, 9});
     add(0, {1, 24, -1, 256, 9});
-    PlayPattern(m, song, 0, 0);
-    PlayPattern(m, song, 10, 0);
+    PlayPattern(m, song, samples, 0, 0);
+    PlayPattern(m, song, samples, 10, 0);
     for (int32_t instrument : {0, 1, 42}) {
-        PreviewNote(m, song, instrument, 12, 100, 0);
+        PreviewNote(m, song, samples, instrument, 12, 100, 0);
     }
     EXPECT_EQ(Voices(m), "777:44100:32767:128 777:44100:0:128 777:22050:12700:0");
 
@@ -55,14 +54,25 @@ TEST(Sequencer, SkipsWhatCannotPlayAndClampsWhatWouldOverflow) {
     song.Speed = song.Row = 2147483647;
     add(1, {2147483647, 24, 0, 2, 9});
     add(2, {0, 24, 0, 2, 9});
-    const int32_t entry = AppendPatternIndex(song.Tracks[9]);
-    song.Tracks[9].PatternIndex[entry] = 2;
-    PlayPattern(m, song, 1, 0);
-    PlayFrom(m, song, 0, 0);
+    AppendPatternIndex(song.Tracks.EditAt(9), 2);
+    PlayPattern(m, song, samples, 1, 0);
+    PlayFrom(m, song, samples, 0, 0);
     EXPECT_EQ(Voices(m), "1152921504606846976:44100:254:9 1152921504606846976:44100:254:9");
+
+    // A batch holds the same voices, starting from the clock at the hand-over.
+    ClearVoices(m);
+    song.Speed = 128;
+    song.Row = 16;
+    VoiceBatch batch;
+    PlayPattern(batch, song, samples, 0, 4096);
+    PreviewNote(batch, song, samples, 0, 12, 100, 0);
+    EXPECT_EQ(batch.Count(), 3);
+    m->Total = 1000;
+    HandOver(m, batch);
+    EXPECT_EQ(batch.Count(), 0);
+    EXPECT_EQ(Voices(m), "5096:44100:32767:128 5096:44100:0:128 1000:22050:12700:0");
     FreeSoundBuffer(m);
-    song.Instrument[0].Sample = nullptr;
-    EmptySong(song, code);
+    samples.Set(0, nullptr);
 }
 
 } // namespace

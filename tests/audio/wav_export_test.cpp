@@ -1,14 +1,12 @@
 #include "audio/effects.h"
 #include "audio/wav_export.h"
 #include "mixer_model.h"
-#include "song/sequencer.h"
 #include "test_files.h"
 #include "test_samples.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <span>
 
 using namespace kellix;
 using namespace std::literals;
@@ -18,26 +16,25 @@ namespace {
 // The export of a song against the literal model, and the lengths and refusals that Speed, Row,
 // play-list entries and tail frames give (a refusal leaves the old file).
 TEST(ExportWav, RendersWhatTheLiteralModelMixesAndRefusesWhatWouldNotFit) {
-    TTrack song;
-    TInstrumentCode code;
-    NewSong(song, code);
-    SetStartupEffects();
+    TTrack song = NewSong();
+    SampleSet samples;
+    samples.Resize(10);
+    const MasterEffects effects = StartupEffects();
     const kellix::test::TempFolder dir;
     // A sine instrument with an envelope, notes in two entries, with the start-up delay.
     TestSample sample(kellix::test::NewSample(kSampleMono, 30000, [](int32_t f, int32_t) {
         return static_cast<int16_t>(12000 * std::sin(0.03 * f));
     }));
-    song.Instrument[0] = {3, nullptr, sample.get(), {500, 3000, 8000}};
+    song.Instrument.EditAt(0) = {3, {500, 3000, 8000}, {}};
+    samples.Set(0, sample.get());
     song.Speed = 40;
     ResizeTracksIndex(song, 0);
     ResizeTracksIndex(song, 3);
-    song.TracksIndex[2] = 0;
+    song.TracksIndex.EditAt(2) = 0;
     for (int p = 0; p < 2; ++p) {
-        const int32_t i = AppendPatternIndex(song.Tracks[p]);
-        song.Tracks[p].PatternIndex[i] = p;
+        AppendPatternIndex(song.Tracks.EditAt(p), p);
         for (int t = 0; t < 16; t += 3) {
-            const int32_t j = AppendPoint(song.Patterns[p]);
-            song.Patterns[p].Points[j] = {t, 20 + t + p, 0, 250, 30 + 60 * p};
+            AppendPoint(song.Patterns.EditAt(p), {t, 20 + t + p, 0, 250, 30 + 60 * p});
         }
     }
     // The model: the same notes, mixed literally in quarter-second blocks. The pitch is the
@@ -46,7 +43,7 @@ TEST(ExportWav, RendersWhatTheLiteralModelMixesAndRefusesWhatWouldNotFit) {
     const int64_t entry = int64_t{40} * 32 * 16;
     for (int e = 0; e < 3; ++e) {
         const TPattern& p = song.Patterns[song.TracksIndex[e]];
-        for (const TIdPoint& n : std::span(p.Points, static_cast<std::size_t>(p.PointsCount))) {
+        for (const TIdPoint& n : p.Points) {
             float pitch = static_cast<float>(n.Tone + 3 * 0.0625);
             int32_t step = static_cast<int32_t>(
                 std::exp(std::log(2.0L) * (pitch * (1.0L / 12) + 14.4285L - 1)));
@@ -57,9 +54,9 @@ TEST(ExportWav, RendersWhatTheLiteralModelMixesAndRefusesWhatWouldNotFit) {
     }
     // Each export starts from silence: a second one, replacing a longer file, gives the same
     // bytes.
-    ASSERT_TRUE(ExportWav(song, dir / "a.wav"));
+    ASSERT_TRUE(ExportWav(song, samples, effects, dir / "a.wav"));
     kellix::test::WriteFile(dir / "b.wav", std::string(500000, 'x'));
-    ASSERT_TRUE(ExportWav(song, dir / "b.wav"));
+    ASSERT_TRUE(ExportWav(song, samples, effects, dir / "b.wav"));
     const std::string file = kellix::test::ReadFile(dir / "a.wav");
     EXPECT_EQ(kellix::test::ReadFile(dir / "b.wav"), file);
     std::vector<int16_t> ring(88200);
@@ -93,12 +90,12 @@ TEST(ExportWav, RendersWhatTheLiteralModelMixesAndRefusesWhatWouldNotFit) {
         song.Row = c.row;
         ResizeTracksIndex(song, c.entries);
         std::string error;
-        EXPECT_EQ(ExportWav(song, dir / "a.wav", &error, {}, c.tail), c.error.empty());
+        EXPECT_EQ(ExportWav(song, samples, effects, dir / "a.wav", &error, {}, c.tail),
+                  c.error.empty());
         EXPECT_NE(error.find(c.error), std::string::npos) << error;
         EXPECT_EQ(kellix::test::ReadFile(dir / "a.wav").size(), c.size) << c.speed << " " << c.tail;
     }
-    song.Instrument[0].Sample = nullptr;
-    EmptySong(song, code);
+    samples.Set(0, nullptr);
 }
 
 } // namespace

@@ -8,8 +8,8 @@
 #include "audio/live_output.h"
 #include "audio/mixer.h"
 #include "audio/wav_export.h"
+#include "audio/sequencer.h"
 #include "sdl_output.h"
-#include "song/sequencer.h"
 #include "song/track.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +19,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <mutex>
+#include <future>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -41,8 +42,9 @@ SampleBlock* Square(int32_t frames) {
 }
 
 // Voices of both formats, pans, envelopes and pitches, so that any misplaced or repeated quarter
-// changes the stream. The blocks are made on the first call.
-void AddTestVoices(SoundBuffer* mixer, std::vector<SampleBlock*>& blocks) {
+// changes the stream. The blocks are made on the first call. Added to a mixer at clock 0, or to
+// a batch handed over at clock 0.
+template <class Target> void AddTestVoices(Target& target, std::vector<SampleBlock*>& blocks) {
     if (blocks.empty()) {
         blocks.push_back(NewSample(kSampleMono, 30000, [](int32_t f, int32_t) {
             return static_cast<int16_t>(20000 * std::sin(f * 0.031));
@@ -52,10 +54,26 @@ void AddTestVoices(SoundBuffer* mixer, std::vector<SampleBlock*>& blocks) {
         }));
     }
     TEnvelope env{441, 20000, 8000};
-    AddVoice(mixer, 0, 44100, 32512, 128, nullptr, blocks[0]);
-    AddVoice(mixer, 5000, 33075, 20000, 40, &env, blocks[1]);
-    AddVoice(mixer, 30000, 58800, 32000, 200, &env, blocks[0]);
-    AddVoice(mixer, 70000, 44100, 25000, 255, nullptr, blocks[1]);
+    auto add = [&](int64_t start, int32_t step, int32_t peak, int32_t pan, const TEnvelope* e,
+                   const SampleBlock* b) {
+        if constexpr (std::is_same_v<Target, VoiceBatch>) {
+            target.Add(start, step, peak, pan, e, b);
+        } else {
+            AddVoice(&target, start, step, peak, pan, e, b);
+        }
+    };
+    add(0, 44100, 32512, 128, nullptr, blocks[0]);
+    add(5000, 33075, 20000, 40, &env, blocks[1]);
+    add(30000, 58800, 32000, 200, &env, blocks[0]);
+    add(70000, 44100, 25000, 255, nullptr, blocks[1]);
+}
+
+// The live output gets the voices in one hand-over, the reference mixer directly.
+void AddTestVoices(LiveOutput& live, SoundBuffer* ref, std::vector<SampleBlock*>& blocks) {
+    VoiceBatch batch;
+    AddTestVoices(batch, blocks);
+    live.AddVoices(batch);
+    AddTestVoices(*ref, blocks);
 }
 
 // What a mixer with the same voices produces, one quarter after another from clock 0, after the
@@ -82,6 +100,7 @@ struct Reference {
 class LiveOutputTest : public ::testing::Test {
   protected:
     FakeDevice Device;
+    std::unique_ptr<LiveOutput> Live;
     int64_t Pos = 0; // stream bytes pulled so far
     std::vector<uint8_t> Stream;
     Reference Ref;
@@ -90,14 +109,16 @@ class LiveOutputTest : public ::testing::Test {
     void SetUp() override {
         g_released = 0;
         SetSampleRelease(FreeReleased);
-        SetUpOutput(&Device);
-        SetStereoDelay(16384, 12000, 3000, 5000);
-        PlayOutput();
+        Live = std::make_unique<LiveOutput>(Device);
+        MasterEffects echo = StartupEffects();
+        SetStereoDelay(echo, 16384, 12000, 3000, 5000);
+        Live->SetEffects(echo);
+        Ref.Mixer->Effects = echo;
+        Live->PlayOutput();
     }
     void TearDown() override {
-        TearDownOutput();
+        Live.reset();
         SetSampleRelease(nullptr);
-        SetStartupEffects();
         for (SampleBlock* b : Blocks) {
             std::free(b);
         }
@@ -108,13 +129,13 @@ class LiveOutputTest : public ::testing::Test {
     void PullServed(int32_t len, int32_t chunk) {
         std::vector<uint8_t> buf(static_cast<std::size_t>(chunk));
         for (int32_t done = 0; done < len;) {
-            int32_t got = PullOutput(buf.data(), std::min(chunk, len - done));
+            int32_t got = Device.Pull(buf.data(), std::min(chunk, len - done));
             ASSERT_GT(got, 0) << "the device waits for a quarter nobody was asked to mix";
             Stream.insert(Stream.end(), buf.begin(), buf.begin() + got);
             for (int64_t p = Pos; p < Pos + got; ++p) {
                 for (const Notification& e : kNotifications) {
                     if (e.Position == p % kRingBytes) {
-                        FillQuarter();
+                        Live->FillQuarter();
                     }
                 }
             }
@@ -129,7 +150,7 @@ class LiveOutputTest : public ::testing::Test {
         std::vector<uint8_t> buf(static_cast<std::size_t>(chunk));
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         for (int32_t done = 0; done < len;) {
-            int32_t got = PullOutput(buf.data(), std::min(chunk, len - done));
+            int32_t got = Device.Pull(buf.data(), std::min(chunk, len - done));
             Stream.insert(Stream.end(), buf.begin(), buf.begin() + got);
             Pos += got;
             done += got;
@@ -147,8 +168,7 @@ class LiveOutputTest : public ::testing::Test {
 };
 
 TEST_F(LiveOutputTest, DevicePlaysExactlyWhatWasMixedWhateverItsChunks) {
-    AddTestVoices(LiveMixer(), Blocks);
-    AddTestVoices(Ref.Mixer, Blocks);
+    AddTestVoices(*Live, Ref.Mixer, Blocks);
     // Chunk sizes that straddle the notification positions and the quarter boundaries.
     for (int32_t chunk : {4096, 1, 7777, 44100, 10000}) {
         PullServed(3 * 44100 + 1234, chunk);
@@ -157,32 +177,25 @@ TEST_F(LiveOutputTest, DevicePlaysExactlyWhatWasMixedWhateverItsChunks) {
 }
 
 TEST_F(LiveOutputTest, WorkerServesTheDeviceAndStopsOnRequest) {
-    {
-        std::lock_guard lock(MixLock);
-        AddTestVoices(LiveMixer(), Blocks);
-    }
-    AddTestVoices(Ref.Mixer, Blocks);
-    StartWorker();
+    AddTestVoices(*Live, Ref.Mixer, Blocks);
+    Live->StartWorker();
     PullWithWorker(8 * kQuarterBytes, 4096);
-    StopWorker();
-    EXPECT_TRUE(Idle.load());
+    Live->StopWorker();
+    EXPECT_TRUE(Live->Idle());
     EXPECT_EQ(Stream, Ref.Upto(Stream.size()));
 }
 
 TEST_F(LiveOutputTest, DroppedInstrumentKeepsSoundingUntilItsVoiceEnds) {
-    TTrack song{};
-    TInstrumentCode code{};
-    NewSong(song, code);
+    TTrack song = NewSong();
+    auto samples = std::make_unique<SampleSet>();
+    samples->Resize(10);
     // Instrument 1 plays a voice of 20000 frames; instrument 0 plays nothing.
-    song.Instrument[0].Sample = Square(500);
-    song.Instrument[1].Sample = Square(20000);
-    song.Instrument[1].Env = {0, 100000, 0};
-    {
-        std::lock_guard lock(MixLock);
-        PreviewNote(LiveMixer(), song, 1, 24, 256, 128);
-    }
+    samples->Set(0, Square(500));
+    samples->Set(1, Square(20000));
+    song.Instrument.EditAt(1).Env = {0, 100000, 0};
+    Live->Preview(song, *samples, 1, 24, 256, 128);
     // "New" drops every instrument while the voice sounds.
-    EmptySong(song, code);
+    samples.reset();
     EXPECT_EQ(g_released.load(), 1) << "only the block that no voice plays is released";
     EXPECT_EQ(ReleaseFinishedSamples(), 1);
     // The first fill mixes frames 0..11024 from the held-back block; the second reaches frame
@@ -201,13 +214,15 @@ TEST_F(LiveOutputTest, DelayTailContinuesAfterStop) {
     Blocks.push_back(NewSample(kSampleMono, 400, [](int32_t f, int32_t) {
         return static_cast<int16_t>(f < 200 ? 30000 : -30000);
     }));
-    for (SoundBuffer* m : {LiveMixer(), Ref.Mixer}) {
-        AddVoice(m, 2000, 44100, 32512, 128, nullptr, Blocks[0]);
-        AddVoice(m, 20000, 30000, 32512, 60, nullptr, Blocks[0]);
-    }
+    VoiceBatch batch;
+    batch.Add(2000, 44100, 32512, 128, nullptr, Blocks[0]);
+    batch.Add(20000, 30000, 32512, 60, nullptr, Blocks[0]);
+    Live->AddVoices(batch);
+    AddVoice(Ref.Mixer, 2000, 44100, 32512, 128, nullptr, Blocks[0]);
+    AddVoice(Ref.Mixer, 20000, 30000, 32512, 60, nullptr, Blocks[0]);
     // Two quarters mixed beyond what has played when "Stop" comes.
     PullServed(kQuarterBytes + 100, 4096);
-    StopLivePlayback();
+    Live->Stop();
     EXPECT_EQ(Device.Stops.load(), 1);
     EXPECT_EQ(Device.Plays.load(), 2);
     Ref.Upto(3 * kQuarterBytes);
@@ -219,60 +234,61 @@ TEST_F(LiveOutputTest, DelayTailContinuesAfterStop) {
 }
 
 TEST_F(LiveOutputTest, ExportWhilePlayingLeavesLiveVoicesAndClockAsTheyWere) {
-    TTrack song{};
-    TInstrumentCode code{};
-    NewSong(song, code);
+    TTrack song = NewSong();
+    SampleSet samples;
+    samples.Resize(10);
     song.Speed = 16;
     song.Row = 8;
-    song.Instrument[0].Sample = NewSample(kSampleStereo, 100000, [](int32_t f, int32_t c) {
-        return static_cast<int16_t>(((f * (c ? 5 : 3)) % 400) * 60 - 12000);
-    });
-    song.Instrument[0].Env = {100, 3000, 2000};
-    ResizePoints(song, 0, 2);
-    song.Patterns[0].Points[0] = {0, 24, 0, 256, 128};
-    song.Patterns[0].Points[1] = {3, 19, 0, 200, 30};
-    ResizePatternIndex(song, 0, 1);
-    song.Tracks[0].PatternIndex[0] = 0;
-    {
-        std::lock_guard lock(MixLock);
-        PlaySong(LiveMixer(), song, 0);
-    }
-    PlaySong(Ref.Mixer, song, 0);
+    samples.Set(0, NewSample(kSampleStereo, 100000, [](int32_t f, int32_t c) {
+                    return static_cast<int16_t>(((f * (c ? 5 : 3)) % 400) * 60 - 12000);
+                }));
+    song.Instrument.EditAt(0).Env = {100, 3000, 2000};
+    AppendPoint(song.Patterns.EditAt(0), {0, 24, 0, 256, 128});
+    AppendPoint(song.Patterns.EditAt(0), {3, 19, 0, 200, 30});
+    AppendPatternIndex(song.Tracks.EditAt(0), 0);
+    Live->Play(song, samples, PlayRequest{});
+    PlaySong(Ref.Mixer, song, samples, 0);
     PullServed(2 * kQuarterBytes + 500, 4096);
 
-    // The exclusion is held by the exporting thread while the device stops.
-    std::atomic<bool> lockFree{true};
+    // The live lock is free while the export renders: the window's timers may use the output.
+    std::atomic<bool> lockFree{false};
     Device.OnStop = [&] {
-        std::thread([&] { lockFree = MixLock.try_lock() && (MixLock.unlock(), true); }).join();
+        auto look = std::async(std::launch::async, [&] { return Live->Voices().size(); });
+        lockFree = look.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
     };
     const TempFolder dir;
     std::string error;
-    ASSERT_TRUE(ExportWavLive(song, dir / "live.wav", &error)) << error;
-    EXPECT_FALSE(lockFree.load());
+    const MasterEffects effects = Live->Effects();
+    ASSERT_TRUE(Live->Export(song, samples, effects, dir / "live.wav", &error)) << error;
+    Device.OnStop = nullptr;
+    EXPECT_TRUE(lockFree.load());
     EXPECT_EQ(Device.Stops.load(), 1);
     EXPECT_EQ(Device.Plays.load(), 2);
     // The file is what an export without live playback writes.
-    ASSERT_TRUE(ExportWav(song, dir / "alone.wav", &error)) << error;
+    ASSERT_TRUE(ExportWav(song, samples, effects, dir / "alone.wav", &error)) << error;
     EXPECT_EQ(ReadFile(dir / "live.wav"), ReadFile(dir / "alone.wav"));
     // Live playback resumes as if the export had not happened.
     PullServed(6 * kQuarterBytes, 5000);
     EXPECT_EQ(Stream, Ref.Upto(Stream.size()));
-    // The live voices still play the instrument's block: its release waits for the tear-down.
-    EmptySong(song, code);
 }
 
 TEST(SetUpFailureDeathTest, EndsTheProgramWithThePartsMessages) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     FakeDevice device;
     device.OpenResult = false;
-    EXPECT_EXIT(SetUpOutput(&device), ::testing::ExitedWithCode(1),
+    EXPECT_EXIT(LiveOutput{device}, ::testing::ExitedWithCode(1),
                 "Error!: Failed to create IDirectSound object");
     device.OpenResult = true;
     device.StreamResult = false;
-    EXPECT_EXIT(SetUpOutput(&device), ::testing::ExitedWithCode(1),
+    EXPECT_EXIT(LiveOutput{device}, ::testing::ExitedWithCode(1),
                 "Error!: Failed to create IDirectSoundBuffer object");
-    EXPECT_EXIT((::setenv("SDL_AUDIODRIVER", "no-such-driver", 1), SetUpSdlOutput()),
-                ::testing::ExitedWithCode(1), "Error!: Failed to create IDirectSound object");
+    EXPECT_EXIT(
+        {
+            ::setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+            const std::unique_ptr<OutputDevice> sdl = MakeSdlDevice();
+            LiveOutput live(*sdl);
+        },
+        ::testing::ExitedWithCode(1), "Error!: Failed to create IDirectSound object");
 }
 
 } // namespace

@@ -5,13 +5,14 @@
 #include "audio/live_output.h"
 #include "audio/mixer.h"
 #include "audio/wav_export.h"
-#include "song/sequencer.h"
+#include "audio/sequencer.h"
 #include "song/track.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <thread>
@@ -29,14 +30,14 @@ struct RacingDevice final : OutputDevice {
     std::thread Thread;
 
     bool Open() override { return true; }
-    bool CreateStream() override {
-        Thread = std::thread([this] {
+    bool CreateStream(LiveOutput& output) override {
+        Thread = std::thread([this, &output] {
             std::vector<uint8_t> buf(4096);
             while (!Quit.load()) {
                 {
                     std::lock_guard lock(Lock);
                     if (Playing) {
-                        PullOutput(buf.data(), static_cast<int32_t>(buf.size()));
+                        output.Pull(buf.data(), static_cast<int32_t>(buf.size()));
                     }
                 }
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -71,23 +72,23 @@ SampleBlock* MakeBlock(std::mt19937& rng) {
     });
 }
 
-void FillSong(TTrack& song, std::mt19937& rng) {
+void FillSong(TTrack& song, SampleSet& samples, std::mt19937& rng) {
     song.Speed = 8;
     song.Row = 4;
-    for (int32_t i = 0; i < song.InstrumentCount; ++i) {
-        if (!song.Instrument[i].Sample) {
-            song.Instrument[i].Sample = MakeBlock(rng);
-            song.Instrument[i].Env = {50, 4000, 3000};
+    for (int32_t i = 0; i < song.InstrumentCount(); ++i) {
+        if (!samples.At(i)) {
+            samples.Set(i, MakeBlock(rng));
+            song.Instrument.EditAt(i).Env = {50, 4000, 3000};
         }
     }
     for (int32_t p = 0; p < 3; ++p) {
-        ResizePoints(song, p, 4);
+        ResizePoints(song, p, 0);
         for (int32_t k = 0; k < 4; ++k) {
-            song.Patterns[p].Points[k] = {k, 12 + static_cast<int32_t>(rng() % 24),
-                                          static_cast<int32_t>(rng() % 4), 200, 128};
+            AppendPoint(song.Patterns.EditAt(p), {k, 12 + static_cast<int32_t>(rng() % 24),
+                                                  static_cast<int32_t>(rng() % 4), 200, 128});
         }
-        ResizePatternIndex(song, p, 1);
-        song.Tracks[p].PatternIndex[0] = p;
+        ResizePatternIndex(song, p, 0);
+        AppendPatternIndex(song.Tracks.EditAt(p), p);
     }
 }
 
@@ -112,16 +113,16 @@ TEST(LiveStressTest, CommandsRaceTheWorker) {
         std::free(block);
     });
     RacingDevice device;
-    SetUpOutput(&device);
-    StartWorker();
-    PlayOutput();
+    auto live = std::make_unique<LiveOutput>(device);
+    live->StartWorker();
+    live->PlayOutput();
 
     std::mt19937 rng(7);
-    TTrack song{};
-    TInstrumentCode code{};
-    NewSong(song, code);
+    TTrack song = NewSong();
     ResizeInstruments(song, 4);
-    FillSong(song, rng);
+    auto samples = std::make_unique<SampleSet>();
+    samples->Resize(4);
+    FillSong(song, *samples, rng);
     const TempFolder dir;
 
     int exports = 0;
@@ -131,70 +132,65 @@ TEST(LiveStressTest, CommandsRaceTheWorker) {
         const uint32_t op = rng() % 9;
         switch (op) {
         case 0:
-        case 1: {
-            std::lock_guard lock(MixLock);
-            PlaySong(LiveMixer(), song, 0);
+        case 1:
+            live->Play(song, *samples, PlayRequest{});
             break;
-        }
-        case 2: {
-            std::lock_guard lock(MixLock);
-            PreviewNote(LiveMixer(), song, inst, 24, 256, 100);
+        case 2:
+            live->Preview(song, *samples, inst, 24, 256, 100);
             break;
-        }
         case 3:
-            StopLivePlayback();
+            live->Stop();
             break;
         case 4:
         case 5:
             // "Generator Exe" clears the voices before the old block goes; the script side
             // replaces a block that may still sound.
             if (op == 4) {
-                std::lock_guard lock(MixLock);
-                ClearVoices(LiveMixer());
+                live->Stop();
             }
-            ReleaseSample(song.Instrument[inst].Sample);
-            song.Instrument[inst].Sample = MakeBlock(rng);
+            samples->Set(inst, MakeBlock(rng));
             break;
         case 6:
             // "New" then a song with instruments again, while the old voices sound.
-            ResizeInstruments(song, 0);
-            ResizeInstruments(song, 4);
-            FillSong(song, rng);
+            samples = std::make_unique<SampleSet>();
+            samples->Resize(4);
+            FillSong(song, *samples, rng);
             break;
         case 7:
             if (exports < 10) {
                 ++exports;
-                EXPECT_TRUE(ExportWavLive(song, dir / "export.wav"));
+                EXPECT_TRUE(
+                    live->Export(song, *samples, live->Effects(), dir / "export.wav"));
             }
             break;
-        default:
-            SetStereoDelay(static_cast<int32_t>(rng() % 20000), 9000,
+        default: {
+            MasterEffects effects = live->Effects();
+            SetStereoDelay(effects, static_cast<int32_t>(rng() % 20000), 9000,
                            static_cast<int32_t>(rng() % 44100), 15876);
+            live->SetEffects(effects);
             ReleaseFinishedSamples();
             break;
+        }
         }
         std::this_thread::sleep_for(std::chrono::microseconds(rng() % 3000));
     }
 
     // With the device stopped the worker catches up with every request.
     device.Stop();
-    const int64_t requested = CrossingsUpTo(PlayedBytes());
+    const int64_t requested = CrossingsUpTo(live->PlayedBytes());
     EXPECT_GT(requested, 40) << "the device hardly played";
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     int64_t fills = 0;
     for (; fills < requested && std::chrono::steady_clock::now() < deadline;
          std::this_thread::sleep_for(std::chrono::milliseconds(5))) {
-        std::lock_guard lock(MixLock);
-        fills = LiveMixer()->Total / kQuarterFrames;
+        fills = live->MixedFrames() / kQuarterFrames;
     }
     EXPECT_EQ(fills, requested);
 
-    EmptySong(song, code);
-    StopWorker();
-    TearDownOutput();
+    samples.reset();
+    live.reset();
     EXPECT_EQ(g_released.load(), g_made.load()) << "every block released exactly once";
     SetSampleRelease(nullptr);
-    SetStartupEffects();
 }
 
 } // namespace

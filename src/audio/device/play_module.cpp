@@ -6,8 +6,10 @@
 
 extern "C" {
 
-__attribute__((visibility("default"))) void KellixPlaySongLive(const kellix::TTrack* song) {
-    kellix::PlaySongLive(*song);
+__attribute__((visibility("default"))) void
+KellixPlaySongLive(const kellix::TTrack* song, const kellix::SampleSet* samples,
+                   const kellix::MasterEffects* effects) {
+    kellix::PlaySongLive(*song, *samples, *effects);
 }
 
 __attribute__((visibility("default"))) const char* KellixSoundDeviceReason() {

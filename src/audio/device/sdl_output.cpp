@@ -1,15 +1,13 @@
 #include "sdl_output.h"
 
-#include "audio/live_output.h"
-
 #include <SDL.h>
 
 namespace kellix {
 
 namespace {
 
-void PlayCallback(void*, Uint8* stream, int len) {
-    PullOutput(stream, len);
+void PlayCallback(void* output, Uint8* stream, int len) {
+    static_cast<LiveOutput*>(output)->Pull(stream, len);
 }
 
 struct SdlDevice final : OutputDevice {
@@ -21,13 +19,14 @@ struct SdlDevice final : OutputDevice {
         return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
     }
 
-    bool CreateStream() override {
+    bool CreateStream(LiveOutput& output) override {
         SDL_AudioSpec want{};
         want.freq = 44100;
         want.format = AUDIO_S16LSB;
         want.channels = 2;
         want.samples = 1024;
         want.callback = PlayCallback;
+        want.userdata = &output;
         SDL_AudioSpec have{};
         // No format change allowed: SDL converts for the hardware, the ring stays as it is.
         Id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
@@ -46,12 +45,10 @@ struct SdlDevice final : OutputDevice {
     }
 };
 
-SdlDevice g_device;
-
 } // namespace
 
-void SetUpSdlOutput() {
-    SetUpOutput(&g_device);
+std::unique_ptr<OutputDevice> MakeSdlDevice() {
+    return std::make_unique<SdlDevice>();
 }
 
 const char* SoundDeviceReason() {
