@@ -10,7 +10,9 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <grp.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -197,6 +199,35 @@ TEST_F(AtomicFileFixture, KeepsOwnerModeAndLinks) {
                       c.link ? 2u : 1u);
         }
     }
+}
+
+// A file written over in place on a full disk: the room is asked for before the file is
+// touched, so it keeps its old text. Root mounts a small disk of its own for it, and another
+// user writes, so that the temporary lies on the system's disk (the folder is closed to him).
+TEST_F(AtomicFileFixture, InPlaceOnAFullDiskLeavesTheFile) {
+    const fs::path disk = dir / "disk";
+    fs::create_directory(disk);
+    if (geteuid() != 0 || mount("kellix-test", disk.c_str(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "needs root and a disk of its own";
+    }
+    const fs::path file = disk / "song.txt";
+    kellix::test::WriteFile(file, "old text");
+    ASSERT_EQ(chown(file.c_str(), kOtherUser, kOtherUser), 0);
+    ASSERT_EQ(chmod(disk.c_str(), 0555), 0);
+    {
+        std::ofstream filler(disk / "filler", std::ios::binary);
+        const std::string block(4096, 'f');
+        for (int i = 0; i < 64 && filler.write(block.data(), block.size()); ++i) {
+            filler.flush();
+        }
+    }
+    for (bool named : {false, true}) {
+        const std::string error = WriteAs(kOtherUser, named, file, std::string(20000, 'n'));
+        EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
+        EXPECT_EQ(error.find("part"), std::string::npos) << error;
+        EXPECT_EQ(ReadFile(file), "old text");
+    }
+    EXPECT_EQ(umount(disk.c_str()), 0);
 }
 
 int g_handled = 0;
