@@ -222,14 +222,12 @@ TEST(ReadSongText, ReportSaysWhyATableWasLeftOut) {
 std::vector<std::string> SlowBodies(const std::string& t, int32_t count) {
     auto delimiter = [](char c) { return c && std::strchr(" ,.:;()[]'=<>\r\n", c); };
     auto wordChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
-    auto upper = [](std::string w) {
-        for (char& c : w) {
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        }
-        return w;
-    };
+    std::string upper = t;
+    std::transform(t.begin(), t.end(), upper.begin(), [](char c) {
+        return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    });
     auto endAt = [&](std::size_t e) {
-        return upper(t.substr(e, 3)) == "END" && (e == 0 || !wordChar(t[e - 1])) &&
+        return upper.compare(e, 3, "END") == 0 && (e == 0 || !wordChar(t[e - 1])) &&
                (e + 3 >= t.size() || !wordChar(t[e + 3]));
     };
     auto bodyEnd = [&](std::size_t start) -> std::optional<std::size_t> {
@@ -251,7 +249,7 @@ std::vector<std::string> SlowBodies(const std::string& t, int32_t count) {
         while (j < t.size() && !delimiter(t[j])) {
             ++j;
         }
-        const std::string word = upper(t.substr(i, j - i));
+        const std::string word = upper.substr(i, j - i);
         while (j < t.size() && delimiter(t[j])) {
             ++j;
         }
@@ -284,24 +282,15 @@ std::vector<std::string> SlowBodies(const std::string& t, int32_t count) {
 // model takes.
 TEST(ReadSongText, BodiesMatchASlowModel) {
     std::mt19937 random{20261207};
-    const char* const pieces[] = {"Function InitSample0 x begin ",
-                                  "Function InitSample1 x begin ",
-                                  "end",
-                                  "END",
-                                  "blend",
-                                  "//",
-                                  "/",
-                                  "\r\n",
-                                  " ",
-                                  "A",
-                                  ";",
-                                  "begin"};
+    const std::string f = "Function InitSample";
+    const std::string pieces[] = {
+        f + "0 x begin ", f + "1 x begin ", "end", "END", "blend", "//", "/", "\r\n", " ", "A", ";",
+        "begin"};
     const std::string head = "Instruments array 0 1 of TInstrument q ";
     for (int round = 0; round < 3000; ++round) {
         std::string text = head;
-        for (int n = std::uniform_int_distribution<int>(0, 30)(random); n > 0; --n) {
-            text += pieces[std::uniform_int_distribution<std::size_t>(0, std::size(pieces) -
-                                                                             1)(random)];
+        for (auto n = random() % 31; n > 0; --n) {
+            text += pieces[random() % std::size(pieces)];
         }
         LocalSong s;
         ReadSongText(s.song, s.code, text);
