@@ -51,7 +51,8 @@ constexpr const char* kUsage =
     "                       DIR/instrumentNNNN.wav\n"
     "  --stereo-delay DECAYL,DECAYR,DELAYL,DELAYR\n"
     "                       the stereo delay for the render (default 9980,8191,10584,15876)\n"
-    "  --resave FILE        also write the song as read, as song text\n"
+    "  --resave FILE        also write the song as read, as song text (refused when the text\n"
+    "                       would be larger than a song file may be)\n"
     "  --tail SECONDS       render that much more after the song's end, so that the delay and\n"
     "                       the notes' releases die away (what the mixer still plays then,\n"
     "                       notes placed past the last pattern's end included); default 0\n"
@@ -66,7 +67,10 @@ constexpr const char* kUsage =
     "Instruments whose code has mistakes are reported as\n"
     "  instrument N (InitSampleK), line L: warning: ...   (the code runs all the same)\n"
     "  instrument N (InitSampleK), line L: error: ...     (the instrument has no sample)\n"
-    "with L counted from the first line of the instrument's code.\n"
+    "with L counted from the first line of the instrument's code. Tables of the song beyond\n"
+    "what a song may hold, and a zero byte (reading stops there), are reported as\n"
+    "  SONG.txt: warning: Tracks: 70000 tracks, more than the 65536 a song may hold; not read\n"
+    "  SONG.txt: warning: a zero byte at 200; what follows was not read\n"
     "\n"
     "Exit status:\n"
     "  0  the WAV file was written (or the song played) and every instrument has a sample\n"
@@ -432,11 +436,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kellix-render: %s\n", error.c_str());
         return 1;
     }
-    if (!HoldsSong(text)) {
+    SongReadReport report;
+    ReadSongText(Song, InstrumentCode, text, &report);
+    for (const std::string& line : report.Dropped) {
+        std::fprintf(stderr, "%s: warning: %s\n", o.song.c_str(), line.c_str());
+    }
+    if (report.ZeroByte) {
+        std::fprintf(stderr, "%s: warning: a zero byte at %zu; what follows was not read\n",
+                     o.song.c_str(), *report.ZeroByte);
+    }
+    if (!HoldsSong(Song, report)) {
         std::fprintf(stderr, "kellix-render: \"%s\" holds no song\n", o.song.c_str());
+        EmptySong(Song, InstrumentCode);
         return 1;
     }
-    ReadSongText(Song, InstrumentCode, text);
     StartScripting();
     const int32_t withoutSample = GenerateSamples();
 
