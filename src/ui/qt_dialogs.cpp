@@ -1,10 +1,12 @@
 #include "qt_dialogs.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QStandardPaths>
 
 namespace kellix {
 
@@ -39,9 +41,16 @@ std::optional<std::string> AskFile(QWidget* parent, const FileDialogSettings& s,
     return chosen.toStdString();
 }
 
+// Before the song has a file the dialogs start in the user's music folder, or at home without
+// one.
+QString MusicFolder() {
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    return !music.isEmpty() && QFileInfo(music).isDir() ? music : QDir::homePath();
+}
+
 } // namespace
 
-QtDialogs::QtDialogs(QWidget* parent) : parent_(parent) {}
+QtDialogs::QtDialogs(QWidget* parent) : parent_(parent), folder_(MusicFolder()) {}
 
 QtDialogs::~QtDialogs() = default;
 
@@ -65,6 +74,12 @@ SaveAnswer QtDialogs::AskSaveChanges() {
 void QtDialogs::RememberFile(const std::string& path) {
     if (!path.empty()) {
         folder_ = QFileInfo(QString::fromStdString(path)).absolutePath();
+    }
+}
+
+void QtDialogs::StartIn(const QString& folder) {
+    if (!folder.isEmpty()) {
+        folder_ = folder;
     }
 }
 
