@@ -30,12 +30,10 @@ install: release
 uninstall:
 	DESTDIR="$(DESTDIR)" cmake -DMANIFEST=build/release/install_manifest.txt -P packaging/uninstall.cmake
 
-# The Debian package of the release build, in build/package, checked by lintian.
-deb: release
+# The Debian package, built with Debian's flags in build/deb and checked by lintian.
+deb: deps
 	@scripts/install-deps.sh dpkg-dev lintian
-	rm -f build/package/*.deb
-	cpack --config build/release/CPackConfig.cmake -B build/package
-	lintian --fail-on error build/package/*.deb
+	JOBS=$(JOBS) packaging/deb.sh
 
 # The whole test suite: sanitizer build and every test, then the fuzzers briefly, then the
 # thread-sanitizer build of the threaded core.
