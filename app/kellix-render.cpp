@@ -38,8 +38,6 @@ using namespace kellix;
 
 namespace {
 
-constexpr const char* kVersion = "0.1.0";
-
 constexpr const char* kUsage =
     "Usage: kellix-render [options] SONG.txt [OUT.wav]\n"
     "Renders a Kellix song to a 16-bit stereo 44100 Hz WAV file (default: SONG with .wav;\n"
@@ -158,7 +156,7 @@ Options ParseArguments(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             std::exit(0);
         } else if (arg == "--version") {
-            std::printf("kellix-render %s\n", kVersion);
+            std::printf("kellix-render %s\n", KELLIX_VERSION);
             std::exit(0);
         } else if (arg == "--quiet") {
             o.quiet = true;
@@ -354,8 +352,9 @@ void ShowWithSdlReason(const char* message) {
     std::fflush(stderr);
 }
 
-// Plays the song through the sound device module beside this program. The module stays loaded
-// until the program ends.
+// Plays the song through the sound device module: installed, it sits in the programs' library
+// folder (KELLIX_LIBRARY_FOLDER, relative to this program's folder); in the build folder,
+// beside this program. The module stays loaded until the program ends.
 bool PlayThroughModule(const TTrack& song, std::string* error) {
     std::error_code ec;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -364,7 +363,11 @@ bool PlayThroughModule(const TTrack& song, std::string* error) {
         *error = "cannot find the folder of this program: " + ec.message();
         return false;
     }
-    const std::string module = (self.parent_path() / kPlayModuleFile).string();
+    std::filesystem::path path = self.parent_path() / KELLIX_LIBRARY_FOLDER / kPlayModuleFile;
+    if (!std::filesystem::exists(path, ec)) {
+        path = self.parent_path() / kPlayModuleFile;
+    }
+    const std::string module = path.lexically_normal().string();
     void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
     auto play =
         handle ? reinterpret_cast<PlaySongLiveEntry>(dlsym(handle, kPlaySongLiveEntry)) : nullptr;
