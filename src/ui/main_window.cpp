@@ -18,6 +18,7 @@
 #include "songtext/current_instrument.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDragEnterEvent>
