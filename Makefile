@@ -2,8 +2,11 @@
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 600
 CMAKE_FLAGS ?=
+PREFIX ?= /usr/local
+DESTDIR ?=
 
-.PHONY: all deps release run test asan-test tsan coverage bench fuzz fuzz-smoke clean
+.PHONY: all deps release run install uninstall deb test asan-test tsan coverage bench fuzz \
+	fuzz-smoke clean
 
 all: release
 
@@ -16,6 +19,21 @@ release: deps
 
 run: release
 	@scripts/run.sh build/release
+
+# The release build installed under PREFIX (DESTDIR: staged below that folder, as packagers do).
+# The installed programs find their files relative to their own folder: any prefix works.
+install: release
+	DESTDIR="$(DESTDIR)" cmake --install build/release --prefix "$(PREFIX)"
+
+# Removes what the last `make install` installed (build/release/install_manifest.txt; the same
+# DESTDIR for a staged install).
+uninstall:
+	DESTDIR="$(DESTDIR)" cmake -DMANIFEST=build/release/install_manifest.txt -P packaging/uninstall.cmake
+
+# The Debian package, built with Debian's flags in build/deb and checked by lintian.
+deb: deps
+	@scripts/install-deps.sh dpkg-dev lintian
+	JOBS=$(JOBS) packaging/deb.sh
 
 # The whole test suite: sanitizer build and every test, then the fuzzers briefly, then the
 # thread-sanitizer build of the threaded core.

@@ -38,8 +38,6 @@ using namespace kellix;
 
 namespace {
 
-constexpr const char* kVersion = "0.1.0";
-
 constexpr const char* kUsage =
     "Usage: kellix-render [options] SONG.txt [OUT.wav]\n"
     "Renders a Kellix song to a 16-bit stereo 44100 Hz WAV file (default: SONG with .wav;\n"
@@ -51,7 +49,8 @@ constexpr const char* kUsage =
     "                       DIR/instrumentNNNN.wav\n"
     "  --stereo-delay DECAYL,DECAYR,DELAYL,DELAYR\n"
     "                       the stereo delay for the render (default 9980,8191,10584,15876)\n"
-    "  --resave FILE        also write the song as read, as song text\n"
+    "  --resave FILE        also write the song as read, as song text (refused when the text\n"
+    "                       would be larger than a song file may be)\n"
     "  --tail SECONDS       render that much more after the song's end, so that the delay and\n"
     "                       the notes' releases die away (what the mixer still plays then,\n"
     "                       notes placed past the last pattern's end included); default 0\n"
@@ -66,7 +65,10 @@ constexpr const char* kUsage =
     "Instruments whose code has mistakes are reported as\n"
     "  instrument N (InitSampleK), line L: warning: ...   (the code runs all the same)\n"
     "  instrument N (InitSampleK), line L: error: ...     (the instrument has no sample)\n"
-    "with L counted from the first line of the instrument's code.\n"
+    "with L counted from the first line of the instrument's code. Tables of the song beyond\n"
+    "what a song may hold, and a zero byte (reading stops there), are reported as\n"
+    "  SONG.txt: warning: Tracks: 70000 tracks, more than the 65536 a song may hold; not read\n"
+    "  SONG.txt: warning: a zero byte at 200; what follows was not read\n"
     "\n"
     "Exit status:\n"
     "  0  the WAV file was written (or the song played) and every instrument has a sample\n"
@@ -154,7 +156,7 @@ Options ParseArguments(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             std::exit(0);
         } else if (arg == "--version") {
-            std::printf("kellix-render %s\n", kVersion);
+            std::printf("kellix-render %s\n", KELLIX_VERSION);
             std::exit(0);
         } else if (arg == "--quiet") {
             o.quiet = true;
@@ -350,8 +352,9 @@ void ShowWithSdlReason(const char* message) {
     std::fflush(stderr);
 }
 
-// Plays the song through the sound device module beside this program. The module stays loaded
-// until the program ends.
+// Plays the song through the sound device module: installed, it sits in the programs' library
+// folder (KELLIX_LIBRARY_FOLDER, relative to this program's folder); in the build folder,
+// beside this program. The module stays loaded until the program ends.
 bool PlayThroughModule(const TTrack& song, std::string* error) {
     std::error_code ec;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -360,7 +363,11 @@ bool PlayThroughModule(const TTrack& song, std::string* error) {
         *error = "cannot find the folder of this program: " + ec.message();
         return false;
     }
-    const std::string module = (self.parent_path() / kPlayModuleFile).string();
+    std::filesystem::path path = self.parent_path() / KELLIX_LIBRARY_FOLDER / kPlayModuleFile;
+    if (!std::filesystem::exists(path, ec)) {
+        path = self.parent_path() / kPlayModuleFile;
+    }
+    const std::string module = path.lexically_normal().string();
     void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
     auto play =
         handle ? reinterpret_cast<PlaySongLiveEntry>(dlsym(handle, kPlaySongLiveEntry)) : nullptr;
@@ -432,11 +439,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kellix-render: %s\n", error.c_str());
         return 1;
     }
-    if (!HoldsSong(text)) {
+    SongReadReport report;
+    ReadSongText(Song, InstrumentCode, text, &report);
+    for (const std::string& line : report.Dropped) {
+        std::fprintf(stderr, "%s: warning: %s\n", o.song.c_str(), line.c_str());
+    }
+    if (report.ZeroByte) {
+        std::fprintf(stderr, "%s: warning: a zero byte at %zu; what follows was not read\n",
+                     o.song.c_str(), *report.ZeroByte);
+    }
+    if (!HoldsSong(Song, report)) {
         std::fprintf(stderr, "kellix-render: \"%s\" holds no song\n", o.song.c_str());
+        EmptySong(Song, InstrumentCode);
         return 1;
     }
-    ReadSongText(Song, InstrumentCode, text);
     StartScripting();
     const int32_t withoutSample = GenerateSamples();
 

@@ -28,6 +28,8 @@ namespace {
 constexpr const char* kUsage =
     "Usage: kellix [SONG.txt]\n"
     "Starts the Kellix window, with the song file opened when one is named.\n"
+    "  --help     show this text\n"
+    "  --version  show the version\n"
     "Render a song without a window: kellix-render SONG.txt [OUT.wav]\n";
 
 } // namespace
@@ -44,6 +46,8 @@ int main(int argc, char** argv) {
         }
     }
     QApplication app(argc, argv);
+    // The desktop entry's name: the desktop shows the window with the entry's icon.
+    QGuiApplication::setDesktopFileName("kellix");
     const QStringList args = QApplication::arguments();
     if (args.size() > 2 || (args.size() == 2 && args[1].startsWith('-'))) {
         std::fputs(kUsage, stderr);

@@ -1,5 +1,5 @@
-// Reading song text: tables grown one index at a time (the worst the reader's limits allow) and
-// a large well-formed song.
+// Reading song text: tables grown one index at a time (the worst the reader's limits allow), a
+// large well-formed song and a line of function bodies that never end.
 #include "songtext/song_reader.h"
 #include "song/track.h"
 #include "songtext/song_writer.h"
@@ -63,6 +63,16 @@ std::string LargeSongText() {
     return text;
 }
 
+// One line of about 26 MB: 700000 functions whose "end" stands behind a "//", so that no
+// body ends and every "begin" searches anew, and one last function that ends.
+std::string BodiesWithoutEndText() {
+    std::string text = "Instruments array 0 1 of TInstrument x ";
+    for (int i = 0; i < 700000; ++i) {
+        text += "Function InitSample0 x begin A // end ";
+    }
+    return text + "Function InitSample1 x begin B end";
+}
+
 void ReadText(benchmark::State& state, const std::string& text) {
     TTrack song;
     TInstrumentCode code;
@@ -96,5 +106,11 @@ void BM_ReadLargeSong(benchmark::State& state) {
     ReadText(state, text);
 }
 BENCHMARK(BM_ReadLargeSong)->Unit(benchmark::kMillisecond);
+
+void BM_ReadBodiesWithoutEnd(benchmark::State& state) {
+    static const std::string text = BodiesWithoutEndText();
+    ReadText(state, text);
+}
+BENCHMARK(BM_ReadBodiesWithoutEnd)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -1,8 +1,9 @@
 // Feeds arbitrary text to the song text reader, then checks the model it leaves and writes it
-// back out. Any crash, sanitizer report, leak or broken model is a failure.
+// back out. Any crash, sanitizer report, leak, broken model or report is a failure.
 #include "songtext/song_reader.h"
 #include "songtext/song_writer.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -37,8 +38,11 @@ bool ModelIsWhole(const kellix::TTrack& song, const kellix::TInstrumentCode& cod
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kellix::TTrack song;
     kellix::TInstrumentCode code;
-    kellix::ReadSongText(song, code, std::string_view(reinterpret_cast<const char*>(data), size));
-    if (!ModelIsWhole(song, code)) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    kellix::SongReadReport report;
+    kellix::ReadSongText(song, code, text, &report);
+    if (!ModelIsWhole(song, code) || report.Dropped.size() > kellix::kMaxDroppedLines + 1 ||
+        report.ZeroByte.value_or(size) != std::min(text.find('\0'), size)) {
         __builtin_trap();
     }
     if (kellix::SongText(song, code).compare(0, 8, " Const\r\n") != 0) {

@@ -1,7 +1,6 @@
 #include "songtext/song_presence.h"
 
 #include "songtext/current_instrument.h"
-#include "songtext/song_reader.h"
 
 #include <cstdint>
 
@@ -10,16 +9,18 @@ namespace kellix {
 bool HoldsSong(std::string_view text) {
     TTrack song;
     TInstrumentCode code;
-    // Values no song text can set unnoticed: the reader writes whatever it finds.
-    song.Speed = song.Row = INT32_MIN;
+    SongReadReport report;
     const int32_t current = CurrentInstrument;
-    ReadSongText(song, code, text);
+    ReadSongText(song, code, text, &report);
     CurrentInstrument = current;
-    const bool found = song.Speed != INT32_MIN || song.Row != INT32_MIN ||
-                       song.InstrumentCount > 0 || song.PatternCount > 0 || song.TrackCount > 0 ||
-                       song.TrackIndexCount > 0;
+    const bool found = HoldsSong(song, report);
     EmptySong(song, code);
     return found;
+}
+
+bool HoldsSong(const TTrack& song, const SongReadReport& report) {
+    return report.SpeedSet || report.RowSet || song.InstrumentCount > 0 || song.PatternCount > 0 ||
+           song.TrackCount > 0 || song.TrackIndexCount > 0;
 }
 
 } // namespace kellix

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "song/track.h"
+#include "songtext/song_reader.h"
+
 #include <string_view>
 
 namespace kellix {
@@ -9,5 +12,9 @@ namespace kellix {
 // only empty the song. The text is read into a song of its own; the one being edited and
 // CurrentInstrument stay as they are.
 bool HoldsSong(std::string_view text);
+
+// The same for a song emptied (EmptySong) and then read with the report: for a caller that
+// reads the text once.
+bool HoldsSong(const TTrack& song, const SongReadReport& report);
 
 } // namespace kellix

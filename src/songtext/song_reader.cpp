@@ -8,7 +8,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
+#include <optional>
+#include <string>
 
 namespace kellix {
 
@@ -41,28 +42,71 @@ bool StartsWith(const char* word, const char* prefix) {
     return std::strncmp(word, prefix, std::strlen(prefix)) == 0;
 }
 
-// Offsets of every "end", in any letter case, that stands as a whole word and has no "//"
-// before it on its line. A function body ends at the first of them after its start, so that
-// "blend", "endless" or "// the end" inside the code do not cut it. Computed on the text before
-// the word splitter overwrites anything.
-std::vector<std::size_t> FindBodyEnds(const char* text) {
-    std::vector<std::size_t> ends;
-    bool comment = false;
-    for (std::size_t i = 0; text[i]; ++i) {
-        char c = text[i];
+// What the search for a body's end meets first from a position on.
+enum class Mark { End, Comment, LineBreak, TextEnd };
+
+// Moves pos to the first mark at or after it: an "end" in any letter case that stands as a
+// whole word, a "//", a line break or the end of the text. Looks at pos, what follows it and
+// the byte before, which the word splitter may only have turned from a delimiter into a zero.
+Mark NextMark(const char* text, std::size_t& pos) {
+    for (;; ++pos) {
+        const char c = text[pos];
+        if (!c) {
+            return Mark::TextEnd;
+        }
         if (c == '\r' || c == '\n') {
-            comment = false;
-        } else if (comment) {
-            continue;
-        } else if (c == '/' && text[i + 1] == '/') {
-            comment = true;
-        } else if (UpperAscii(c) == 'E' && UpperAscii(text[i + 1]) == 'N' &&
-                   UpperAscii(text[i + 2]) == 'D' && (i == 0 || !IsWordChar(text[i - 1])) &&
-                   !IsWordChar(text[i + 3])) {
-            ends.push_back(i);
+            return Mark::LineBreak;
+        }
+        if (c == '/' && text[pos + 1] == '/') {
+            return Mark::Comment;
+        }
+        if (UpperAscii(c) == 'E' && UpperAscii(text[pos + 1]) == 'N' &&
+            UpperAscii(text[pos + 2]) == 'D' && (pos == 0 || !IsWordChar(text[pos - 1])) &&
+            !IsWordChar(text[pos + 3])) {
+            return Mark::End;
         }
     }
-    return ends;
+}
+
+// Where function bodies end: at the first whole-word "end" after the body's start that has no
+// "//" before it on its line after that start, so that "blend", "endless" or "// the end" in
+// the code do not cut it, while a "//" before "begin" hides nothing. Bodies are looked for at
+// ever later starts; the search costs time in proportion to the text once in all.
+struct BodyEnds {
+    const char* text;
+    // A search ran to the end of the text: every "end" after it stands behind a "//" on its
+    // line. From any later start only one on that start's own line, before any "//", can
+    // still end a body: the first mark from the start tells, and is kept for the next start.
+    bool noneFurther = false;
+    std::size_t markAt = 0;
+    Mark mark = Mark::TextEnd;
+};
+
+// The offset of the end of the body that starts at start, or none.
+std::optional<std::size_t> FindBodyEnd(BodyEnds& ends, std::size_t start) {
+    if (ends.noneFurther) {
+        if (start > ends.markAt) {
+            ends.markAt = start;
+            ends.mark = NextMark(ends.text, ends.markAt);
+        }
+        return ends.mark == Mark::End ? std::optional(ends.markAt) : std::nullopt;
+    }
+    for (std::size_t pos = start;; ++pos) {
+        Mark mark = NextMark(ends.text, pos);
+        if (mark == Mark::End) {
+            return pos;
+        }
+        if (mark == Mark::Comment) {
+            pos += std::strcspn(ends.text + pos, "\r\n");
+            mark = ends.text[pos] ? Mark::LineBreak : Mark::TextEnd;
+        }
+        if (mark == Mark::TextEnd) {
+            ends.noneFurther = true;
+            ends.markAt = start;
+            ends.mark = NextMark(ends.text, ends.markAt);
+            return std::nullopt;
+        }
+    }
 }
 
 // "INITSAMPLE" followed by the unsigned form of an existing instrument's index.
@@ -93,9 +137,12 @@ struct SongReader {
     TTrack& song;
     TInstrumentCode& code;
     char* text;
+    SongReadReport& report;
     WordSplitter words;
-    std::vector<std::size_t> bodyEnds;
+    BodyEnds bodyEnds;
+    std::size_t length = 0; // of the text, up to its first zero byte
     int64_t budget = 0;
+    int32_t moreDropped = 0; // tables left out beyond the lines of the report
     // The pattern and track tables as the text has sized them so far. Growing them by section
     // index reserves room ahead (see Reserve), so the blocks may be longer while reading.
     int32_t patterns = 0;
@@ -152,6 +199,41 @@ bool Spend(SongReader& r, int64_t elements) {
     return true;
 }
 
+// Notes a table left out for the reader's limits: its name as the text calls it and why.
+void Drop(SongReader& r, const std::string& table, const std::string& why) {
+    if (r.report.Dropped.size() < kMaxDroppedLines) {
+        r.report.Dropped.push_back(table + ": " + why + "; not read");
+    } else {
+        ++r.moreDropped;
+    }
+}
+
+// "1 event", "2 events": the number of elements of a header's upper bound n.
+std::string Elements(int32_t n, const char* one, const char* many) {
+    return std::to_string(int64_t{n} + 1) + " " + (n == 0 ? one : many);
+}
+
+std::string OverTableLimit(int32_t n, const char* one, const char* many) {
+    return Elements(n, one, many) + ", more than the " + std::to_string(kMaxSongTables) +
+           " a song may hold";
+}
+
+std::string OverListLimit(int32_t n, const char* one, const char* many, const char* holder) {
+    return Elements(n, one, many) + ", more than the " + std::to_string(kMaxSongListEntries) + " " +
+           holder + " may hold";
+}
+
+std::string OverBudget(const SongReader& r, const std::string& what) {
+    return what + ", more than a text of " + std::to_string(r.length) + " bytes can describe";
+}
+
+// The index in "PointJ" or "PatternIndexJ" names no table the song may have.
+std::string BadIndex(int32_t j, const char* table) {
+    return j < 0 ? std::string("a negative ") + table + " number"
+                 : std::string(table) + " " + std::to_string(j) + ", past the " +
+                       std::to_string(kMaxSongTables) + " " + table + "s a song may hold";
+}
+
 // Elements added when a table of count elements grows to index + 1.
 int64_t Growth(int32_t count, int32_t index) {
     return std::max<int64_t>(int64_t{index} + 1 - std::max(count, 0), 0);
@@ -187,7 +269,14 @@ void InstrumentsWord(SongReader& r, const char* word) {
         if (!ReadArrayHeader(r, "TINSTRUMENT", n)) {
             return; // step 1 stays: one retry after the next word
         }
-        if (n >= kMaxSongTables || !Spend(r, int64_t{n} + 1)) {
+        std::string why;
+        if (n >= kMaxSongTables) {
+            why = OverTableLimit(n, "instrument", "instruments");
+        } else if (!Spend(r, int64_t{n} + 1)) {
+            why = OverBudget(r, Elements(n, "instrument", "instruments"));
+        }
+        if (!why.empty()) {
+            Drop(r, "Instruments", why);
             r.step = 0;
             return;
         }
@@ -249,8 +338,17 @@ void PointWord(SongReader& r, const char* word) {
         if (!ReadArrayHeader(r, "TIDPOINT", n)) {
             return; // one retry, as for Instruments
         }
-        if (r.j < 0 || r.j >= kMaxSongTables || n >= kMaxSongListEntries ||
-            !Spend(r, Growth(r.patterns, r.j) + n + 1)) {
+        std::string why;
+        if (r.j < 0 || r.j >= kMaxSongTables) {
+            why = BadIndex(r.j, "pattern");
+        } else if (n >= kMaxSongListEntries) {
+            why = OverListLimit(n, "event", "events", "a pattern");
+        } else if (!Spend(r, Growth(r.patterns, r.j) + n + 1)) {
+            why = OverBudget(r, "pattern " + std::to_string(r.j) + " with " +
+                                    Elements(n, "event", "events"));
+        }
+        if (!why.empty()) {
+            Drop(r, "Point" + std::to_string(r.j), why);
             r.step = 0;
             return;
         }
@@ -296,12 +394,17 @@ void PointWord(SongReader& r, const char* word) {
 
 // Patterns and Tracks: only the header is read; each element's contents come from its own
 // Point or PatternIndex section.
-void TableWord(SongReader& r, const char* type, int32_t& length, void (*resize)(TTrack&, int32_t)) {
+void TableWord(SongReader& r, const char* table, const char* type, const char* one,
+               const char* many, int32_t& length, void (*resize)(TTrack&, int32_t)) {
     int32_t n = 0;
     if (!ReadArrayHeader(r, type, n)) {
         return; // one retry, as for Instruments
     }
-    if (n < kMaxSongTables && Spend(r, int64_t{n} + 1)) {
+    if (n >= kMaxSongTables) {
+        Drop(r, table, OverTableLimit(n, one, many));
+    } else if (!Spend(r, int64_t{n} + 1)) {
+        Drop(r, table, OverBudget(r, Elements(n, one, many)));
+    } else {
         resize(r.song, n + 1);
         length = n + 1;
     }
@@ -313,8 +416,20 @@ bool PatternIndexWord(SongReader& r, const char* word) {
     if (r.step == 1) {
         int32_t n = 0;
         r.step = 0; // the lists have no retry: a failed header ends the section at once
-        if (!ReadArrayHeader(r, "LONGINT", n) || r.j < 0 || r.j >= kMaxSongTables ||
-            n >= kMaxSongListEntries || !Spend(r, Growth(r.tracks, r.j) + n + 1)) {
+        if (!ReadArrayHeader(r, "LONGINT", n)) {
+            return false;
+        }
+        std::string why;
+        if (r.j < 0 || r.j >= kMaxSongTables) {
+            why = BadIndex(r.j, "track");
+        } else if (n >= kMaxSongListEntries) {
+            why = OverListLimit(n, "pattern number", "pattern numbers", "a track");
+        } else if (!Spend(r, Growth(r.tracks, r.j) + n + 1)) {
+            why = OverBudget(r, "track " + std::to_string(r.j) + " with " +
+                                    Elements(n, "pattern number", "pattern numbers"));
+        }
+        if (!why.empty()) {
+            Drop(r, "PatternIndex" + std::to_string(r.j), why);
             return false;
         }
         Reserve(r.song, r.tracks, r.j + 1, r.song.TrackCount, ResizeTracks);
@@ -336,8 +451,17 @@ bool TracksIndexWord(SongReader& r, const char* word) {
     if (r.step == 1) {
         int32_t n = 0;
         r.step = 0;
-        if (!ReadArrayHeader(r, "LONGINT", n) || n >= kMaxSongListEntries ||
-            !Spend(r, int64_t{n} + 1)) {
+        if (!ReadArrayHeader(r, "LONGINT", n)) {
+            return false;
+        }
+        if (n >= kMaxSongListEntries) {
+            Drop(r, "TracksIndex",
+                 OverListLimit(n, "play-list entry", "play-list entries", "the play list"));
+            return false;
+        }
+        if (!Spend(r, int64_t{n} + 1)) {
+            Drop(r, "TracksIndex",
+                 OverBudget(r, Elements(n, "play-list entry", "play-list entries")));
             return false;
         }
         int32_t old = std::max(r.song.TrackIndexCount, 0);
@@ -376,12 +500,14 @@ void TrackWord(SongReader& r, const char* word) {
         return Expect(r, word, "SPEED", 11);
     case 11:
         r.song.Speed = TextToInt(word);
+        r.report.SpeedSet = true;
         r.step = 12;
         return;
     case 12:
         return Expect(r, word, "ROW", 13);
     case 13:
         r.song.Row = TextToInt(word);
+        r.report.RowSet = true;
         r.step = 0;
         return;
     default: // the value of a count
@@ -399,9 +525,9 @@ void TakeBody(SongReader& r) {
     if (!start) {
         return;
     }
-    auto found = std::lower_bound(r.bodyEnds.begin(), r.bodyEnds.end(),
-                                  static_cast<std::size_t>(start - r.text));
-    if (found == r.bodyEnds.end()) {
+    const std::optional<std::size_t> found =
+        FindBodyEnd(r.bodyEnds, static_cast<std::size_t>(start - r.text));
+    if (!found) {
         return;
     }
     char* stop = r.text + *found;
@@ -478,10 +604,10 @@ bool ReadWord(SongReader& r, const char* word) {
         PointWord(r, word);
         return false;
     case Section::Patterns:
-        TableWord(r, "TPATTERN", r.patterns, ResizePatterns);
+        TableWord(r, "Patterns", "TPATTERN", "pattern", "patterns", r.patterns, ResizePatterns);
         return false;
     case Section::Tracks:
-        TableWord(r, "TTRACKPATTERN", r.tracks, ResizeTracks);
+        TableWord(r, "Tracks", "TTRACKPATTERN", "track", "tracks", r.tracks, ResizeTracks);
         return false;
     case Section::PatternIndex:
         return PatternIndexWord(r, word);
@@ -501,14 +627,18 @@ bool ReadWord(SongReader& r, const char* word) {
 
 } // namespace
 
-void ReadSongTextInPlace(TTrack& song, TInstrumentCode& code, char* text) {
+void ReadSongTextInPlace(TTrack& song, TInstrumentCode& code, char* text, SongReadReport* report) {
+    SongReadReport unused;
+    SongReadReport& found = report ? *report : unused;
+    found = SongReadReport{};
     ResizeInstrumentCode(code, 0);
     ResizeInstruments(song, 0);
     if (!text) {
         return;
     }
-    SongReader r{song, code, text, WordSplitter(), FindBodyEnds(text)};
-    r.budget = kReadElementBudget + static_cast<int64_t>(std::strlen(text));
+    SongReader r{song, code, text, found, WordSplitter(), BodyEnds{text}};
+    r.length = std::strlen(text);
+    r.budget = kReadElementBudget + static_cast<int64_t>(r.length);
     r.patterns = std::max(song.PatternCount, 0);
     r.tracks = std::max(song.TrackCount, 0);
     for (char* word = NextToken(r.words, text, kDelimiters); word;
@@ -528,20 +658,32 @@ void ReadSongTextInPlace(TTrack& song, TInstrumentCode& code, char* text) {
     if (song.TrackCount != r.tracks) {
         ResizeTracks(song, r.tracks);
     }
+    if (r.moreDropped > 0) {
+        found.Dropped.push_back("and " + std::to_string(r.moreDropped) + " more table" +
+                                (r.moreDropped == 1 ? "" : "s") + " not read");
+    }
 }
 
-void ReadSongText(TTrack& song, TInstrumentCode& code, std::string_view text) {
+void ReadSongText(TTrack& song, TInstrumentCode& code, std::string_view text,
+                  SongReadReport* report) {
     std::string copy(text);
-    ReadSongTextInPlace(song, code, copy.data());
+    ReadSongTextInPlace(song, code, copy.data(), report);
+    if (const std::size_t zero = text.find('\0'); report && zero != std::string_view::npos) {
+        report->ZeroByte = zero;
+    }
 }
 
-bool LoadSongText(TTrack& song, TInstrumentCode& code, const std::string& path,
-                  std::string* error) {
+bool LoadSongText(TTrack& song, TInstrumentCode& code, const std::string& path, std::string* error,
+                  SongReadReport* report) {
     std::string text;
     if (!ReadTextFile(path, text, error)) {
         return false;
     }
-    ReadSongTextInPlace(song, code, text.data());
+    const std::size_t zero = text.find('\0');
+    ReadSongTextInPlace(song, code, text.data(), report);
+    if (report && zero != std::string::npos) {
+        report->ZeroByte = zero;
+    }
     return true;
 }
 

@@ -2,14 +2,17 @@
 
 #include "song/track.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kellix {
 
-// Limits of the song text reader. A section whose table would exceed them is ignored after its
-// header has been read: nothing is allocated and the reader goes idle.
+// Limits of the song text reader. A section whose table would exceed them is left out after its
+// header has been read: nothing is allocated, the reader goes idle and the report names it.
 // - Instruments, patterns and tracks: at most kMaxSongTables each (also bounds the index in
 //   the names "PointN" and "PatternIndexN"; a negative index is ignored as well).
 // - Events of one pattern, pattern numbers of one track and play-list entries: at most
@@ -22,17 +25,37 @@ constexpr int32_t kMaxSongTables = 65536;
 constexpr int32_t kMaxSongListEntries = 1000000;
 constexpr int64_t kReadElementBudget = 65536;
 
+// The most tables SongReadReport::Dropped names one by one; one more line counts the rest.
+constexpr std::size_t kMaxDroppedLines = 20;
+
+// What a read found beside the song, for the caller to show.
+struct SongReadReport {
+    // The tables left out for the limits above, in the order of the text, each as a line that
+    // names the table and why: "Point3: 1000001 events, more than the 1000000 a pattern may
+    // hold; not read".
+    std::vector<std::string> Dropped;
+    // Whether the root record set Speed and Row (whatever the value).
+    bool SpeedSet = false;
+    bool RowSet = false;
+    // The offset of the text's first zero byte, where reading stopped; none when it holds none.
+    // Set by ReadSongText and LoadSongText (the in-place read sees only what comes before it).
+    std::optional<std::size_t> ZeroByte;
+};
+
 // Reads a song text, up to its first zero byte, into song and code. The text is cut into words
 // in place (delimiters are overwritten). Instruments and codes are emptied first; patterns,
 // tracks, the play list, Speed and Row keep whatever the text does not set. Unexpected words
-// are skipped; nothing is reported. CurrentInstrument is left at the last instrument whose code
-// was stored.
-void ReadSongTextInPlace(TTrack& song, TInstrumentCode& code, char* text);
+// are skipped; tables over the limits are left out and named in the report, when one is given
+// (it is filled anew). CurrentInstrument is left at the last instrument whose code was stored.
+void ReadSongTextInPlace(TTrack& song, TInstrumentCode& code, char* text,
+                         SongReadReport* report = nullptr);
 // The same on a copy of text.
-void ReadSongText(TTrack& song, TInstrumentCode& code, std::string_view text);
+void ReadSongText(TTrack& song, TInstrumentCode& code, std::string_view text,
+                  SongReadReport* report = nullptr);
 
 // Reads the song file at path. When it cannot be read (see ReadTextFile) returns false with a
 // message and changes nothing.
-bool LoadSongText(TTrack& song, TInstrumentCode& code, const std::string& path, std::string* error);
+bool LoadSongText(TTrack& song, TInstrumentCode& code, const std::string& path, std::string* error,
+                  SongReadReport* report = nullptr);
 
 } // namespace kellix

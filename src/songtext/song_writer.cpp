@@ -19,6 +19,16 @@ void PutSigned(std::string& out, int32_t value) {
     out.append(digits, WriteSigned(digits, value));
 }
 
+// Whole MiB, rounded up, from 1 MiB on (a text just over the limit is then never shown as the
+// limit itself); bytes below.
+std::string SizeText(std::size_t bytes) {
+    constexpr std::size_t kMiB = std::size_t{1} << 20;
+    if (bytes < kMiB) {
+        return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+    }
+    return std::to_string((bytes + kMiB - 1) / kMiB) + " MiB";
+}
+
 const char* Separator(int32_t index, int32_t count) {
     return index < count - 1 ? "," : "";
 }
@@ -199,10 +209,27 @@ std::string SongText(const TTrack& song, const TInstrumentCode& code) {
     return out;
 }
 
+bool SongTextFits(std::size_t size, const std::string& path, std::string* error,
+                  std::size_t limit) {
+    if (size <= limit) {
+        return true;
+    }
+    if (error) {
+        *error = "Cannot write \"" + path + "\": the song text would be " + SizeText(size) +
+                 ", more than the " + SizeText(limit) + " a song file may hold; it was not written";
+    }
+    return false;
+}
+
+bool WriteSongText(const std::string& path, const std::string& text, std::string* error,
+                   std::size_t limit) {
+    return SongTextFits(text.size(), path, error, limit) &&
+           WriteFileAtomically(path, text.data(), text.size(), error);
+}
+
 bool SaveSongText(const TTrack& song, const TInstrumentCode& code, const std::string& path,
-                  std::string* error) {
-    std::string text = SongText(song, code);
-    return WriteFileAtomically(path, text.data(), text.size(), error);
+                  std::string* error, std::size_t limit) {
+    return WriteSongText(path, SongText(song, code), error, limit);
 }
 
 } // namespace kellix

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "song/track.h"
+#include "songtext/text_file.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -20,10 +22,21 @@ void ArrayHeader(std::string& out, const char* name, const char* type, int32_t n
 // Lines have no length limit. Code entries missing from the list are written as empty bodies.
 std::string SongText(const TTrack& song, const TInstrumentCode& code);
 
-// Writes the song text to path under a temporary name in the same folder and renames it over
-// path only once everything was written, so a failed save leaves the previous file intact.
-// On failure returns false with a message naming the file and the reason.
+// Whether a song text of size bytes may be written as a file: the reader refuses files larger
+// than limit (kMaxTextFileBytes), so a larger text would be a song that can never be opened
+// again. When it may not, false with a message naming path and the sizes.
+bool SongTextFits(std::size_t size, const std::string& path, std::string* error,
+                  std::size_t limit = kMaxTextFileBytes);
+
+// Writes a song text to path as WriteFileAtomically does (a failed save leaves the previous
+// file intact), after SongTextFits: a text too large for the reader is refused and nothing is
+// written. Every writer of song text goes through here: Save, the renderer's resave and the
+// recovery file. On failure returns false with a message naming the file and the reason.
+bool WriteSongText(const std::string& path, const std::string& text, std::string* error,
+                   std::size_t limit = kMaxTextFileBytes);
+
+// WriteSongText of SongText(song, code).
 bool SaveSongText(const TTrack& song, const TInstrumentCode& code, const std::string& path,
-                  std::string* error);
+                  std::string* error, std::size_t limit = kMaxTextFileBytes);
 
 } // namespace kellix

@@ -2,6 +2,7 @@
 
 #include "support/signal_cleanup.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -12,16 +13,21 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <vector>
 
 namespace kellix {
 
 namespace {
 
-bool Fail(const AtomicFile& file, std::string* error, int err) {
+bool FailWith(const AtomicFile& file, std::string* error, const std::string& reason) {
     if (error) {
-        *error = "Cannot write \"" + file.Path + "\": " + std::strerror(err);
+        *error = "Cannot write \"" + file.Path + "\": " + reason;
     }
     return false;
+}
+
+bool Fail(const AtomicFile& file, std::string* error, int err) {
+    return FailWith(file, error, std::strerror(err));
 }
 
 std::atomic<unsigned> g_counter{0};
@@ -75,7 +81,7 @@ int OpenStream(const std::string& target, const struct stat& st) {
 
 // An unnamed file in the folder that can be linked in by its /proc name at commit.
 int OpenUnnamed(const std::string& folder) {
-    int fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     if (fd < 0) {
         return -1;
     }
@@ -112,17 +118,41 @@ bool MakeTemporary(AtomicFile& file, const std::string& folder, Create create) {
 // A new named file in the folder.
 bool OpenNamed(AtomicFile& file, const std::string& folder) {
     return MakeTemporary(file, folder, [&file](const std::string& path) {
-        file.Fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        file.Fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         return file.Fd >= 0;
     });
 }
 
-// Gives the unnamed temporary a name of its own beside the target.
-bool LinkUnnamed(AtomicFile& file, const std::string& folder) {
+// The temporary in file.Folder: unnamed where the file system allows, else named.
+bool OpenTemporary(AtomicFile& file) {
+    file.Fd = g_namedOnly.load() ? -1 : OpenUnnamed(file.Folder);
+    file.Unnamed = file.Fd >= 0;
+    return file.Unnamed || OpenNamed(file, file.Folder);
+}
+
+// Gives the unnamed temporary a name of its own in its folder.
+bool LinkUnnamed(AtomicFile& file) {
     const std::string self = "/proc/self/fd/" + std::to_string(file.Fd);
-    return MakeTemporary(file, folder, [&self](const std::string& path) {
+    return MakeTemporary(file, file.Folder, [&self](const std::string& path) {
         return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
     });
+}
+
+// Gives the temporary the owner, group and permissions of the file it is to replace; false
+// where the process may not (the kernel also drops a set-group-ID bit silently).
+bool TakeOwnerAndMode(int fd, const struct stat& target) {
+    struct stat mine;
+    if (fstat(fd, &mine) != 0) {
+        return false;
+    }
+    const uid_t uid = mine.st_uid == target.st_uid ? static_cast<uid_t>(-1) : target.st_uid;
+    const gid_t gid = mine.st_gid == target.st_gid ? static_cast<gid_t>(-1) : target.st_gid;
+    if ((uid != static_cast<uid_t>(-1) || gid != static_cast<gid_t>(-1)) &&
+        fchown(fd, uid, gid) != 0) {
+        return false;
+    }
+    return fchmod(fd, target.st_mode & 07777) == 0 && fstat(fd, &mine) == 0 &&
+           (mine.st_mode & 07777) == (target.st_mode & 07777);
 }
 
 std::string FolderOf(const std::string& target) {
@@ -149,6 +179,113 @@ bool DropTemporary(AtomicFile& file) {
     bool kept = ForgetTemporary(file.Ticket);
     file.Ticket = -1;
     return kept;
+}
+
+// Gives up the temporary but keeps the file, with a name: the complete content after a copy in
+// place failed. Returns the name, or an empty text when none could be given.
+std::string KeepTemporary(AtomicFile& file) {
+    fsync(file.Fd);
+    if (file.Unnamed && !LinkUnnamed(file)) {
+        file.TempPath.clear();
+    }
+    close(file.Fd);
+    file.Fd = -1;
+    std::string kept = ForgetTemporary(file.Ticket) ? file.TempPath : std::string();
+    file.Ticket = -1;
+    file.TempPath.clear();
+    return kept;
+}
+
+// Writes all of data at offset of fd; false with errno set when it cannot. Sets touched once
+// anything was written.
+bool WriteAllAt(int fd, const char* data, std::size_t size, off_t offset, bool& touched) {
+    while (size > 0) {
+        ssize_t n = pwrite(fd, data, size, offset);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            errno = n < 0 ? errno : EIO;
+            return false;
+        }
+        touched = true;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+        offset += n;
+    }
+    return true;
+}
+
+// Copies the temporary over the target, which keeps its inode, names, owner and permissions.
+// The target is not touched before the temporary holds everything and the disk has room for it.
+bool CommitInPlace(AtomicFile& file, std::string* error) {
+    struct stat held;
+    if (fstat(file.Fd, &held) != 0) {
+        const int err = errno;
+        AtomicFileAbort(file);
+        return Fail(file, error, err);
+    }
+    const off_t size = held.st_size;
+    // Without blocking on a FIFO that took the file's place meanwhile.
+    const int fd = open(file.Target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    struct stat st {};
+    const bool opened = fd >= 0 && fstat(fd, &st) == 0;
+    if (!opened || !S_ISREG(st.st_mode)) {
+        const int err = opened ? 0 : errno;
+        if (fd >= 0) {
+            close(fd);
+        }
+        AtomicFileAbort(file);
+        return err ? Fail(file, error, err) : FailWith(file, error, "it is no longer a file");
+    }
+    if (size > 0 && fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size) != 0 &&
+        (errno == ENOSPC || errno == EDQUOT || errno == EFBIG)) {
+        const int err = errno;
+        close(fd);
+        AtomicFileAbort(file);
+        return Fail(file, error, err);
+    }
+    std::vector<char> buffer(std::size_t{1} << 16);
+    off_t done = 0;
+    int err = 0;
+    bool touched = false;
+    while (done < size && err == 0) {
+        const auto want = static_cast<std::size_t>(
+            std::min<off_t>(static_cast<off_t>(buffer.size()), size - done));
+        const ssize_t n = pread(file.Fd, buffer.data(), want, done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            err = n < 0 ? errno : EIO;
+        } else if (!WriteAllAt(fd, buffer.data(), static_cast<std::size_t>(n), done, touched)) {
+            err = errno;
+        } else {
+            done += n;
+        }
+    }
+    if (err == 0 && ftruncate(fd, size) != 0) {
+        err = errno;
+    } else if (err == 0) {
+        touched = touched || size != st.st_size;
+    }
+    if (err == 0 && fsync(fd) != 0) {
+        err = errno;
+    }
+    if (close(fd) != 0 && err == 0) {
+        err = errno;
+    }
+    if (err == 0 || !touched) {
+        AtomicFileAbort(file);
+        return err == 0 || Fail(file, error, err);
+    }
+    // The content was complete before the file was touched: say where it still is.
+    const std::string kept = KeepTemporary(file);
+    return FailWith(file, error,
+                    std::string(std::strerror(err)) +
+                        "; it was being written over in place and may now hold only part of "
+                        "the new content" +
+                        (kept.empty() ? "" : "; all of it is in \"" + kept + "\""));
 }
 
 } // namespace
@@ -189,15 +326,23 @@ bool AtomicFileOpen(AtomicFile& file, const std::string& path, std::string* erro
         return Fail(file, error, errno);
     }
 
-    const std::string folder = FolderOf(file.Target);
-    file.Fd = g_namedOnly.load() ? -1 : OpenUnnamed(folder);
-    file.Unnamed = file.Fd >= 0;
-    if (!file.Unnamed && !OpenNamed(file, folder)) {
-        return Fail(file, error, errno);
+    file.Folder = FolderOf(file.Target);
+    if (!OpenTemporary(file)) {
+        // A file the user may write in a folder the user may not is written over in place,
+        // from a temporary kept elsewhere.
+        const int err = errno;
+        if (!exists || (err != EACCES && err != EPERM)) {
+            return Fail(file, error, err);
+        }
+        file.Folder = std::filesystem::temp_directory_path(ec).string();
+        if (ec || !OpenTemporary(file)) {
+            return Fail(file, error, err);
+        }
+        file.InPlace = true;
     }
-    // Keep the permissions of a file that is being replaced.
-    if (exists) {
-        fchmod(file.Fd, st.st_mode & 07777);
+    // A rename would give the file to this user, or cut it off from its other names.
+    if (exists && !file.InPlace) {
+        file.InPlace = st.st_nlink > 1 || !TakeOwnerAndMode(file.Fd, st);
     }
     return true;
 }
@@ -235,8 +380,10 @@ bool AtomicFileCommit(AtomicFile& file, std::string* error) {
         AtomicFileAbort(file);
         return Fail(file, error, err);
     }
-    const std::string folder = FolderOf(file.Target);
-    if (file.Unnamed && !LinkUnnamed(file, folder)) {
+    if (file.InPlace) {
+        return CommitInPlace(file, error);
+    }
+    if (file.Unnamed && !LinkUnnamed(file)) {
         int err = errno;
         AtomicFileAbort(file);
         return Fail(file, error, err);

@@ -12,6 +12,13 @@ namespace kellix {
 //   has no unnamed files, into a named temporary that is removed on failure and on SIGINT,
 //   SIGTERM, SIGHUP and SIGXFSZ (see signal_cleanup.h). An existing regular file the user may
 //   not write is refused ("Permission denied"), never replaced.
+// - An existing regular file keeps its permissions, owner and group. Where the new file cannot
+//   be given them (a file of another user, a group the user is not in), where the file has
+//   other names (hard links), or where its folder may not be written, the file is written over
+//   in place instead: the whole new content still goes into a temporary first (in the system's
+//   temporary folder when the target's folder is closed), and only the commit copies it over
+//   the file, so that a failed write leaves the file untouched. A failure during that copy says
+//   that the file may hold part of the new content and names the file that keeps all of it.
 // - A device, FIFO or socket is written directly as a stream: it is never replaced.
 // - "/dev/stdout", "/dev/stderr", "/dev/fd/N" and "/proc/self/fd/N" write to that descriptor
 //   of this process as a stream, wherever it leads.
@@ -21,15 +28,18 @@ struct AtomicFile {
     int Fd = -1;
     std::string Path;     // as the caller named it (in messages)
     std::string Target;   // the file written: Path with symbolic links resolved
-    std::string TempPath; // the temporary's name in the target's folder, empty while it has none
+    std::string Folder;   // the temporary's folder
+    std::string TempPath; // the temporary's name in its folder, empty while it has none
     bool Stream = false;  // written directly, nothing to rename
     bool Unnamed = false; // the temporary has no name until it is committed
+    bool InPlace = false; // the commit copies the temporary over the target
     int Ticket = -1;      // registration of the named temporary for removal on signals
 };
 
 bool AtomicFileOpen(AtomicFile& file, const std::string& path, std::string* error);
 bool AtomicFileWrite(AtomicFile& file, const void* data, std::size_t size, std::string* error);
-// Flushes to disk, closes and puts the file in place of the target.
+// Flushes to disk, closes and puts the file in place of the target (or its content into the
+// target, for a file written in place).
 bool AtomicFileCommit(AtomicFile& file, std::string* error);
 // Closes and removes the temporary file; the target is untouched (a stream keeps what it got).
 void AtomicFileAbort(AtomicFile& file);

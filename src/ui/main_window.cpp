@@ -6,6 +6,7 @@
 #include "draw_sample.h"
 #include "draw_track.h"
 #include "env_form.h"
+#include "example_songs.h"
 #include "image_view.h"
 #include "number_list.h"
 #include "qt_dialogs.h"
@@ -17,6 +18,7 @@
 #include "songtext/current_instrument.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDragEnterEvent>
@@ -489,6 +491,14 @@ void TKellixForm::BuildMenu() {
 
     QMenu* help = bar->addMenu("Help");
     add(help, "About", QKeySequence(), [this] { About(); });
+    help->addSeparator();
+    // File > Open in the example songs' folder (prepared dialogs have no folder to start in).
+    add(help, "Example Songs...", QKeySequence(), [this] {
+        if (ownDialogs_) {
+            ownDialogs_->StartIn(ExampleSongsFolder(QApplication::applicationDirPath()));
+        }
+        model_->Open();
+    });
 }
 
 void TKellixForm::HookToolWindows() {

@@ -1,11 +1,13 @@
 #include "qt_dialogs.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QStandardPaths>
 
 namespace kellix {
 
@@ -40,9 +42,16 @@ std::optional<std::string> AskFile(QWidget* parent, const FileDialogSettings& s,
     return QFile::encodeName(chosen).toStdString();
 }
 
+// Before the song has a file the dialogs start in the user's music folder, or at home without
+// one.
+QString MusicFolder() {
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    return !music.isEmpty() && QFileInfo(music).isDir() ? music : QDir::homePath();
+}
+
 } // namespace
 
-QtDialogs::QtDialogs(QWidget* parent) : parent_(parent) {}
+QtDialogs::QtDialogs(QWidget* parent) : parent_(parent), folder_(MusicFolder()) {}
 
 QtDialogs::~QtDialogs() = default;
 
@@ -66,6 +75,12 @@ SaveAnswer QtDialogs::AskSaveChanges() {
 void QtDialogs::RememberFile(const std::string& path) {
     if (!path.empty()) {
         folder_ = QFileInfo(QFile::decodeName(path.c_str())).absolutePath();
+    }
+}
+
+void QtDialogs::StartIn(const QString& folder) {
+    if (!folder.isEmpty()) {
+        folder_ = folder;
     }
 }
 

@@ -29,6 +29,8 @@ class QtDialogs final : public Dialogs {
 
     // The song's file: the next file dialog without a path of its own opens in its folder.
     void RememberFile(const std::string& path);
+    // The next file dialog without a path of its own opens in this folder (none: unchanged).
+    void StartIn(const QString& folder);
 
   private:
     QWidget* parent_;

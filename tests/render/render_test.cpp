@@ -343,6 +343,46 @@ TEST_F(RenderFixture, WarningsAndErrorsNameTheirLines) {
         << r.err;
 }
 
+// What the reader leaves out is said, and the song is rendered all the same.
+TEST_F(RenderFixture, TablesLeftOutAndAZeroByteAreReported) {
+    const std::string text =
+        Swap(GoodSong(), "  Track:TTrack=(",
+             "  Point70000: array [0..0] of TIdPoint=(\n   ( Time: 0; Tone: 24; Instrument: 0; "
+             "Vol: 256; Pan: 128));\n\n  Track:TTrack=(");
+    WriteFile(song, text + std::string("\0rest", 5));
+    Outcome r = Render({"--quiet", song.string(), (dir / "out.wav").string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, song.string() +
+                         ": warning: Point70000: pattern 70000, past the 65536 patterns a song may "
+                         "hold; not read\n" +
+                         song.string() + ": warning: a zero byte at " +
+                         std::to_string(text.size()) + "; what follows was not read\n");
+    EXPECT_EQ(ReadFile(dir / "out.wav").size(), kWavSize);
+}
+
+// A song resaved by an ordinary user over a shared file of root's, which has a second name:
+// both names get the new text, the file stays root's and open to all.
+TEST_F(RenderFixture, ResaveKeepsTheOwnerModeAndLinksOfTheFile) {
+    const fs::path shared = dir / "shared.txt";
+    WriteFile(shared, "old");
+    fs::create_hard_link(shared, dir / "second-name.txt");
+    ASSERT_EQ(chmod(shared.c_str(), 0666), 0);
+    Outcome r =
+        Render({"--quiet", "--resave", shared.string(), good.string(), (dir / "out.wav").string()},
+               {.asUser = true});
+    if (r.status == kCannotStart) {
+        GTEST_SKIP() << "kellix-render cannot run as an ordinary user here";
+    }
+    ASSERT_EQ(r.status, 0) << r.err;
+    struct stat st;
+    ASSERT_EQ(stat(shared.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, geteuid());
+    EXPECT_EQ(st.st_mode & 07777, 0666u);
+    EXPECT_EQ(st.st_nlink, 2u);
+    EXPECT_EQ(ReadFile(shared).substr(0, 8), " Const\r\n");
+    EXPECT_EQ(ReadFile(dir / "second-name.txt"), ReadFile(shared));
+}
+
 // With the disk driver the played stream is SDL's silent buffers while the device is opened,
 // a quarter second of silence (the ring's first quarter), then exactly the data a render writes.
 TEST_F(RenderFixture, PlayedStreamMatchesTheRender) {

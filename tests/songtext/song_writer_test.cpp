@@ -1,4 +1,5 @@
 #include "song_fixture.h"
+#include "test_files.h"
 
 #include "songtext/song_reader.h"
 #include "songtext/song_writer.h"
@@ -77,6 +78,47 @@ TEST(SongText, WriteReadWriteGivesTheSameBytes) {
         ReadSongText(copy.song, copy.code, text);
         ASSERT_EQ(SongText(copy.song, copy.code), text) << "round " << round;
     }
+}
+
+// Sizes around the reader's limit of 256 MiB: a text up to it is written, a larger one refused
+// with its size rounded up to whole MiB.
+TEST(SongTextFits, ComparesWithTheReadersLimit) {
+    const std::pair<std::size_t, std::string> cases[] = {
+        {186u << 20, ""},
+        {256u << 20, ""},
+        {(256u << 20) + 1, "257 MiB"},
+        {273000000, "261 MiB"},
+    };
+    for (const auto& [size, shown] : cases) {
+        std::string error;
+        EXPECT_EQ(SongTextFits(size, "big.txt", &error), shown.empty()) << size;
+        EXPECT_EQ(error, shown.empty()
+                             ? ""
+                             : "Cannot write \"big.txt\": the song text would be " + shown +
+                                   ", more than the 256 MiB a song file may hold; it "
+                                   "was not written");
+    }
+}
+
+// A song of many notes against a lowered limit: one byte too many and the file keeps what it
+// held; at the limit it is written.
+TEST(SaveSongText, NeverWritesWhatTheReaderWouldRefuse) {
+    LocalSong s;
+    ResizePatterns(s.song, 1);
+    ResizePoints(s.song, 0, 2000);
+    const std::size_t size = SongText(s.song, s.code).size();
+    kellix::test::TempFolder folder;
+    const std::string path = folder / "song.txt";
+    kellix::test::WriteFile(path, "old");
+    std::string error;
+    EXPECT_FALSE(SaveSongText(s.song, s.code, path, &error, size - 1));
+    EXPECT_EQ(error, "Cannot write \"" + path + "\": the song text would be " +
+                         std::to_string(size) + " bytes, more than the " +
+                         std::to_string(size - 1) +
+                         " bytes a song file may hold; it was not written");
+    EXPECT_EQ(kellix::test::ReadFile(path), "old");
+    EXPECT_TRUE(SaveSongText(s.song, s.code, path, &error, size)) << error;
+    EXPECT_EQ(kellix::test::ReadFile(path).size(), size);
 }
 
 } // namespace

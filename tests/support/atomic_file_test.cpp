@@ -10,6 +10,9 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <grp.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -101,6 +104,130 @@ TEST_F(AtomicFileFixture, SocketsAndDescriptorNamesGetTheText) {
 
     // Standard output is written through its name by the renderer; a closed descriptor fails.
     EXPECT_FALSE(Write("/proc/self/fd/987654", "abc"));
+}
+
+// The user the tests that run as root write as, and own files of.
+constexpr uid_t kOtherUser = 4243;
+
+// Writes the text to path as user (through a child that becomes that user when it is not this
+// process's), with named or unnamed temporaries. Returns the writer's error, "" on success.
+std::string WriteAs(uid_t user, bool named, const fs::path& path, const std::string& text) {
+    int pipes[2];
+    if (pipe(pipes) != 0) {
+        return "no pipe";
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(pipes[0]);
+        std::string error = "cannot become the user";
+        if (user == geteuid() ||
+            (setgroups(0, nullptr) == 0 && setgid(user) == 0 && setuid(user) == 0)) {
+            UseNamedTemporariesOnly(named);
+            error.clear();
+            WriteFileAtomically(path.string(), text.data(), text.size(), &error);
+        }
+        const bool sent =
+            write(pipes[1], error.data(), error.size()) == static_cast<ssize_t>(error.size());
+        _exit(sent ? 0 : 1);
+    }
+    close(pipes[1]);
+    std::string error = Drain(pipes[0]);
+    waitpid(pid, nullptr, 0);
+    return error;
+}
+
+// An existing file keeps its permissions, owner and group. Where the new file cannot be given
+// them, where the file has another name, or where the folder is closed to the writer, the file
+// is written over in place: same inode, every name sees the new text. Each case runs with both
+// kinds of temporary, and writes a longer text and then a shorter one.
+TEST_F(AtomicFileFixture, KeepsOwnerModeAndLinks) {
+    const bool root = geteuid() == 0;
+    const uid_t me = geteuid();
+    // Root passes the folder's permissions, so root has another user write to the closed one.
+    const uid_t user = root ? kOtherUser : me;
+    const struct {
+        const char* what;
+        mode_t folderMode;
+        mode_t fileMode;
+        uid_t owner;
+        uid_t writer;
+        bool needsRoot;
+        bool link;
+        bool inPlace;
+    } cases[] = {
+        {"a hard link", 0755, 0644, me, me, false, true, true},
+        {"mode 0640", 0755, 0640, me, me, false, false, false},
+        {"a closed folder", 0555, 0666, user, user, false, false, true},
+        {"another user's file saved by root", 0755, 0640, kOtherUser, 0, true, false, false},
+        {"root's shared file saved by another user", 0777, 0666, 0, kOtherUser, true, false, true},
+    };
+    int number = 0;
+    for (const auto& c : cases) {
+        for (bool named : {false, true}) {
+            if (c.needsRoot && !root) {
+                continue;
+            }
+            const gid_t group = c.owner == me ? getegid() : c.owner;
+            SCOPED_TRACE(std::string(c.what) + (named ? ", named temporary" : ""));
+            const fs::path folder = dir / std::to_string(number++);
+            fs::create_directory(folder);
+            const fs::path file = folder / "song.txt";
+            kellix::test::WriteFile(file, "old text");
+            if (c.link) {
+                fs::create_hard_link(file, folder / "other-name.txt");
+            }
+            ASSERT_EQ(chown(file.c_str(), c.owner, group), 0);
+            ASSERT_EQ(chmod(file.c_str(), c.fileMode), 0);
+            ASSERT_EQ(chmod(folder.c_str(), c.folderMode), 0);
+            for (const std::string text : {"the new, longer text", "short"}) {
+                struct stat before;
+                ASSERT_EQ(stat(file.c_str(), &before), 0);
+                EXPECT_EQ(WriteAs(c.writer, named, file, text), "");
+                EXPECT_EQ(ReadFile(file), text);
+                struct stat after;
+                ASSERT_EQ(stat(file.c_str(), &after), 0);
+                EXPECT_EQ(after.st_uid, c.owner);
+                EXPECT_EQ(after.st_gid, group);
+                EXPECT_EQ(after.st_mode & 07777, c.fileMode);
+                EXPECT_EQ(after.st_ino == before.st_ino, c.inPlace);
+                if (c.link) {
+                    EXPECT_EQ(ReadFile(folder / "other-name.txt"), text);
+                }
+            }
+            chmod(folder.c_str(), 0755);
+            EXPECT_EQ(static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), {})),
+                      c.link ? 2u : 1u);
+        }
+    }
+}
+
+// A file written over in place on a full disk: the room is asked for before the file is
+// touched, so it keeps its old text. Root mounts a small disk of its own for it, and another
+// user writes, so that the temporary lies on the system's disk (the folder is closed to him).
+TEST_F(AtomicFileFixture, InPlaceOnAFullDiskLeavesTheFile) {
+    const fs::path disk = dir / "disk";
+    fs::create_directory(disk);
+    if (geteuid() != 0 || mount("kellix-test", disk.c_str(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "needs root and a disk of its own";
+    }
+    const fs::path file = disk / "song.txt";
+    kellix::test::WriteFile(file, "old text");
+    ASSERT_EQ(chown(file.c_str(), kOtherUser, kOtherUser), 0);
+    ASSERT_EQ(chmod(disk.c_str(), 0555), 0);
+    {
+        std::ofstream filler(disk / "filler", std::ios::binary);
+        const std::string block(4096, 'f');
+        for (int i = 0; i < 64 && filler.write(block.data(), block.size()); ++i) {
+            filler.flush();
+        }
+    }
+    for (bool named : {false, true}) {
+        const std::string error = WriteAs(kOtherUser, named, file, std::string(20000, 'n'));
+        EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
+        EXPECT_EQ(error.find("part"), std::string::npos) << error;
+        EXPECT_EQ(ReadFile(file), "old text");
+    }
+    EXPECT_EQ(umount(disk.c_str()), 0);
 }
 
 int g_handled = 0;

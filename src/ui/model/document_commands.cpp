@@ -134,32 +134,40 @@ bool EditorModel::LoadSong(const std::string& path) {
     }
     fileName_ = AbsolutePath(path);
     fileStamp_ = StampOf(fileName_);
-    ReadIntoSong(text);
+    const SongReadReport report = ReadIntoSong(text);
     recovery_.Discard();
     recent_.Add(fileName_);
     view_.Refresh(kViewTitle | kViewPattern | kViewTrack | kViewRecent);
-    // The reader stops at a zero byte: say so, and ask before the file is written over.
-    const std::size_t zero = text.find('\0');
-    unreadTail_ = zero != std::string::npos;
-    if (unreadTail_) {
-        dialogs_.ShowError("\"" + path + "\" holds a zero byte at " + std::to_string(zero) +
-                           "; what follows was not read");
+    // What the reader could not take is said, and the file is not written over unasked.
+    std::string notRead;
+    if (report.ZeroByte) {
+        notRead = "\"" + path + "\" holds a zero byte at " + std::to_string(*report.ZeroByte) +
+                  "; what follows was not read";
+    }
+    for (const std::string& line : report.Dropped) {
+        notRead += (notRead.empty() ? "\"" + path + "\": " : "\n") + line;
+    }
+    unreadTail_ = report.ZeroByte.has_value();
+    if (!notRead.empty()) {
+        dialogs_.ShowError(notRead);
     }
     return true;
 }
 
-void EditorModel::ReadIntoSong(const std::string& text) {
+SongReadReport EditorModel::ReadIntoSong(const std::string& text) {
     // The song read starts from a new song's speed and row, not from the previous song's.
     EmptySong(Song, InstrumentCode);
     Song.Speed = kDefaultSpeed;
     Song.Row = kDefaultRow;
-    ReadSongText(Song, InstrumentCode, text);
+    SongReadReport report;
+    ReadSongText(Song, InstrumentCode, text, &report);
     InstrumentFill();
     PatternFill();
     TracksIndexFill();
     TracksFill();
     FormClick();
     history_.Clear();
+    return report;
 }
 
 bool EditorModel::OpenRecent(std::size_t index) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "song/track.h"
+#include "songtext/song_reader.h"
 #include "support/file_stamp.h"
 #include "ui/model/dialogs.h"
 #include "ui/model/play_position.h"
@@ -233,7 +234,9 @@ class EditorModel {
     // The default song with its lists filled and the default code shown.
     void ShowNewSong();
     std::string RecoveryText() const;
-    void ReadIntoSong(const std::string& text);
+    // Reads a song text into the song (starting from a new song's Speed and Row) and fills the
+    // lists; returns what the reader could not take.
+    SongReadReport ReadIntoSong(const std::string& text);
 
     EditorView& view_;
     Dialogs& dialogs_;

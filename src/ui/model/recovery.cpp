@@ -1,6 +1,6 @@
 #include "ui/model/recovery.h"
 
-#include "support/atomic_file.h"
+#include "songtext/song_writer.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -98,7 +98,8 @@ bool RecoveryStore::Write(const std::string& text, std::string* error) {
     }
     // A failed write leaves the previous file in place: it stays this run's file, but the
     // failure is reported so that the write is tried again.
-    const bool ok = WriteFileAtomically(path_, text.data(), text.size(), error);
+    // Refused, like a save, when the reader could not read it back.
+    const bool ok = WriteSongText(path_, text, error);
     written_ = written_ || ok;
     return ok;
 }

@@ -87,8 +87,9 @@ TEST_F(ModelTest, PlacedNotesAndEnvelopesKeepValuesTheMixerUses) {
     EmptySong(song, code);
 }
 
-// A zero byte ends what the reader reads: Open says so and the first Save asks.
-TEST_F(ModelTest, AZeroByteIsToldAndTheFileIsNotSilentlyCut) {
+// A zero byte ends what the reader reads: Open says so and the first Save asks. Tables left out
+// for the reader's limits are named too.
+TEST_F(ModelTest, WhatOpenCouldNotReadIsToldAndNotSilentlyCut) {
     MakeSong({kCode100});
     std::string text = Saved();
     text.insert(200, 1, '\0');
@@ -105,6 +106,16 @@ TEST_F(ModelTest, AZeroByteIsToldAndTheFileIsNotSilentlyCut) {
     EXPECT_EQ(Ask.Confirmed.size(), 2u);
     EXPECT_TRUE(Model.Save());
     EXPECT_EQ(Ask.Confirmed.size(), 2u) << "asked before the first save only";
+
+    // A table left out for the reader's limits is named.
+    WriteFile(path, " Const\r\n  TracksIndex: array [0..1000000] of Longint=(0);\r\n  Point0: "
+                    "array [0..0] of TIdPoint=(( Time: 1; Tone: 2; Instrument: 0; Vol: 3; "
+                    "Pan: 4));\r\n  Patterns: array [0..0] of TPattern=(( PointsCount: 1; "
+                    "Points: @Point0 ));\r\n");
+    ASSERT_TRUE(Model.OpenPath(path));
+    ASSERT_EQ(Ask.Errors.size(), 2u);
+    EXPECT_TRUE(Contains(Ask.Errors[1], "TracksIndex")) << Ask.Errors[1];
+    EXPECT_EQ(Song.TrackIndexCount, 0);
 }
 
 // Another window (or program) wrote the song since it was opened: Save asks.
