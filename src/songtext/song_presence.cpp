@@ -1,26 +1,15 @@
 #include "songtext/song_presence.h"
 
-#include "songtext/current_instrument.h"
-
-#include <cstdint>
-
 namespace kellix {
 
 bool HoldsSong(std::string_view text) {
     TTrack song;
-    TInstrumentCode code;
-    SongReadReport report;
-    const int32_t current = CurrentInstrument;
-    ReadSongText(song, code, text, &report);
-    CurrentInstrument = current;
-    const bool found = HoldsSong(song, report);
-    EmptySong(song, code);
-    return found;
+    return HoldsSong(song, ReadSongText(song, text));
 }
 
 bool HoldsSong(const TTrack& song, const SongReadReport& report) {
-    return report.SpeedSet || report.RowSet || song.InstrumentCount > 0 || song.PatternCount > 0 ||
-           song.TrackCount > 0 || song.TrackIndexCount > 0;
+    return report.SpeedSet || report.RowSet || song.InstrumentCount() > 0 ||
+           song.PatternCount() > 0 || song.TrackCount() > 0 || song.TrackIndexCount() > 0;
 }
 
 } // namespace kellix

@@ -1,6 +1,5 @@
 #include "songtext/song_reader.h"
 
-#include "songtext/current_instrument.h"
 #include "songtext/text_file.h"
 #include "support/numtext.h"
 #include "support/text.h"
@@ -135,7 +134,6 @@ bool InitSampleIndex(const char* word, int32_t instrumentCount, int32_t& index) 
 
 struct SongReader {
     TTrack& song;
-    TInstrumentCode& code;
     char* text;
     SongReadReport& report;
     WordSplitter words;
@@ -262,7 +260,7 @@ void Expect(SongReader& r, const char* word, const char* label, int32_t next) {
 // After a good header the steps address element j, which exists: the section goes idle once
 // the last element has been read, and no other section can resize the table before that.
 void InstrumentsWord(SongReader& r, const char* word) {
-    TInstrument* instrument = r.step > 1 ? &r.song.Instrument[r.j] : nullptr;
+    TInstrument* instrument = r.step > 1 ? &r.song.Instrument.EditAt(r.j) : nullptr;
     switch (r.step) {
     case 1: {
         int32_t n = 0;
@@ -280,9 +278,8 @@ void InstrumentsWord(SongReader& r, const char* word) {
             r.step = 0;
             return;
         }
+        // Kept instruments keep their codes.
         ResizeInstruments(r.song, n + 1);
-        // Codes of kept instruments stay, so the list always matches the instruments.
-        ResizeInstrumentCode(r.code, r.song.InstrumentCount);
         r.j = 0;
         r.step = 2;
         return;
@@ -324,14 +321,14 @@ void InstrumentsWord(SongReader& r, const char* word) {
     case 14:
         instrument->Env.Ende = TextToInt(word);
         ++r.j;
-        r.step = r.j < r.song.InstrumentCount ? 2 : 0;
+        r.step = r.j < r.song.InstrumentCount() ? 2 : 0;
         return;
     }
 }
 
 // Event k of pattern j exists after a good header, as for the instruments.
 void PointWord(SongReader& r, const char* word) {
-    TIdPoint* point = r.step > 1 ? &r.song.Patterns[r.j].Points[r.k] : nullptr;
+    TIdPoint* point = r.step > 1 ? &r.song.Patterns.EditAt(r.j).Points.EditAt(r.k) : nullptr;
     switch (r.step) {
     case 1: {
         int32_t n = 0;
@@ -352,7 +349,7 @@ void PointWord(SongReader& r, const char* word) {
             r.step = 0;
             return;
         }
-        Reserve(r.song, r.patterns, r.j + 1, r.song.PatternCount, ResizePatterns);
+        Reserve(r.song, r.patterns, r.j + 1, r.song.PatternCount(), ResizePatterns);
         ResizePoints(r.song, r.j, n + 1);
         r.k = 0;
         r.step = 2;
@@ -387,7 +384,7 @@ void PointWord(SongReader& r, const char* word) {
     case 11:
         point->Pan = TextToInt(word);
         ++r.k;
-        r.step = r.k < r.song.Patterns[r.j].PointsCount ? 2 : 0;
+        r.step = r.k < r.song.Patterns[r.j].PointsCount() ? 2 : 0;
         return;
     }
 }
@@ -432,16 +429,16 @@ bool PatternIndexWord(SongReader& r, const char* word) {
             Drop(r, "PatternIndex" + std::to_string(r.j), why);
             return false;
         }
-        Reserve(r.song, r.tracks, r.j + 1, r.song.TrackCount, ResizeTracks);
+        Reserve(r.song, r.tracks, r.j + 1, r.song.TrackCount(), ResizeTracks);
         ResizePatternIndex(r.song, r.j, n + 1);
         r.k = 0;
         r.step = 2;
         return false;
     }
-    TTrackPattern& track = r.song.Tracks[r.j];
-    track.PatternIndex[r.k] = TextToInt(word);
+    TTrackPattern& track = r.song.Tracks.EditAt(r.j);
+    track.PatternIndex.EditAt(r.k) = TextToInt(word);
     ++r.k;
-    if (r.k >= track.PatternCount) {
+    if (r.k >= track.PatternCount()) {
         r.step = 0;
     }
     return true;
@@ -464,19 +461,19 @@ bool TracksIndexWord(SongReader& r, const char* word) {
                  OverBudget(r, Elements(n, "play-list entry", "play-list entries")));
             return false;
         }
-        int32_t old = std::max(r.song.TrackIndexCount, 0);
+        int32_t old = r.song.TrackIndexCount();
         ResizeTracksIndex(r.song, n + 1);
         // New entries count through the tracks the text has made, not the room reserved.
         for (int32_t i = old; i <= n; ++i) {
-            r.song.TracksIndex[i] = i % std::max(r.tracks, 1);
+            r.song.TracksIndex.EditAt(i) = i % std::max(r.tracks, 1);
         }
         r.j = 0;
         r.step = 2;
         return false;
     }
-    r.song.TracksIndex[r.j] = TextToInt(word);
+    r.song.TracksIndex.EditAt(r.j) = TextToInt(word);
     ++r.j;
-    if (r.j >= r.song.TrackIndexCount) {
+    if (r.j >= r.song.TrackIndexCount()) {
         r.step = 0;
     }
     return true;
@@ -536,14 +533,14 @@ void TakeBody(SongReader& r) {
     }
     std::string body = " ";
     body.append(start, stop);
-    CurrentInstrument = r.j;
-    SetCurrentInstrumentCode(r.code, body.c_str());
+    SetInstrumentCode(r.song, r.j, body);
+    r.report.LastCode = r.j;
     r.words.Resume = stop;
 }
 
 void FunctionWord(SongReader& r, const char* word) {
     if (r.step == 1) {
-        if (InitSampleIndex(word, r.song.InstrumentCount, r.j)) {
+        if (InitSampleIndex(word, r.song.InstrumentCount(), r.j)) {
             r.step = 2;
         }
     } else if (r.step == 2) {
@@ -627,20 +624,17 @@ bool ReadWord(SongReader& r, const char* word) {
 
 } // namespace
 
-void ReadSongTextInPlace(TTrack& song, TInstrumentCode& code, char* text, SongReadReport* report) {
-    SongReadReport unused;
-    SongReadReport& found = report ? *report : unused;
-    found = SongReadReport{};
-    ResizeInstrumentCode(code, 0);
+SongReadReport ReadSongTextInPlace(TTrack& song, char* text) {
+    SongReadReport found;
     ResizeInstruments(song, 0);
     if (!text) {
-        return;
+        return found;
     }
-    SongReader r{song, code, text, found, WordSplitter(), BodyEnds{text}};
+    SongReader r{song, text, found, WordSplitter(), BodyEnds{text}};
     r.length = std::strlen(text);
     r.budget = kReadElementBudget + static_cast<int64_t>(r.length);
-    r.patterns = std::max(song.PatternCount, 0);
-    r.tracks = std::max(song.TrackCount, 0);
+    r.patterns = song.PatternCount();
+    r.tracks = song.TrackCount();
     for (char* word = NextToken(r.words, text, kDelimiters); word;
          word = NextToken(r.words, nullptr, kDelimiters)) {
         TextUpper(word);
@@ -652,37 +646,37 @@ void ReadSongTextInPlace(TTrack& song, TInstrumentCode& code, char* text, SongRe
         }
     }
     // Cut off the room reserved beyond what the text made.
-    if (song.PatternCount != r.patterns) {
+    if (song.PatternCount() != r.patterns) {
         ResizePatterns(song, r.patterns);
     }
-    if (song.TrackCount != r.tracks) {
+    if (song.TrackCount() != r.tracks) {
         ResizeTracks(song, r.tracks);
     }
     if (r.moreDropped > 0) {
         found.Dropped.push_back("and " + std::to_string(r.moreDropped) + " more table" +
                                 (r.moreDropped == 1 ? "" : "s") + " not read");
     }
+    return found;
 }
 
-void ReadSongText(TTrack& song, TInstrumentCode& code, std::string_view text,
-                  SongReadReport* report) {
+SongReadReport ReadSongText(TTrack& song, std::string_view text) {
     std::string copy(text);
-    ReadSongTextInPlace(song, code, copy.data(), report);
-    if (const std::size_t zero = text.find('\0'); report && zero != std::string_view::npos) {
-        report->ZeroByte = zero;
+    SongReadReport report = ReadSongTextInPlace(song, copy.data());
+    if (const std::size_t zero = text.find('\0'); zero != std::string_view::npos) {
+        report.ZeroByte = zero;
     }
+    return report;
 }
 
-bool LoadSongText(TTrack& song, TInstrumentCode& code, const std::string& path, std::string* error,
+bool LoadSongText(TTrack& song, const std::string& path, std::string* error,
                   SongReadReport* report) {
     std::string text;
     if (!ReadTextFile(path, text, error)) {
         return false;
     }
-    const std::size_t zero = text.find('\0');
-    ReadSongTextInPlace(song, code, text.data(), report);
-    if (report && zero != std::string::npos) {
-        report->ZeroByte = zero;
+    SongReadReport found = ReadSongText(song, text);
+    if (report) {
+        *report = std::move(found);
     }
     return true;
 }

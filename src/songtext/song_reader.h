@@ -34,6 +34,9 @@ struct SongReadReport {
     // names the table and why: "Point3: 1000001 events, more than the 1000000 a pattern may
     // hold; not read".
     std::vector<std::string> Dropped;
+    // The last instrument whose code the text gave, -1 for none: the instrument the editor
+    // shows after reading.
+    int32_t LastCode = -1;
     // Whether the root record set Speed and Row (whatever the value).
     bool SpeedSet = false;
     bool RowSet = false;
@@ -42,20 +45,18 @@ struct SongReadReport {
     std::optional<std::size_t> ZeroByte;
 };
 
-// Reads a song text, up to its first zero byte, into song and code. The text is cut into words
-// in place (delimiters are overwritten). Instruments and codes are emptied first; patterns,
-// tracks, the play list, Speed and Row keep whatever the text does not set. Unexpected words
-// are skipped; tables over the limits are left out and named in the report, when one is given
-// (it is filled anew). CurrentInstrument is left at the last instrument whose code was stored.
-void ReadSongTextInPlace(TTrack& song, TInstrumentCode& code, char* text,
-                         SongReadReport* report = nullptr);
-// The same on a copy of text.
-void ReadSongText(TTrack& song, TInstrumentCode& code, std::string_view text,
-                  SongReadReport* report = nullptr);
+// Reads a song text, up to its first zero byte, into song and returns what else it found. The
+// text is cut into words in place (delimiters are overwritten). Instruments (with their codes)
+// are emptied first; patterns, tracks, the play list, Speed and Row keep whatever the text does
+// not set. Unexpected words are skipped; tables over the limits are left out and named in the
+// report.
+SongReadReport ReadSongTextInPlace(TTrack& song, char* text);
+// The same on a copy of text, whose first zero byte the report gives.
+SongReadReport ReadSongText(TTrack& song, std::string_view text);
 
 // Reads the song file at path. When it cannot be read (see ReadTextFile) returns false with a
 // message and changes nothing.
-bool LoadSongText(TTrack& song, TInstrumentCode& code, const std::string& path, std::string* error,
+bool LoadSongText(TTrack& song, const std::string& path, std::string* error,
                   SongReadReport* report = nullptr);
 
 } // namespace kellix

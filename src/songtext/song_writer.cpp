@@ -34,9 +34,9 @@ const char* Separator(int32_t index, int32_t count) {
 }
 
 void PutInstruments(std::string& out, const TTrack& song) {
-    if (song.InstrumentCount >= 1) {
-        ArrayHeader(out, "Instruments", "TInstrument", song.InstrumentCount - 1);
-        for (int32_t i = 0; i < song.InstrumentCount; ++i) {
+    if (song.InstrumentCount() >= 1) {
+        ArrayHeader(out, "Instruments", "TInstrument", song.InstrumentCount() - 1);
+        for (int32_t i = 0; i < song.InstrumentCount(); ++i) {
             const TInstrument& instrument = song.Instrument[i];
             out += "\r\n   ( SampleTone: ";
             PutSigned(out, instrument.SampleTone);
@@ -47,22 +47,22 @@ void PutInstruments(std::string& out, const TTrack& song) {
             out += "; Ende: ";
             PutUnsigned(out, instrument.Env.Ende);
             out += " ))";
-            out += Separator(i, song.InstrumentCount);
+            out += Separator(i, song.InstrumentCount());
         }
     }
     out += ");\r\n\r\n";
 }
 
 void PutPoints(std::string& out, const TTrack& song) {
-    for (int32_t p = 0; p < song.PatternCount; ++p) {
+    for (int32_t p = 0; p < song.PatternCount(); ++p) {
         const TPattern& pattern = song.Patterns[p];
-        if (pattern.PointsCount <= 0) {
+        if (pattern.PointsCount() <= 0) {
             continue;
         }
         out += "  Point";
         PutUnsigned(out, p);
-        ArrayHeader(out, nullptr, "TIdPoint", pattern.PointsCount - 1);
-        for (int32_t i = 0; i < pattern.PointsCount; ++i) {
+        ArrayHeader(out, nullptr, "TIdPoint", pattern.PointsCount() - 1);
+        for (int32_t i = 0; i < pattern.PointsCount(); ++i) {
             const TIdPoint& point = pattern.Points[i];
             out += "\r\n   ( Time: ";
             PutUnsigned(out, point.Time);
@@ -75,7 +75,7 @@ void PutPoints(std::string& out, const TTrack& song) {
             out += "; Pan: ";
             PutUnsigned(out, point.Pan);
             out += ")";
-            out += Separator(i, pattern.PointsCount);
+            out += Separator(i, pattern.PointsCount());
         }
         out += ");\r\n\r\n";
     }
@@ -109,59 +109,59 @@ void PutCountedReferences(std::string& out, const char* name, const char* type, 
 }
 
 void PutPatterns(std::string& out, const TTrack& song) {
-    PutCountedReferences(out, "Patterns", "TPattern", song.PatternCount,
+    PutCountedReferences(out, "Patterns", "TPattern", song.PatternCount(),
                          "PointsCount: ", "; Points: ", "@Point", [&](int32_t p) {
                              const TPattern& pattern = song.Patterns[p];
-                             return std::pair{pattern.PointsCount, pattern.Points != nullptr};
+                             return std::pair{pattern.PointsCount(), !pattern.Points.empty()};
                          });
 }
 
-void PutNumberList(std::string& out, const int32_t* values, int32_t count) {
-    for (int32_t i = 0; i < count; ++i) {
+void PutNumberList(std::string& out, const SharedArray<int32_t>& values) {
+    for (int32_t i = 0; i < values.size(); ++i) {
         PutUnsigned(out, values[i]);
-        out += Separator(i, count);
+        out += Separator(i, values.size());
     }
 }
 
 void PutPatternLists(std::string& out, const TTrack& song) {
-    for (int32_t t = 0; t < song.TrackCount; ++t) {
+    for (int32_t t = 0; t < song.TrackCount(); ++t) {
         const TTrackPattern& track = song.Tracks[t];
-        if (track.PatternCount <= 0) {
+        if (track.PatternCount() <= 0) {
             continue;
         }
         out += "  PatternIndex";
         PutUnsigned(out, t);
-        ArrayHeader(out, nullptr, "longint", track.PatternCount - 1);
-        PutNumberList(out, track.PatternIndex, track.PatternCount);
+        ArrayHeader(out, nullptr, "longint", track.PatternCount() - 1);
+        PutNumberList(out, track.PatternIndex);
         out += ");\r\n\r\n";
     }
 }
 
 void PutTracks(std::string& out, const TTrack& song) {
-    PutCountedReferences(out, "Tracks", "TTrackPattern", song.TrackCount,
+    PutCountedReferences(out, "Tracks", "TTrackPattern", song.TrackCount(),
                          "PatternCount: ", "; PatternIndex: ", "@PatternIndex", [&](int32_t t) {
                              const TTrackPattern& track = song.Tracks[t];
-                             return std::pair{track.PatternCount, track.PatternIndex != nullptr};
+                             return std::pair{track.PatternCount(), !track.PatternIndex.empty()};
                          });
 }
 
 void PutPlayList(std::string& out, const TTrack& song) {
-    if (song.TrackIndexCount >= 1) {
-        ArrayHeader(out, "TracksIndex", "Longint", song.TrackIndexCount - 1);
-        PutNumberList(out, song.TracksIndex, song.TrackIndexCount);
+    if (song.TrackIndexCount() >= 1) {
+        ArrayHeader(out, "TracksIndex", "Longint", song.TrackIndexCount() - 1);
+        PutNumberList(out, song.TracksIndex);
     }
     out += ");\r\n\r\n";
 }
 
 void PutRoot(std::string& out, const TTrack& song) {
     out += "  Track:TTrack=(\r\n   TrackIndexCount: ";
-    PutUnsigned(out, song.TrackIndexCount);
+    PutUnsigned(out, song.TrackIndexCount());
     out += ";\r\n   TrackCount: ";
-    PutUnsigned(out, song.TrackCount);
+    PutUnsigned(out, song.TrackCount());
     out += ";\r\n   PatternCount: ";
-    PutUnsigned(out, song.PatternCount);
+    PutUnsigned(out, song.PatternCount());
     out += ";\r\n   InstrumentCount: ";
-    PutUnsigned(out, song.InstrumentCount);
+    PutUnsigned(out, song.InstrumentCount());
     out += ";\r\n   Speed: ";
     PutUnsigned(out, song.Speed);
     out += ";\r\n   Row: ";
@@ -170,14 +170,12 @@ void PutRoot(std::string& out, const TTrack& song) {
            "\r\n   Instrument: @Instruments;\r\n  );\r\n\r\n";
 }
 
-void PutFunctions(std::string& out, const TTrack& song, const TInstrumentCode& code) {
-    for (int32_t k = 0; k < song.InstrumentCount; ++k) {
+void PutFunctions(std::string& out, const TTrack& song) {
+    for (int32_t k = 0; k < song.InstrumentCount(); ++k) {
         out += "Function InitSample";
         PutUnsigned(out, k);
         out += ":pointer;\r\nbegin\r\n";
-        if (k < code.Count && code.Texts[k]) {
-            out += code.Texts[k];
-        }
+        out += song.Instrument[k].Code.Text();
         out += "\r\nend;\r\n\r\n";
     }
 }
@@ -196,7 +194,7 @@ void ArrayHeader(std::string& out, const char* name, const char* type, int32_t n
     out += "=(";
 }
 
-std::string SongText(const TTrack& song, const TInstrumentCode& code) {
+std::string SongText(const TTrack& song) {
     std::string out = " Const\r\n";
     PutInstruments(out, song);
     PutPoints(out, song);
@@ -205,7 +203,7 @@ std::string SongText(const TTrack& song, const TInstrumentCode& code) {
     PutTracks(out, song);
     PutPlayList(out, song);
     PutRoot(out, song);
-    PutFunctions(out, song, code);
+    PutFunctions(out, song);
     return out;
 }
 
@@ -227,9 +225,9 @@ bool WriteSongText(const std::string& path, const std::string& text, std::string
            WriteFileAtomically(path, text.data(), text.size(), error);
 }
 
-bool SaveSongText(const TTrack& song, const TInstrumentCode& code, const std::string& path,
-                  std::string* error, std::size_t limit) {
-    return WriteSongText(path, SongText(song, code), error, limit);
+bool SaveSongText(const TTrack& song, const std::string& path, std::string* error,
+                  std::size_t limit) {
+    return WriteSongText(path, SongText(song), error, limit);
 }
 
 } // namespace kellix

@@ -15,12 +15,12 @@ namespace kellix {
 // one ("  Point3", "  PatternIndex0").
 void ArrayHeader(std::string& out, const char* name, const char* type, int32_t n);
 
-// The song text of a song and its code list: every table as an array constant, the root record
+// The song text of a song: every table as an array constant, the root record
 // and one InitSample function per instrument, CR LF line breaks. Counts, indices, Time,
 // Instrument, Vol, Pan, the envelope, Speed and Row are written unsigned (a negative value as
 // itself plus 2^32), SampleTone and Tone signed. Sample blocks and names are written as nil.
-// Lines have no length limit. Code entries missing from the list are written as empty bodies.
-std::string SongText(const TTrack& song, const TInstrumentCode& code);
+// Lines have no length limit. Instruments without code are written with empty bodies.
+std::string SongText(const TTrack& song);
 
 // Whether a song text of size bytes may be written as a file: the reader refuses files larger
 // than limit (kMaxTextFileBytes), so a larger text would be a song that can never be opened
@@ -35,8 +35,8 @@ bool SongTextFits(std::size_t size, const std::string& path, std::string* error,
 bool WriteSongText(const std::string& path, const std::string& text, std::string* error,
                    std::size_t limit = kMaxTextFileBytes);
 
-// WriteSongText of SongText(song, code).
-bool SaveSongText(const TTrack& song, const TInstrumentCode& code, const std::string& path,
-                  std::string* error, std::size_t limit = kMaxTextFileBytes);
+// WriteSongText of SongText(song).
+bool SaveSongText(const TTrack& song, const std::string& path, std::string* error,
+                  std::size_t limit = kMaxTextFileBytes);
 
 } // namespace kellix

@@ -1,49 +1,32 @@
 #pragma once
 
 #include "song/track.h"
-#include "support/text.h"
-
-#include <cstring>
 #include <string>
 
 namespace kellix {
 
-// A song and its code list of their own, emptied at the end of each test.
-struct LocalSong {
-    TTrack song;
-    TInstrumentCode code;
-    ~LocalSong() { EmptySong(song, code); }
-};
-
-inline void SetCode(TInstrumentCode& code, int32_t index, const char* text) {
-    code.Texts[index] = TextDuplicate(text, std::strlen(text));
-}
-
-inline std::string CodeOf(const TInstrumentCode& code, int32_t index) {
-    return code.Texts[index] ? code.Texts[index] : "<null>";
+inline std::string CodeOf(const TTrack& song, int32_t index) {
+    const CodeText& code = InstrumentCodeAt(song, index);
+    return code.Exists() ? code.Text() : "<null>";
 }
 
 // Two instruments, two patterns (only the second with events), two tracks (only the first
 // with patterns), a play list of three entries and one code.
-inline void BuildSmallSong(TTrack& song, TInstrumentCode& code) {
+inline TTrack BuildSmallSong() {
+    TTrack song;
     ResizeInstruments(song, 2);
-    ResizeInstrumentCode(code, 2);
-    song.Instrument[0].SampleTone = -3;
-    song.Instrument[0].Env = {10, 20, 30};
-    song.Instrument[1].Env = {0, 0, -1};
-    SetCode(code, 0, " x := 1; // the end");
+    song.Instrument.EditAt(0) = {-3, {10, 20, 30}, CodeText(" x := 1; // the end")};
+    song.Instrument.EditAt(1).Env = {0, 0, -1};
     ResizePatterns(song, 2);
-    ResizePoints(song, 1, 2);
-    song.Patterns[1].Points[0] = {0, -2, 0, -1, 128};
-    song.Patterns[1].Points[1] = {15, 24, 1, 256, 0};
+    AppendPoint(song.Patterns.EditAt(1), {0, -2, 0, -1, 128});
+    AppendPoint(song.Patterns.EditAt(1), {15, 24, 1, 256, 0});
     ResizeTracks(song, 2);
     ResizePatternIndex(song, 0, 2);
-    song.Tracks[0].PatternIndex[0] = 1;
-    ResizeTracksIndex(song, 3);
-    song.TracksIndex[0] = song.TracksIndex[2] = 1;
-    song.TracksIndex[1] = 0;
+    song.Tracks.EditAt(0).PatternIndex.EditAt(0) = 1;
+    song.TracksIndex = {1, 0, 1};
     song.Speed = 100;
     song.Row = 8;
+    return song;
 }
 
 // The text of BuildSmallSong, worked out from the format.

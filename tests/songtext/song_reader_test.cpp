@@ -1,6 +1,5 @@
 #include "song_fixture.h"
 
-#include "songtext/current_instrument.h"
 #include "songtext/song_reader.h"
 #include "songtext/song_writer.h"
 
@@ -11,7 +10,6 @@
 #include <cstring>
 #include <optional>
 #include <random>
-#include <span>
 #include <unistd.h>
 #include <vector>
 
@@ -26,10 +24,9 @@ std::string InstrumentElement(const char* sampleTone, const char* attack) {
 
 // The song in short: each table with elements as its letter, count and elements (numbers
 // joined by commas, "-" for none; only the last one of a long table), codes quoted or "-",
-// then Speed, Row and CurrentInstrument when set, then what the report holds: "x" and the
-// name of each table left out, "z" and the offset of the zero byte.
-std::string Brief(const LocalSong& s, const SongReadReport& report = {}) {
-    const TTrack& song = s.song;
+// then Speed and Row when set, then what the report holds: "k" and the last instrument whose
+// code was read, "x" and the name of each table left out, "z" and the offset of the zero byte.
+std::string Brief(const TTrack& song, const SongReadReport& report) {
     auto join = [](const std::vector<int32_t>& values, const char* separator = ",") {
         std::string t;
         for (int32_t v : values) {
@@ -44,27 +41,27 @@ std::string Brief(const LocalSong& s, const SongReadReport& report = {}) {
             o += (i ? " " : "") + element(i) + (i == count - 1 ? "] " : "");
         }
     };
-    table('i', song.InstrumentCount, [&](int32_t i) {
+    table('i', song.InstrumentCount(), [&](int32_t i) {
         const TInstrument& x = song.Instrument[i];
         return std::to_string(x.SampleTone) + ":" + join({x.Env.Attack, x.Env.Cont, x.Env.Ende});
     });
-    table('c', s.code.Count,
-          [&](int32_t i) { return s.code.Texts[i] ? "'" + CodeOf(s.code, i) + "'" : "-"; });
-    table('p', song.PatternCount, [&](int32_t p) {
+    table('c', song.InstrumentCount(), [&](int32_t i) {
+        return song.Instrument[i].Code.Exists() ? "'" + CodeOf(song, i) + "'" : "-";
+    });
+    table('p', song.PatternCount(), [&](int32_t p) {
         std::string t = "-";
-        for (const TIdPoint& x : std::span(song.Patterns[p].Points, song.Patterns[p].PointsCount)) {
+        for (const TIdPoint& x : song.Patterns[p].Points) {
             t = (t == "-" ? "" : t + "/") + join({x.Time, x.Tone, x.Instrument, x.Vol, x.Pan});
         }
         return t;
     });
-    table('t', song.TrackCount, [&](int32_t t) {
-        return join({song.Tracks[t].PatternIndex,
-                     song.Tracks[t].PatternIndex + song.Tracks[t].PatternCount});
+    table('t', song.TrackCount(), [&](int32_t t) {
+        return join({song.Tracks[t].PatternIndex.begin(), song.Tracks[t].PatternIndex.end()});
     });
-    table('l', song.TrackIndexCount,
+    table('l', song.TrackIndexCount(),
           [&](int32_t e) { return std::to_string(song.TracksIndex[e]); });
     o += song.Speed ? "s" + std::to_string(song.Speed) + " r" + std::to_string(song.Row) + " " : "";
-    o += CurrentInstrument >= 0 ? "k" + std::to_string(CurrentInstrument) + " " : "";
+    o += report.LastCode >= 0 ? "k" + std::to_string(report.LastCode) + " " : "";
     for (const std::string& line : report.Dropped) {
         o += "x" + line.substr(0, line.find(':')) + " ";
     }
@@ -160,11 +157,9 @@ TEST(ReadSongText, Table) {
          "i4[1:1,2,3 2:2,2,3 0:0,0,0 0:0,0,0] c4[' a' ' b' - -] k1"},
     };
     for (const auto& [text, expected] : cases) {
-        LocalSong s;
-        CurrentInstrument = -1;
-        SongReadReport report;
-        ReadSongText(s.song, s.code, text, &report);
-        EXPECT_EQ(Brief(s, report), expected) << text;
+        TTrack song;
+        const SongReadReport report = ReadSongText(song, text);
+        EXPECT_EQ(Brief(song, report), expected) << text;
     }
 }
 
@@ -198,18 +193,16 @@ TEST(ReadSongText, ReportSaysWhyATableWasLeftOut) {
          "TracksIndex: 1000001 play-list entries, more than the 1000000 the play list may hold"},
     };
     for (const auto& [text, why] : cases) {
-        LocalSong s;
-        SongReadReport report;
-        ReadSongText(s.song, s.code, text, &report);
+        TTrack song;
+        const SongReadReport report = ReadSongText(song, text);
         EXPECT_EQ(report.Dropped, std::vector<std::string>{why + "; not read"}) << text;
     }
     std::string many;
     for (int i = 0; i < 22; ++i) {
         many += "Tracks:array[0..65536]of TTrackPattern;";
     }
-    LocalSong s;
-    SongReadReport report;
-    ReadSongText(s.song, s.code, many, &report);
+    TTrack song;
+    const SongReadReport report = ReadSongText(song, many);
     ASSERT_EQ(report.Dropped.size(), 21u);
     EXPECT_EQ(report.Dropped[19],
               "Tracks: 65537 tracks, more than the 65536 a song may hold; not read");
@@ -292,41 +285,31 @@ TEST(ReadSongText, BodiesMatchASlowModel) {
         for (auto n = random() % 31; n > 0; --n) {
             text += pieces[random() % std::size(pieces)];
         }
-        LocalSong s;
-        ReadSongText(s.song, s.code, text);
+        TTrack song;
+        ReadSongText(song, text);
         const std::vector<std::string> expected = SlowBodies(text, 2);
         for (int32_t i = 0; i < 2; ++i) {
-            ASSERT_EQ(s.code.Texts[i] ? CodeOf(s.code, i) : "-", expected[i]) << text;
+            ASSERT_EQ(song.Instrument[i].Code.Exists() ? CodeOf(song, i) : "-", expected[i])
+                << text;
         }
     }
 }
 
-TEST(SetCurrentInstrumentCode, OnlyInsideTheCodeList) {
-    LocalSong s;
-    ResizeInstrumentCode(s.code, 2);
-    for (int32_t current : {1, 2, -1}) {
-        CurrentInstrument = current;
-        SetCurrentInstrumentCode(s.code, current == 1 ? " first" : " outside");
-    }
-    EXPECT_EQ(CodeOf(s.code, 0) + "," + CodeOf(s.code, 1), "<null>, first");
-}
-
 TEST(LoadSongText, ReadsASavedFileAndChangesNothingWhenUnreadable) {
-    LocalSong written;
-    BuildSmallSong(written.song, written.code);
     std::string path = testing::TempDir() + "songtext-load-" + std::to_string(getpid()) + ".txt";
     std::string error;
-    ASSERT_TRUE(SaveSongText(written.song, written.code, path, &error)) << error;
-    LocalSong s;
-    EXPECT_TRUE(LoadSongText(s.song, s.code, path, &error)) << error;
+    ASSERT_TRUE(SaveSongText(BuildSmallSong(), path, &error)) << error;
+    TTrack song;
+    SongReadReport report;
+    EXPECT_TRUE(LoadSongText(song, path, &error, &report)) << error;
     unlink(path.c_str());
-    EXPECT_EQ(Brief(s), kSmallSongRead);
+    EXPECT_EQ(Brief(song, report), kSmallSongRead);
 
     for (const std::string& bad : {path, testing::TempDir()}) {
         error.clear();
-        EXPECT_FALSE(LoadSongText(s.song, s.code, bad, &error));
+        EXPECT_FALSE(LoadSongText(song, bad, &error));
         EXPECT_NE(error.find(bad), std::string::npos) << error;
-        EXPECT_EQ(s.song.InstrumentCount, 2);
+        EXPECT_EQ(song.InstrumentCount(), 2);
     }
 }
 

@@ -8,18 +8,15 @@
 
 #include <climits>
 #include <random>
-#include <span>
 
 namespace kellix {
 namespace {
 
 TEST(SongText, EveryTableAndNumberForm) {
-    LocalSong s;
     // Empty tables write only their closings.
-    EXPECT_EQ(SongText(s.song, s.code).substr(0, 48),
+    EXPECT_EQ(SongText(TTrack{}).substr(0, 48),
               " Const\r\n);\r\n\r\n);\r\n\r\n);\r\n\r\n);\r\n\r\n  Track:TTrack=(");
-    BuildSmallSong(s.song, s.code);
-    EXPECT_EQ(SongText(s.song, s.code), kSmallSongText);
+    EXPECT_EQ(SongText(BuildSmallSong()), kSmallSongText);
 }
 
 // Random songs within what the format carries: values written unsigned are not negative, and
@@ -40,43 +37,39 @@ TEST(SongText, WriteReadWriteGivesTheSameBytes) {
     const char* const heads[] = {"Point3: array [0..2] of TIdPoint",
                                  "Function InitSample0:pointer;"};
     for (int round = 0; round < 500; ++round) {
-        LocalSong original;
-        TTrack& song = original.song;
+        TTrack song;
         ResizeInstruments(song, below(5));
-        ResizeInstrumentCode(original.code, song.InstrumentCount);
-        for (int32_t i = 0; i < song.InstrumentCount; ++i) {
-            song.Instrument[i].SampleTone = any();
-            song.Instrument[i].Env = {whole(), whole(), whole()};
+        for (TInstrument& instrument : song.Instrument.Edit()) {
             std::string code = " A";
             for (int n = below(12); n > 0; --n) {
                 code += below(10) ? pieces[below(std::size(pieces))] : heads[below(2)];
             }
-            SetCode(original.code, i, (code + "Z").c_str());
+            instrument = {any(), {whole(), whole(), whole()}, CodeText(code + "Z")};
         }
         ResizePatterns(song, below(6));
-        for (int32_t p = 0; p < song.PatternCount; ++p) {
-            ResizePoints(song, p, below(4));
-            for (TIdPoint& e : std::span(song.Patterns[p].Points, song.Patterns[p].PointsCount)) {
+        for (TPattern& pattern : song.Patterns.Edit()) {
+            pattern.Points.Resize(below(4));
+            for (TIdPoint& e : pattern.Points.Edit()) {
                 e = {whole(), any(), whole(), whole(), whole()};
             }
         }
         ResizeTracks(song, below(6));
-        for (int32_t t = 0; t < song.TrackCount; ++t) {
-            ResizePatternIndex(song, t, below(5));
-            for (int32_t& e : std::span(song.Tracks[t].PatternIndex, song.Tracks[t].PatternCount)) {
+        for (TTrackPattern& track : song.Tracks.Edit()) {
+            track.PatternIndex.Resize(below(5));
+            for (int32_t& e : track.PatternIndex.Edit()) {
                 e = whole();
             }
         }
         ResizeTracksIndex(song, below(7));
-        for (int32_t& e : std::span(song.TracksIndex, song.TrackIndexCount)) {
+        for (int32_t& e : song.TracksIndex.Edit()) {
             e = whole();
         }
         song.Speed = whole();
         song.Row = whole();
-        const std::string text = SongText(song, original.code);
-        LocalSong copy;
-        ReadSongText(copy.song, copy.code, text);
-        ASSERT_EQ(SongText(copy.song, copy.code), text) << "round " << round;
+        const std::string text = SongText(song);
+        TTrack copy;
+        ReadSongText(copy, text);
+        ASSERT_EQ(SongText(copy), text) << "round " << round;
     }
 }
 
@@ -103,21 +96,21 @@ TEST(SongTextFits, ComparesWithTheReadersLimit) {
 // A song of many notes against a lowered limit: one byte too many and the file keeps what it
 // held; at the limit it is written.
 TEST(SaveSongText, NeverWritesWhatTheReaderWouldRefuse) {
-    LocalSong s;
-    ResizePatterns(s.song, 1);
-    ResizePoints(s.song, 0, 2000);
-    const std::size_t size = SongText(s.song, s.code).size();
+    TTrack song;
+    ResizePatterns(song, 1);
+    ResizePoints(song, 0, 2000);
+    const std::size_t size = SongText(song).size();
     kellix::test::TempFolder folder;
     const std::string path = folder / "song.txt";
     kellix::test::WriteFile(path, "old");
     std::string error;
-    EXPECT_FALSE(SaveSongText(s.song, s.code, path, &error, size - 1));
+    EXPECT_FALSE(SaveSongText(song, path, &error, size - 1));
     EXPECT_EQ(error, "Cannot write \"" + path + "\": the song text would be " +
                          std::to_string(size) + " bytes, more than the " +
                          std::to_string(size - 1) +
                          " bytes a song file may hold; it was not written");
     EXPECT_EQ(kellix::test::ReadFile(path), "old");
-    EXPECT_TRUE(SaveSongText(s.song, s.code, path, &error, size)) << error;
+    EXPECT_TRUE(SaveSongText(song, path, &error, size)) << error;
     EXPECT_EQ(kellix::test::ReadFile(path).size(), size);
 }
 
