@@ -43,7 +43,7 @@ LiveOutput::~LiveOutput() {
     device_.Close();
     {
         std::lock_guard lock(lock_);
-        ClearVoices(mixer_);
+        kellix::ClearVoices(mixer_);
     }
     SetSampleInUse(nullptr);
     ReleaseFinishedSamples();
@@ -185,8 +185,16 @@ void LiveOutput::Stop() {
     {
         std::lock_guard lock(lock_);
         device_.Stop();
-        ClearVoices(mixer_);
+        kellix::ClearVoices(mixer_);
         device_.Play();
+    }
+    ReleaseFinishedSamples();
+}
+
+void LiveOutput::ClearVoices() {
+    {
+        std::lock_guard lock(lock_);
+        kellix::ClearVoices(mixer_);
     }
     ReleaseFinishedSamples();
 }

@@ -92,6 +92,8 @@ class LiveOutput {
     // and starts the stream again. The ring and the delay's memory are kept: the quarters
     // already mixed play once and the delay tail fades out.
     void Stop();
+    // Stops every live voice at once (before an instrument's sample is made again).
+    void ClearVoices();
     // "Save result as..": pauses the stream while the song is rendered on a mixer of its own
     // (ExportWav), then resumes it. The live lock is not held meanwhile: the live voices and
     // clock continue where they stopped.

@@ -53,8 +53,9 @@ struct TEnvelope {
 };
 
 // The code of an instrument: the body of its InitSample function, or none for an instrument
-// that has no code yet (which is not the same as an empty code). The text never changes in
-// place, so copies of a song share it.
+// that has no code yet (the editor then offers the default code; the song file writes it as an
+// empty body, so as a value it equals an empty code). The text never changes in place, so
+// copies of a song share it.
 class CodeText {
   public:
     CodeText() = default;
@@ -65,7 +66,7 @@ class CodeText {
     const void* Identity() const { return text_.get(); }
     std::size_t Bytes() const { return text_ ? text_->size() : 0; }
     friend bool operator==(const CodeText& a, const CodeText& b) {
-        return a.text_ == b.text_ || (a.text_ && b.text_ && *a.text_ == *b.text_);
+        return a.text_ == b.text_ || a.Text() == b.Text();
     }
 
   private:

@@ -76,12 +76,15 @@ TEST_F(TrackFixture, CopiesAreValuesThatShareUnchangedArrays) {
     EXPECT_EQ(before.Patterns[3].Points.Identity(), song.Patterns[3].Points.Identity());
     EXPECT_EQ(before.Instrument.Identity(), song.Instrument.Identity());
     EXPECT_EQ(before.Instrument[1].Code.Text(), " code");
-    // Equal contents are equal songs, whether or not they share; no code is not an empty one.
+    // Equal contents are equal songs, whether or not they share; no code is an empty one, as
+    // the song file writes both.
     TTrack rebuilt = NewSong();
     AppendPoint(rebuilt.Patterns.EditAt(2), {1, 24, 0, 256, 128});
     SetInstrumentCode(rebuilt, 1, " code");
     EXPECT_EQ(rebuilt, before);
     SetInstrumentCode(rebuilt, 0, "");
+    EXPECT_EQ(rebuilt, before);
+    SetInstrumentCode(rebuilt, 0, " ");
     EXPECT_NE(rebuilt, before);
 }
 

@@ -2,7 +2,6 @@
 #include "ui/model/editor_model.h"
 
 #include "audio/live_output.h"
-#include "songtext/current_instrument.h"
 #include "songtext/song_presence.h"
 #include "songtext/song_reader.h"
 #include "songtext/song_writer.h"
@@ -90,7 +89,8 @@ bool EditorModel::New() {
     if (!AskToSave()) {
         return false;
     }
-    fileName_.clear();
+    doc_.FileName.clear();
+    doc_.UnreadTail = false;
     ShowNewSong();
     // Undo cannot reach the previous song.
     history_.Clear();
@@ -132,11 +132,12 @@ bool EditorModel::LoadSong(const std::string& path) {
         }
         return false;
     }
-    fileName_ = AbsolutePath(path);
-    fileStamp_ = StampOf(fileName_);
+    doc_.FileName = AbsolutePath(path);
+    doc_.Stamp = StampOf(doc_.FileName);
     const SongReadReport report = ReadIntoSong(text);
+    doc_.MarkSaved();
     recovery_.Discard();
-    recent_.Add(fileName_);
+    recent_.Add(doc_.FileName);
     view_.Refresh(kViewTitle | kViewPattern | kViewTrack | kViewRecent);
     // What the reader could not take is said, and the file is not written over unasked.
     std::string notRead;
@@ -147,7 +148,7 @@ bool EditorModel::LoadSong(const std::string& path) {
     for (const std::string& line : report.Dropped) {
         notRead += (notRead.empty() ? "\"" + path + "\": " : "\n") + line;
     }
-    unreadTail_ = report.ZeroByte.has_value();
+    doc_.UnreadTail = report.ZeroByte.has_value();
     if (!notRead.empty()) {
         dialogs_.ShowError(notRead);
     }
@@ -156,16 +157,18 @@ bool EditorModel::LoadSong(const std::string& path) {
 
 SongReadReport EditorModel::ReadIntoSong(const std::string& text) {
     // The song read starts from a new song's speed and row, not from the previous song's.
-    EmptySong(Song, InstrumentCode);
-    Song.Speed = kDefaultSpeed;
-    Song.Row = kDefaultRow;
-    SongReadReport report;
-    ReadSongText(Song, InstrumentCode, text, &report);
+    TTrack song;
+    song.Speed = kDefaultSpeed;
+    song.Row = kDefaultRow;
+    const SongReadReport report = ReadSongText(song, text);
+    doc_.Song = std::move(song);
+    // Every sample is made again from the code read.
+    doc_.Samples = SampleSet();
     InstrumentFill();
     PatternFill();
     TracksIndexFill();
     TracksFill();
-    FormClick();
+    PutBackCounts();
     history_.Clear();
     return report;
 }
@@ -179,18 +182,18 @@ bool EditorModel::OpenRecent(std::size_t index) {
 }
 
 bool EditorModel::Save() {
-    if (fileName_.empty()) {
+    if (doc_.FileName.empty()) {
         return SaveAs();
     }
     StoreCodeBox();
-    return SaveTo(fileName_);
+    return SaveTo(doc_.FileName);
 }
 
 bool EditorModel::SaveAs() {
     saveDialog_.Filter = kSongFilter;
     saveDialog_.DefaultExt = kSongExt;
     // The song's own name is suggested, never a file another command chose (a rendered WAV).
-    saveDialog_.FileName = fileName_.empty() ? "untitled.txt" : fileName_;
+    saveDialog_.FileName = doc_.FileName.empty() ? "untitled.txt" : doc_.FileName;
     std::optional<std::string> path = AskSave();
     if (!path) {
         return false;
@@ -200,37 +203,38 @@ bool EditorModel::SaveAs() {
     if (!SaveTo(*path)) {
         return false;
     }
-    fileName_ = AbsolutePath(*path);
+    doc_.FileName = AbsolutePath(*path);
     view_.Refresh(kViewTitle);
     return true;
 }
 
 bool EditorModel::MayOverwriteSongFile() {
-    if (unreadTail_ &&
-        !dialogs_.Confirm("\"" + fileName_ +
+    if (doc_.UnreadTail &&
+        !dialogs_.Confirm("\"" + doc_.FileName +
                           "\" holds text after a zero byte that was not read; saving replaces "
                           "it. Save anyway?")) {
         return false;
     }
-    const FileStamp now = StampOf(fileName_);
-    return !now.Exists || now == fileStamp_ ||
-           dialogs_.Confirm("\"" + fileName_ +
+    const FileStamp now = StampOf(doc_.FileName);
+    return !now.Exists || now == doc_.Stamp ||
+           dialogs_.Confirm("\"" + doc_.FileName +
                             "\" was changed on disk since it was opened or saved. Overwrite it?");
 }
 
 bool EditorModel::SaveTo(const std::string& path) {
-    const bool ownFile = !fileName_.empty() && SameFile(path, fileName_);
+    const bool ownFile = !doc_.FileName.empty() && SameFile(path, doc_.FileName);
     if (ownFile && !MayOverwriteSongFile()) {
         return false;
     }
     std::string error;
-    if (!SaveSongText(Song, InstrumentCode, path, &error)) {
+    if (!SaveSongText(doc_.Song, path, &error)) {
         dialogs_.ShowError(error);
         return false;
     }
-    fileStamp_ = StampOf(path);
-    unreadTail_ = false;
-    history_.MarkSaved();
+    doc_.Stamp = StampOf(path);
+    doc_.UnreadTail = false;
+    doc_.MarkSaved();
+    history_.EndMerge();
     cleanCode_ = code_;
     recovery_.Discard();
     recent_.Add(AbsolutePath(path));
@@ -243,12 +247,9 @@ bool EditorModel::SaveTo(const std::string& path) {
 std::string EditorModel::RecoveryText() const {
     // The code box's text goes in for the current instrument without being stored: a write
     // every thirty seconds must not become a change of its own.
-    std::vector<char*> texts(InstrumentCode.Texts, InstrumentCode.Texts + InstrumentCode.Count);
-    if (CurrentInstrument >= 0 && CurrentInstrument < InstrumentCode.Count) {
-        texts[CurrentInstrument] = const_cast<char*>(code_.c_str());
-    }
-    const TInstrumentCode withBox{InstrumentCode.Count, texts.data()};
-    return SongText(Song, withBox);
+    TTrack withBox = doc_.Song;
+    SetInstrumentCode(withBox, sel_.Instrument, code_);
+    return SongText(withBox);
 }
 
 void EditorModel::WriteRecovery() {
@@ -302,9 +303,9 @@ bool EditorModel::RestoreLeftOver(const std::string& left) {
         RecoveryStore::RemoveLeftOver(left);
         return false;
     }
-    fileName_.clear();
+    doc_.FileName.clear();
     ReadIntoSong(text);
-    history_.MarkNeverSaved();
+    doc_.Saved.reset();
     // This run keeps the work from now on, before the left-over file goes.
     recoveryDirty_ = true;
     WriteRecovery();
@@ -329,21 +330,21 @@ bool EditorModel::OpenInstrument() {
     // The code box holds text up to the first zero byte.
     text.resize(std::strlen(text.c_str()));
     // The song stays as it was: the step gives back the code box and the sample it showed.
-    history_.Record(ChangeKind::OpenInstrument, -1, Song, InstrumentCode,
+    history_.Record(ChangeKind::OpenInstrument, -1, doc_.Song,
                     std::make_shared<const CodeBoxChange>(
-                        CodeBoxChange{CurrentInstrument, activeInstrument_, code_, text}));
+                        CodeBoxChange{sel_.Instrument, sel_.Active(), code_, text}));
     code_ = std::move(text);
     view_.Refresh(kViewCode);
-    RunCode(code_);
+    RunFor(code_);
     return true;
 }
 
 bool EditorModel::SaveInstrumentAs() {
     saveDialog_.Filter = kCodeFilter;
-    if (CurrentInstrument == -1) {
+    if (sel_.Instrument == -1) {
         return false;
     }
-    saveDialog_.FileName = InstrumentFileName(CurrentInstrument);
+    saveDialog_.FileName = InstrumentFileName(sel_.Instrument);
     saveDialog_.DefaultExt = "txt";
     std::optional<std::string> path = AskSave();
     if (!path) {
@@ -364,14 +365,15 @@ bool EditorModel::SaveResultAs() {
     // Enter would write the sound over the song. Suggest the song's name with ".wav" instead.
     if (!EndsWithWav(saveDialog_.FileName)) {
         saveDialog_.FileName =
-            fileName_.empty() ? std::string()
-                              : std::filesystem::path(fileName_).replace_extension(".wav").string();
+            doc_.FileName.empty()
+                ? std::string()
+                : std::filesystem::path(doc_.FileName).replace_extension(".wav").string();
     }
     std::optional<std::string> path = AskSave();
     if (!path) {
         return false;
     }
-    if (!fileName_.empty() && SameFile(*path, fileName_)) {
+    if (!doc_.FileName.empty() && SameFile(*path, doc_.FileName)) {
         dialogs_.ShowError("\"" + *path +
                            "\" is the song being edited: the result was not written");
         return false;
@@ -379,7 +381,8 @@ bool EditorModel::SaveResultAs() {
     std::string error;
     bool cancelled = false;
     dialogs_.BeginProgress("Save result as..");
-    const bool ok = ExportWavLive(Song, *path, &error, [&](int64_t done, int64_t total) {
+    const bool ok = live_.Export(doc_.Song, doc_.Samples, effects_, *path, &error,
+                                 [&](int64_t done, int64_t total) {
         cancelled = cancelled || !dialogs_.Progress(done, total);
         return !cancelled;
     });

@@ -1,14 +1,9 @@
 #include "ui/model/editor_model.h"
 
-#include "audio/live_output.h"
-#include "script/exec.h"
-#include "script/smplescript.h"
-#include "song/sequencer.h"
-#include "songtext/current_instrument.h"
+#include "audio/sequencer.h"
 #include "songtext/song_reader.h"
 #include "support/numtext.h"
 
-#include <mutex>
 #include <string_view>
 
 namespace kellix {
@@ -22,86 +17,90 @@ bool InRange(int32_t index, int32_t count) {
     return index >= 0 && index < count;
 }
 
-const char* StoredCode(int32_t index) {
-    return InstrumentCodeAt(InstrumentCode, index);
-}
-
-// A code as text: none is empty.
-std::string_view TextOf(const char* code) {
-    return code ? code : "";
-}
-
 } // namespace
 
-EditorModel::EditorModel(EditorView& view, Dialogs& dialogs, ModelFiles files)
-    : view_(view), dialogs_(dialogs), recovery_(std::move(files.RecoveryFolder)),
-      recent_(std::move(files.RecentFile)) {}
+EditorModel::EditorModel(EditorView& view, Dialogs& dialogs, LiveOutput& live,
+                         Scripting& scripts, ModelFiles files)
+    : view_(view), dialogs_(dialogs), live_(live), scripts_(scripts),
+      recovery_(std::move(files.RecoveryFolder)), recent_(std::move(files.RecentFile)) {}
 
 void EditorModel::Create() {
-    StartWorker();
-    CurrentInstrument = -1;
+    live_.StartWorker();
+    live_.SetEffects(effects_);
+    sel_.Instrument = -1;
     ShowNewSong();
-    PlayOutput();
+    live_.PlayOutput();
 }
 
 void EditorModel::ShowNewSong() {
-    NewSong(Song, InstrumentCode);
+    doc_.Song = NewSong();
+    doc_.Samples = SampleSet();
+    FitSamples(doc_);
     InstrumentFill();
     PatternFill();
     TracksFill();
     TracksIndexFill();
-    FormClick();
+    PutBackCounts();
     code_ = DefaultInstrumentCode;
     cleanCode_ = code_;
+    doc_.MarkSaved();
     view_.Refresh(kViewTitle | kViewCode | kViewPattern | kViewTrack);
 }
 
 void EditorModel::Destroy() {
-    StopWorker();
-    ResizeInstrumentCode(InstrumentCode, 0);
+    live_.StopWorker();
     recovery_.Discard();
 }
 
 std::string EditorModel::Title() const {
-    return fileName_.empty() ? "Kellix" : "Kellix - " + fileName_;
+    return doc_.FileName.empty() ? "Kellix" : "Kellix - " + doc_.FileName;
 }
 
-TInstrument* EditorModel::ActiveInstrument() const {
-    return InRange(activeInstrument_, Song.InstrumentCount) ? &Song.Instrument[activeInstrument_]
-                                                            : nullptr;
+const TInstrument* EditorModel::ActiveInstrument() const {
+    const int32_t active = sel_.Active();
+    return InRange(active, doc_.Song.InstrumentCount()) ? &doc_.Song.Instrument[active] : nullptr;
 }
 
-TPattern* EditorModel::ActivePattern() const {
-    return InRange(activePattern_, Song.PatternCount) ? &Song.Patterns[activePattern_] : nullptr;
+const SampleBlock* EditorModel::ActiveSample() const {
+    return doc_.Samples.At(sel_.Active());
 }
 
-TTrackPattern* EditorModel::ActiveTrack() const {
-    return InRange(activeTrack_, Song.TrackCount) ? &Song.Tracks[activeTrack_] : nullptr;
+const TPattern* EditorModel::ActivePattern() const {
+    return InRange(sel_.Pattern, doc_.Song.PatternCount()) ? &doc_.Song.Patterns[sel_.Pattern]
+                                                           : nullptr;
 }
 
-TEnvelope* EditorModel::AttachedEnv() const {
-    return InRange(envInstrument_, Song.InstrumentCount) ? &Song.Instrument[envInstrument_].Env
-                                                         : nullptr;
+const TTrackPattern* EditorModel::ActiveTrack() const {
+    return InRange(sel_.Track, doc_.Song.TrackCount()) ? &doc_.Song.Tracks[sel_.Track] : nullptr;
+}
+
+const TEnvelope* EditorModel::EditedEnv() const {
+    // The Env window stays with the instrument whose code is shown, also after a click below
+    // the last instrument.
+    return InRange(sel_.Instrument, doc_.Song.InstrumentCount())
+               ? &doc_.Song.Instrument[sel_.Instrument].Env
+               : nullptr;
 }
 
 bool EditorModel::CodeEditable() const {
-    return Song.InstrumentCount > 0;
+    return doc_.Song.InstrumentCount() > 0;
 }
 
 std::string EditorModel::CountText(CountEdit which) const {
+    const TTrack& song = doc_.Song;
     switch (which) {
     case CountEdit::TrackIndex:
-        return IntToText(Song.TrackIndexCount);
+        return IntToText(song.TrackIndexCount());
     case CountEdit::TrackCount:
-        return IntToText(Song.TrackCount);
+        return IntToText(song.TrackCount());
     case CountEdit::SpeedTrack:
-        return IntToText(Song.Speed);
+        return IntToText(song.Speed);
     case CountEdit::PatternRow:
-        return IntToText(Song.Row);
+        return IntToText(song.Row);
     case CountEdit::PatternCount:
-        return IntToText(Song.PatternCount);
+        return IntToText(song.PatternCount());
     case CountEdit::InstrumentCount:
-        return IntToText(Song.InstrumentCount);
+        return IntToText(song.InstrumentCount());
     case CountEdit::SampleTone:
         break;
     }
@@ -112,54 +111,54 @@ std::string EditorModel::CountText(CountEdit which) const {
 // ---- Refresh routines.
 
 void EditorModel::InstrumentFill() {
-    const int32_t n = Song.InstrumentCount;
-    // Missing samples are generated from the last instrument to the first.
-    for (int32_t k = n - 1; k >= 0; --k) {
-        if (Song.Instrument[k].Sample) {
-            continue;
-        }
-        activeInstrument_ = k;
-        const char* stored = StoredCode(k);
-        code_ = stored ? stored : "";
-        RunCode(code_);
-    }
-    instrumentRow_ = n > 0 ? 0 : -1;
-    CurrentInstrument = 0;
-    activeInstrument_ = n > 0 ? 0 : -1;
-    AttachEnv();
-    if (const char* first = StoredCode(0)) {
-        code_ = first;
+    const int32_t n = doc_.Song.InstrumentCount();
+    FitSamples(doc_);
+    // Missing samples are made from the last instrument to the first, each shown as it is made.
+    MakeMissingSamples(scripts_, doc_.Song, doc_.Samples,
+                       [this](int32_t k, const ScriptRun& run) {
+                           code_ = doc_.Song.Instrument[k].Code.Text();
+                           sel_.Instrument = k;
+                           sel_.Editing = true;
+                           ShowRun(run);
+                       });
+    sel_.Instrument = 0;
+    sel_.Editing = n > 0;
+    sel_.SeenInstruments = n;
+    if (InstrumentCodeAt(doc_.Song, 0).Exists()) {
+        code_ = InstrumentCodeAt(doc_.Song, 0).Text();
     }
     cleanCode_ = code_;
-    view_.Refresh(kViewInstruments | kViewCode);
+    view_.Refresh(kViewInstruments | kViewCode | kViewEnv);
 }
 
 void EditorModel::PatternFill() {
-    patternItem_ = Song.PatternCount > 0 ? 0 : -1;
-    activePattern_ = patternItem_;
+    sel_.PatternItem = doc_.Song.PatternCount() > 0 ? 0 : -1;
+    sel_.Pattern = sel_.PatternItem;
+    sel_.Notes.clear();
     view_.Refresh(kViewPatterns);
 }
 
 void EditorModel::TracksFill() {
-    trackItem_ = Song.TrackCount > 0 ? 0 : -1;
-    activeTrack_ = trackItem_;
+    sel_.TrackItem = doc_.Song.TrackCount() > 0 ? 0 : -1;
+    sel_.Track = sel_.TrackItem;
+    sel_.SeenTracks = doc_.Song.TrackCount();
     view_.Refresh(kViewTracks | kViewTrack);
 }
 
 void EditorModel::TracksIndexFill() {
-    playListRow_ = Song.TrackIndexCount > 0 ? 0 : -1;
+    sel_.PlayListRow = doc_.Song.TrackIndexCount() > 0 ? 0 : -1;
+    sel_.SeenEntries = doc_.Song.TrackIndexCount();
     view_.Refresh(kViewPlayList);
 }
 
-void EditorModel::FormClick() {
+void EditorModel::PutBackCounts() {
     view_.Refresh(kViewCounts);
 }
 
 // ---- Count edits.
 
 bool EditorModel::CommitCount(CountEdit which, const std::string& text) {
-    TInstrument* active = ActiveInstrument();
-    if (which == CountEdit::SampleTone && !active) {
+    if (which == CountEdit::SampleTone && !ActiveInstrument()) {
         return false;
     }
     int32_t n = 0;
@@ -182,43 +181,39 @@ bool EditorModel::CommitCount(CountEdit which, const std::string& text) {
         view_.Refresh(which == CountEdit::SampleTone ? kViewSampleTone : kViewCounts);
         return false;
     }
+    TTrack& song = doc_.Song;
     switch (which) {
     case CountEdit::TrackIndex:
-        if (n != Song.TrackIndexCount) {
+        if (n != song.TrackIndexCount()) {
             BeforeChange(ChangeKind::Edit);
-            ResizeTracksIndex(Song, n);
+            ResizeTracksIndex(song, n);
             SongChanged(0);
         }
         TracksIndexFill();
         break;
     case CountEdit::TrackCount:
-        if (n != Song.TrackCount) {
+        if (n != song.TrackCount()) {
             BeforeChange(ChangeKind::Edit);
-            ResizeTracks(Song, n);
+            ResizeTracks(song, n);
             SongChanged(0);
         }
         TracksFill();
         break;
     case CountEdit::SpeedTrack:
-        if (n != Song.Speed) {
+    case CountEdit::PatternRow: {
+        int32_t& value = which == CountEdit::SpeedTrack ? song.Speed : song.Row;
+        if (n != value) {
             BeforeChange(ChangeKind::Edit);
-            Song.Speed = n;
+            value = n;
             SongChanged(0);
         }
         view_.Refresh(kViewPattern);
         break;
-    case CountEdit::PatternRow:
-        if (n != Song.Row) {
-            BeforeChange(ChangeKind::Edit);
-            Song.Row = n;
-            SongChanged(0);
-        }
-        view_.Refresh(kViewPattern);
-        break;
+    }
     case CountEdit::PatternCount:
-        if (n != Song.PatternCount) {
+        if (n != song.PatternCount()) {
             BeforeChange(ChangeKind::Edit);
-            ResizePatterns(Song, n);
+            ResizePatterns(song, n);
             SongChanged(0);
         }
         PatternFill();
@@ -227,23 +222,23 @@ bool EditorModel::CommitCount(CountEdit which, const std::string& text) {
     case CountEdit::InstrumentCount:
         // The code being edited is kept for its instrument: the fill below shows another one.
         // Storing it and the new count are one step.
-        if (n != Song.InstrumentCount || (InRange(CurrentInstrument, InstrumentCode.Count) &&
-                                          TextOf(StoredCode(CurrentInstrument)) != code_)) {
+        if (n != song.InstrumentCount() ||
+            (InRange(sel_.Instrument, song.InstrumentCount()) &&
+             InstrumentCodeAt(song, sel_.Instrument).Text() != code_)) {
             BeforeChange(ChangeKind::Edit);
         }
         StoreCodeBox(false);
-        if (n != Song.InstrumentCount) {
-            ResizeInstrumentCode(InstrumentCode, n);
-            ResizeInstruments(Song, n);
+        if (n != song.InstrumentCount()) {
+            ResizeInstruments(song, n);
             SongChanged(0);
         }
         InstrumentFill();
         view_.Refresh(kViewPattern);
         break;
     case CountEdit::SampleTone:
-        if (n != active->SampleTone) {
+        if (n != ActiveInstrument()->SampleTone) {
             BeforeChange(ChangeKind::Edit);
-            active->SampleTone = n;
+            song.Instrument.EditAt(sel_.Active()).SampleTone = n;
             SongChanged(0);
         }
         break;
@@ -263,147 +258,140 @@ void EditorModel::SetNoteTexts(std::string volume, std::string panning) {
 
 // ---- Instrument panel.
 
-void EditorModel::RunCode(const std::string& text) {
-    TInstrument* active = ActiveInstrument();
-    status_ = ExeScript(text.c_str(), active);
-    errorPos_ = ErrorCode != kErrSuccess ? ErrorPos : -1;
-    if (active) {
-        view_.DrawSample(active->Sample);
+void EditorModel::ShowRun(const ScriptRun& run) {
+    status_ = run.Status;
+    lastRun_ = run;
+    lastRun_.Sample = nullptr;
+    uint32_t parts = kViewStatus;
+    if (sel_.Active() >= 0) {
+        view_.DrawSample(ActiveSample());
+        parts |= kViewSample;
     }
-    view_.Refresh(active ? kViewStatus | kViewSample : uint32_t{kViewStatus});
+    view_.Refresh(parts);
+}
+
+void EditorModel::RunFor(const std::string& text) {
+    ScriptRun run = scripts_.Run(text);
+    const int32_t active = sel_.Active();
+    if (InRange(active, doc_.Samples.Count())) {
+        doc_.Samples.Set(active, run.Sample);
+    } else {
+        // Without an edited instrument nothing keeps what the code made.
+        ReleaseSample(run.Sample);
+    }
+    run.Sample = nullptr;
+    ShowRun(run);
+}
+
+void EditorModel::MakeSample(int32_t instrument, const std::string& text) {
+    ScriptRun run = scripts_.Run(text);
+    doc_.Samples.Set(instrument, run.Sample);
 }
 
 void EditorModel::StoreCodeBox(bool record) {
-    if (!InRange(CurrentInstrument, InstrumentCode.Count)) {
+    if (!InRange(sel_.Instrument, doc_.Song.InstrumentCount())) {
         return;
     }
-    const bool differs = TextOf(StoredCode(CurrentInstrument)) != code_;
+    const CodeText& stored = InstrumentCodeAt(doc_.Song, sel_.Instrument);
+    const bool differs = stored.Text() != code_;
     if (differs && record) {
         BeforeChange(ChangeKind::Edit);
     }
-    SetCurrentInstrumentCode(InstrumentCode, code_.c_str());
+    // An instrument without code gets the (empty) text too: it is then shown as it is, not as
+    // the default code.
+    if (differs || !stored.Exists()) {
+        SetInstrumentCode(doc_.Song, sel_.Instrument, code_);
+    }
     cleanCode_ = code_;
     if (differs) {
         SongChanged(0);
     }
 }
 
-void EditorModel::AttachEnv() {
-    envInstrument_ = activeInstrument_;
-    view_.Refresh(kViewEnv);
-}
-
-void EditorModel::InstrumentsClick(int32_t row) {
-    FormClick();
-    activeInstrument_ = -1;
-    if (row >= Song.InstrumentCount) {
-        // A click below the last instrument: none is active or selected.
-        instrumentRow_ = -1;
+void EditorModel::SelectInstrument(int32_t row) {
+    PutBackCounts();
+    sel_.Editing = false;
+    if (row >= doc_.Song.InstrumentCount()) {
+        // A click below the last instrument: none is edited or selected.
         return;
     }
     StoreCodeBox();
-    CurrentInstrument = row;
-    instrumentRow_ = row;
+    sel_.Instrument = row;
     if (row < 0) {
         view_.Refresh(kViewSampleTone);
         return;
     }
-    activeInstrument_ = row;
-    const char* stored = StoredCode(row);
-    code_ = stored ? stored : DefaultInstrumentCode;
+    sel_.Editing = true;
+    const CodeText& stored = InstrumentCodeAt(doc_.Song, row);
+    code_ = stored.Exists() ? stored.Text() : DefaultInstrumentCode;
     cleanCode_ = code_;
-    view_.Refresh(kViewCode | kViewSampleTone);
-    AttachEnv();
-    TInstrument& instrument = Song.Instrument[row];
-    if (instrument.Sample) {
-        view_.DrawSample(instrument.Sample);
+    view_.Refresh(kViewCode | kViewSampleTone | kViewEnv);
+    if (const SampleBlock* sample = doc_.Samples.At(row)) {
+        view_.DrawSample(sample);
         view_.Refresh(kViewSample);
     } else {
-        RunCode(code_);
+        RunFor(code_);
     }
     view_.Refresh(kViewPattern);
 }
 
-void EditorModel::GeneratorExe() {
+void EditorModel::RunCode() {
     if (!CodeEditable()) {
         return;
     }
-    {
-        std::lock_guard lock(MixLock);
-        if (SoundBuffer* mixer = LiveMixer()) {
-            ClearVoices(mixer);
-        }
-    }
-    RunCode(code_);
+    // Everything that sounds stops, so that no voice still plays the sample about to go.
+    live_.ClearVoices();
+    RunFor(code_);
     StoreCodeBox();
     view_.Refresh(kViewSample);
 }
 
-// ---- Play commands: each is one critical section on the live mixer.
+// ---- Play commands.
 
-namespace {
-
-// The live mixer's clock, which the sequencer schedules from.
-int64_t LiveClock() {
-    const SoundBuffer* mixer = LiveMixer();
-    return mixer ? mixer->Total : 0;
+void EditorModel::PlayRequested(const PlayRequest& request, PlayRecord record) {
+    const int64_t clock = live_.Play(doc_.Song, doc_.Samples, request);
+    play_ = std::move(record);
+    play_.Start = clock;
+    view_.Refresh(kViewPlaying);
 }
 
-} // namespace
-
 void EditorModel::Play() {
-    {
-        std::lock_guard lock(MixLock);
-        play_ = RecordSongPlay(Song, 0, LiveClock());
-        PlaySong(LiveMixer(), Song, 0);
-    }
-    view_.Refresh(kViewPlaying);
+    PlayRequested({PlayRequest::What::Song, 0}, RecordSongPlay(doc_.Song, 0, 0));
 }
 
 void EditorModel::PlayFrom() {
-    {
-        std::lock_guard lock(MixLock);
-        play_ = RecordSongPlay(Song, playListRow_, LiveClock());
-        kellix::PlayFrom(LiveMixer(), Song, playListRow_, 0);
-    }
-    view_.Refresh(kViewPlaying);
+    PlayRequested({PlayRequest::What::Song, sel_.PlayListRow},
+                  RecordSongPlay(doc_.Song, sel_.PlayListRow, 0));
 }
 
 void EditorModel::PlayTrack() {
-    {
-        std::lock_guard lock(MixLock);
-        play_ = RecordTrackPlay(Song, trackItem_, LiveClock());
-        kellix::PlayTrack(LiveMixer(), Song, trackItem_, 0);
-    }
-    view_.Refresh(kViewPlaying);
+    PlayRequested({PlayRequest::What::Track, sel_.TrackItem},
+                  RecordTrackPlay(doc_.Song, sel_.TrackItem, 0));
 }
 
 void EditorModel::PlayPattern() {
-    {
-        std::lock_guard lock(MixLock);
-        play_ = RecordPatternPlay(Song, patternItem_, LiveClock());
-        kellix::PlayPattern(LiveMixer(), Song, patternItem_, 0);
-    }
-    view_.Refresh(kViewPlaying);
+    PlayRequested({PlayRequest::What::Pattern, sel_.PatternItem},
+                  RecordPatternPlay(doc_.Song, sel_.PatternItem, 0));
 }
 
 void EditorModel::Stop() {
-    StopLivePlayback();
+    live_.Stop();
     play_ = PlayRecord{};
 }
 
 PlayPosition EditorModel::PlayPositionNow() const {
     // Fill k of the live mixer is played from stream byte (k + 1) quarters on: the first
     // quarter of the ring is the silence that leads in.
-    const int64_t heard = PlayedBytes() / 4 - kQuarterFrames;
-    return PositionAt(play_, heard, activePattern_);
+    const int64_t heard = live_.PlayedBytes() / 4 - kQuarterFrames;
+    return PositionAt(play_, heard, sel_.Pattern);
 }
 
 void EditorModel::BeforeChange(ChangeKind kind, int64_t target) {
-    history_.Record(kind, target, Song, InstrumentCode);
+    history_.Record(kind, target, doc_.Song);
 }
 
 void EditorModel::SongChanged(uint32_t parts) {
+    FitSamples(doc_);
     recoveryDirty_ = true;
     view_.Refresh(parts);
 }

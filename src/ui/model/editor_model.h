@@ -1,12 +1,15 @@
 #pragma once
 
-#include "song/track.h"
+#include "audio/effects.h"
+#include "audio/live_output.h"
+#include "script/scripting.h"
+#include "song/document.h"
 #include "songtext/song_reader.h"
-#include "support/file_stamp.h"
 #include "ui/model/dialogs.h"
 #include "ui/model/play_position.h"
 #include "ui/model/recent_songs.h"
 #include "ui/model/recovery.h"
+#include "ui/model/selection.h"
 #include "ui/model/song_history.h"
 
 #include <cstddef>
@@ -37,8 +40,6 @@ enum class CountEdit {
     SampleTone,
 };
 
-enum class MouseButton { Left, Right, Middle };
-
 // Parts of the window a command changed, for the widgets to show again. Widgets set their
 // contents without raising their own change events.
 enum ViewPart : uint32_t {
@@ -53,7 +54,7 @@ enum ViewPart : uint32_t {
     kViewCode = 1u << 8,        // the code box holds Code()
     kViewPattern = 1u << 9,     // the pattern editor is drawn again
     kViewTrack = 1u << 10,      // the track editor is drawn again
-    kViewEnv = 1u << 11,        // the Env window shows AttachedEnv() (SetEnv)
+    kViewEnv = 1u << 11,        // the Env window shows EditedEnv() (SetEnv)
     kViewSample = 1u << 12,     // the sample picture is shown again
     kViewPlaying = 1u << 13,    // a play command was given: the window follows the position
     kViewRecent = 1u << 14,     // the list of recent songs changed
@@ -76,63 +77,62 @@ struct ModelFiles {
 };
 
 // The editing state of the window and every command on the song. It has no widgets: the
-// window forwards its events here and shows what Refresh names. All of it runs on the window's
-// thread; play commands take the mixing lock themselves.
+// window forwards its events here and shows what Refresh names; a mouse, a key, a MIDI
+// keyboard or a paste all end in the same commands. All of it runs on the window's thread.
+// The model owns the document and the selection; it plays through the live output and runs
+// code through the scripting it is given.
 class EditorModel {
   public:
-    EditorModel(EditorView& view, Dialogs& dialogs, ModelFiles files = {});
+    EditorModel(EditorView& view, Dialogs& dialogs, LiveOutput& live, Scripting& scripts,
+                ModelFiles files = {});
     EditorModel(const EditorModel&) = delete;
     EditorModel& operator=(const EditorModel&) = delete;
 
-    // ---- Lifecycle. The live output is set up before Create and torn down after Destroy.
-    // Starts the worker, builds the default song, fills the lists, shows the default code and
-    // starts the output playing.
+    // ---- Lifecycle. Starts the worker, builds the default song, fills the lists, shows the
+    // default code and starts the output playing.
     void Create();
-    // Stops the worker and frees the code list; as a clean exit, removes the recovery file.
+    // Stops the worker; as a clean exit, removes the recovery file.
     void Destroy();
 
     // ---- State the widgets show.
+    const Document& Doc() const { return doc_; }
+    const TTrack& Song() const { return doc_.Song; }
+    const Selection& Selected() const { return sel_; }
     const std::string& Code() const { return code_; }
     const std::string& Status() const { return status_; }
-    // The byte offset in Code() of the last compile error, -1 after a good run.
-    std::ptrdiff_t ErrorPosition() const { return errorPos_; }
-    const std::string& FileName() const { return fileName_; }
+    // The last run of the code: its error (position in Code(), -1 for none) and warnings.
+    const ScriptRun& LastRun() const { return lastRun_; }
+    const std::string& FileName() const { return doc_.FileName; }
     std::string Title() const;
     EditFocus Focus() const { return focus_; }
     // The song differs from its state at the last New, Open or Save (undoing back to it clears
     // the mark), or the code box holds text it was not given by the model.
-    bool Changed() const { return history_.Changed() || code_ != cleanCode_; }
-    // Selections: -1 for none.
-    int32_t InstrumentRow() const { return instrumentRow_; }
-    int32_t PatternItem() const { return patternItem_; }
-    int32_t TrackItem() const { return trackItem_; }
-    int32_t PlayListRow() const { return playListRow_; }
-    // The edited instrument, the shown pattern and track: null for none.
-    TInstrument* ActiveInstrument() const;
-    TPattern* ActivePattern() const;
-    TTrackPattern* ActiveTrack() const;
-    int32_t ActivePatternIndex() const { return activePattern_; }
-    int32_t ActiveTrackIndex() const { return activeTrack_; }
+    bool Changed() const { return doc_.Changed() || code_ != cleanCode_; }
+    // The row of the instrument list shown selected, -1 for none.
+    int32_t InstrumentRow() const { return sel_.Active(); }
+    // The instrument being edited and its sample: null for none.
+    const TInstrument* ActiveInstrument() const;
+    const SampleBlock* ActiveSample() const;
+    // The shown pattern and track, null for none.
+    const TPattern* ActivePattern() const;
+    const TTrackPattern* ActiveTrack() const;
     // The envelope the Env window edits, null when detached.
-    TEnvelope* AttachedEnv() const;
+    const TEnvelope* EditedEnv() const;
     // Whether there is an instrument whose code the code box and F9 work on.
     bool CodeEditable() const;
     // The decimal text of the song value behind a count edit ("" for SampleTone without an
     // active instrument).
     std::string CountText(CountEdit which) const;
+    // The effects the live output applies and a render uses.
+    const MasterEffects& Effects() const { return effects_; }
     // The dialogs' remembered settings.
     const FileDialogSettings& OpenDialogSettings() const { return openDialog_; }
     const FileDialogSettings& SaveDialogSettings() const { return saveDialog_; }
 
-    // ---- Refresh routines.
-    void InstrumentFill();
-    void PatternFill();
-    void TracksFill();
-    void TracksIndexFill();
-    // Puts the song's values back into the six count edits, discarding uncommitted text.
-    void FormClick();
-
     // ---- Edits.
+    // Puts the song's values back into the six count edits, discarding uncommitted text: every
+    // click and command does this first.
+    void PutBackCounts();
     // Enter in a count edit. An invalid text, a negative count or one above the song text
     // reader's limits changes nothing and puts the song's value back. Returns whether the song
     // took the value.
@@ -142,30 +142,40 @@ class EditorModel {
     // The texts of the Volume and Panning edits, read when a note is placed.
     void SetNoteTexts(std::string volume, std::string panning);
     void SetEditFocus(EditFocus focus) { focus_ = focus; }
-    // "Cut" with the pattern or track editor focused; with the code focused the code box cuts
-    // its own selection.
-    void Cut();
+    // Empties the pattern picked in the Pattern box, or the shown track's pattern list.
+    void ClearPattern();
+    void ClearTrack();
 
     // ---- Instrument panel.
-    void InstrumentsClick(int32_t row);
-    // F9: stops every voice, runs the code box for the active instrument and stores it.
-    void GeneratorExe();
+    // Makes the instrument of the row the edited one (a row past the last: none).
+    void SelectInstrument(int32_t row);
+    // F9: stops every voice, runs the code box for the edited instrument and stores it.
+    void RunCode();
 
-    // ---- Pattern editor: cells from PatternCellAt.
-    void PatternChange(int32_t item);
-    void PatternMouseDown(MouseButton button, int32_t time, int32_t tone);
-    // A move with the right button held.
-    void PatternRightDrag(int32_t time, int32_t tone);
+    // ---- Pattern editor.
+    // Shows the pattern of the Pattern box's item (-1: a typed text naming none).
+    void ShowPattern(int32_t item);
+    // A new gesture in the pattern editor: what it removes is one undo step.
+    void BeginPatternGesture();
+    // Auditions the tone with the current instrument unless it has a note at that cell, and
+    // places one there when the time is a step of the pattern (not the keyboard's).
+    void PlaceNote(int32_t time, int32_t tone);
+    // Removes the current instrument's note at the cell.
+    void RemoveNote(int32_t time, int32_t tone);
 
     // ---- Track editor and play list.
-    // A press on the track editor over pattern number n (from TrackCellAt).
-    void TrackEditMouseDown(int32_t n);
-    // The Track combo box's change: the item index, -1 when the typed text names no item.
-    void TrackChange(int32_t item);
-    void PlayListClick(int32_t row);
+    // Adds pattern n to the shown track, or takes it out when it is there.
+    void TogglePatternInTrack(int32_t n);
+    // The Track box's item (-1 when the typed text names no item) for the selected play-list
+    // row.
+    void SetPlayListTrack(int32_t item);
+    void SelectPlayListRow(int32_t row);
 
-    // ---- The Env window: a box's new value (0 Attack, 1 Cont, 2 End).
-    void StoreEnv(int field, int32_t value);
+    // ---- The tool windows.
+    // An envelope box of the edited instrument (0 Attack, 1 Cont, 2 Ende).
+    void SetEnvelope(int field, int32_t value);
+    void SetStereoDelay(int32_t decayL, int32_t decayR, int32_t delayL, int32_t delayR);
+    void SetReverb(int32_t amplitude, int32_t step, int32_t band);
 
     // ---- Undo and redo of the song's changes. The code box keeps its own typing history.
     bool CanUndo() const { return history_.CanUndo(); }
@@ -173,7 +183,7 @@ class EditorModel {
     void Undo();
     void Redo();
 
-    // ---- Play commands on the live mixer.
+    // ---- Play commands on the live output.
     void Play();
     void PlayFrom();
     void PlayTrack();
@@ -213,6 +223,12 @@ class EditorModel {
     bool ConfirmClose();
 
   private:
+    // The refresh routines of the lists: each fills its list again and picks the first item.
+    void InstrumentFill();
+    void PatternFill();
+    void TracksFill();
+    void TracksIndexFill();
+
     bool AskToSave();
     // Before the song's own file is written over: asks when the file holds text that Open did
     // not read or was changed on disk since it was opened or saved.
@@ -222,41 +238,43 @@ class EditorModel {
     std::optional<std::string> AskSave();
     bool SaveTo(const std::string& path);
     bool LoadSong(const std::string& path);
-    void RunCode(const std::string& text);
+    // Runs code for the edited instrument (or none), which takes the sample made; the status,
+    // the error mark and the sample picture show the run.
+    void RunFor(const std::string& text);
+    void ShowRun(const ScriptRun& run);
+    // Runs code for an instrument without showing anything.
+    void MakeSample(int32_t instrument, const std::string& text);
     // Stores the code box for the current instrument, as one undo step of its own unless the
     // caller recorded one.
     void StoreCodeBox(bool record = true);
     // Records the song for undo right before a command changes it.
     void BeforeChange(ChangeKind kind, int64_t target = -1);
+    // After a change of the song: samples in step with the instruments, the selection repaired.
     void SongChanged(uint32_t parts);
     void Restore(const HistoryStep& step, const std::string* boxText);
-    void AttachEnv();
     // The default song with its lists filled and the default code shown.
     void ShowNewSong();
     std::string RecoveryText() const;
     // Reads a song text into the song (starting from a new song's Speed and Row) and fills the
     // lists; returns what the reader could not take.
     SongReadReport ReadIntoSong(const std::string& text);
+    void PlayRequested(const PlayRequest& request, PlayRecord record);
 
     EditorView& view_;
     Dialogs& dialogs_;
+    LiveOutput& live_;
+    Scripting& scripts_;
+    Document doc_;
+    Selection sel_;
+    MasterEffects effects_ = StartupEffects();
     std::string code_;
     std::string status_;
-    std::ptrdiff_t errorPos_ = -1;
-    std::string fileName_;
+    ScriptRun lastRun_;
     std::string volumeText_ = "256";
     std::string panningText_ = "128";
     EditFocus focus_ = EditFocus::Code;
     // The code box's text when the model last set it or stored it, or the song was saved.
     std::string cleanCode_;
-    int32_t instrumentRow_ = -1;
-    int32_t patternItem_ = -1;
-    int32_t trackItem_ = -1;
-    int32_t playListRow_ = -1;
-    int32_t activeInstrument_ = -1;
-    int32_t activePattern_ = -1;
-    int32_t activeTrack_ = -1;
-    int32_t envInstrument_ = -1;
     FileDialogSettings openDialog_;
     FileDialogSettings saveDialog_;
     SongHistory history_;
@@ -267,10 +285,6 @@ class EditorModel {
     bool recoveryDirty_ = false;
     // The last recovery write failed (said once in the status bar, and again once it works).
     bool recoveryFailing_ = false;
-    // The song's file as it was when opened or last saved.
-    FileStamp fileStamp_;
-    // The song's file holds text after a zero byte that Open did not read.
-    bool unreadTail_ = false;
 };
 
 } // namespace kellix

@@ -3,24 +3,23 @@
 #include "song/track.h"
 
 #include <cstdint>
-#include <vector>
 
 namespace kellix {
 
 // What the last play command scheduled, kept so that the window can show where the sound being
 // heard is: the play-list row and the time step in the shown pattern. The sequencer keeps no
-// state; this copies what the command read from the song, so later edits do not move it.
+// state; this keeps the song as the command read it (a copy that shares its arrays), so later
+// edits do not move the position.
 struct PlayRecord {
     enum class Kind { None, Song, Track, Pattern };
     Kind What = Kind::None;
-    int64_t Start = 0;             // the live mixer's clock when the command was given
-    int64_t StepFrames = 0;        // frames of one time step
-    int64_t EntryFrames = 0;       // frames of one play-list entry
-    int32_t FirstEntry = 0;        // the play-list entry played at Start
-    std::vector<int32_t> PlayList; // Kind::Song: the play list
-    std::vector<std::vector<int32_t>> TrackLists; // Kind::Song: the patterns of every track
-    std::vector<int32_t> TrackList;               // Kind::Track: the patterns of the track
-    int32_t Pattern = -1;                         // Kind::Pattern
+    TTrack Song;
+    int64_t Start = 0;       // the live mixer's clock when the command was given
+    int64_t StepFrames = 0;  // frames of one time step
+    int64_t EntryFrames = 0; // frames of one play-list entry
+    int32_t FirstEntry = 0;  // Kind::Song: the play-list entry played at Start
+    int32_t Track = -1;      // Kind::Track
+    int32_t Pattern = -1;    // Kind::Pattern
     int64_t LengthFrames = 0; // Kind::Track and Kind::Pattern: how long the line is shown
 };
 
