@@ -1,5 +1,6 @@
 // The window's pictures, redrawn whole on every mouse press, right-drag move and scroll event:
-// the pattern grid of a large view, the track grid of a long song, and a one-second waveform.
+// the pattern grid of a large view with every layer, the track grid of a long song, and a
+// one-second waveform.
 #include "ui/draw_pattern.h"
 #include "ui/draw_sample.h"
 #include "ui/draw_track.h"
@@ -16,19 +17,27 @@ using namespace kellix;
 
 namespace {
 
-// 500 notes of the drawn instrument spread over the view at the designed scroll position
-// (times 0..57, tones 37 down to 1), and as many of another instrument.
+// 500 notes of 8 instruments spread over the view at the designed scroll position (times 0..57,
+// tones 37 down to 1), 100 of them selected, and a rubber band across the view: every layer of
+// the picture at work.
 void BM_PatternGrid(benchmark::State& state) {
     std::vector<TIdPoint> notes;
     for (int32_t i = 0; i < 500; ++i) {
-        notes.push_back({(i * 13) % 58, 37 - (i * 7) % 37, 3, 256, 128});
-        notes.push_back({(i * 11) % 58, 37 - (i * 5) % 37, 4, 256, 128});
+        notes.push_back({(i * 13) % 58, 37 - (i * 7) % 37, i % 8, (i * 37) % 259, 128});
     }
-    TPattern pattern{static_cast<int32_t>(notes.size()), notes.data()};
+    std::vector<int32_t> selected;
+    for (int32_t i = 0; i < 100; ++i) {
+        selected.push_back(i * 5);
+    }
     QImage image(1000, 600, QImage::Format_RGB32);
-    const int h = static_cast<int>(state.range(0));
+    const PatternPicture picture{.View = {static_cast<int>(state.range(0)), kPatternDesignedV},
+                                 .Row = 16,
+                                 .Instrument = 3,
+                                 .Notes = notes,
+                                 .Selected = selected,
+                                 .Band = RubberBand{{120, 40}, {700, 500}}};
     for (auto _ : state) {
-        DrawPatternGrid(image, h, kPatternDesignedV, 16, 3, &pattern);
+        DrawPatternGrid(image, picture);
         benchmark::DoNotOptimize(image.constBits());
     }
 }

@@ -12,31 +12,60 @@ void MakeRgb32(QImage& image) {
     }
 }
 
-void DrawFrame(QImage& image, int64_t x, int64_t y, uint32_t colour) {
-    const int64_t width = image.width();
-    const int64_t height = image.height();
-    if (x >= width || y >= height || x + 14 < 0 || y + 14 < 0) {
+namespace {
+
+// The image's pixel rows, taken once for a whole box: each non-const row lookup re-checks that
+// the image owns its pixels.
+struct Rows {
+    explicit Rows(QImage& image) : bits(image.bits()), stride(image.bytesPerLine()) {}
+    uint32_t* operator[](int64_t y) const { return reinterpret_cast<uint32_t*>(bits + y * stride); }
+    uchar* bits;
+    qsizetype stride;
+};
+
+// Columns left..right - 1 of rows top..bottom - 1, already clipped to the image.
+void Fill(const Rows& rows, int64_t left, int64_t right, int64_t top, int64_t bottom,
+          uint32_t colour) {
+    for (int64_t r = top; r < bottom && left < right; ++r) {
+        std::fill(rows[r] + left, rows[r] + right, colour);
+    }
+}
+
+} // namespace
+
+void FillBox(QImage& image, int64_t x, int64_t y, int64_t width, int64_t height, uint32_t colour) {
+    if (width < 1 || height < 1 || x >= image.width() || y >= image.height() || x + width <= 0 ||
+        y + height <= 0) {
         return;
     }
+    Fill(Rows(image), std::max<int64_t>(x, 0), std::min<int64_t>(x + width, image.width()),
+         std::max<int64_t>(y, 0), std::min<int64_t>(y + height, image.height()), colour);
+}
+
+void DrawOutline(QImage& image, int64_t x, int64_t y, int64_t width, int64_t height,
+                 uint32_t colour) {
+    const int64_t w = image.width();
+    const int64_t h = image.height();
+    if (width < 1 || height < 1 || x >= w || y >= h || x + width <= 0 || y + height <= 0) {
+        return;
+    }
+    const Rows rows(image);
     const int64_t left = std::max<int64_t>(x, 0);
-    const int64_t right = std::min<int64_t>(x + 14, width - 1);
+    const int64_t right = std::min<int64_t>(x + width, w);
     const int64_t top = std::max<int64_t>(y, 0);
-    const int64_t bottom = std::min<int64_t>(y + 14, height - 1);
-    uchar* const bits = image.bits();
-    const qsizetype stride = image.bytesPerLine();
-    const auto row = [&](int64_t r) { return reinterpret_cast<uint32_t*>(bits + r * stride); };
+    const int64_t bottom = std::min<int64_t>(y + height, h);
     if (y >= 0) {
-        std::fill(row(top) + left, row(top) + right + 1, colour);
+        Fill(rows, left, right, y, y + 1, colour);
     }
-    if (y + 14 < height) {
-        std::fill(row(bottom) + left, row(bottom) + right + 1, colour);
+    if (y + height <= h) {
+        Fill(rows, left, right, y + height - 1, y + height, colour);
     }
-    for (int64_t r = top; r <= bottom; ++r) {
+    for (int64_t r = top; r < bottom; ++r) {
         if (x >= 0) {
-            row(r)[x] = colour;
+            rows[r][x] = colour;
         }
-        if (x + 14 < width) {
-            row(r)[x + 14] = colour;
+        if (x + width <= w) {
+            rows[r][x + width - 1] = colour;
         }
     }
 }

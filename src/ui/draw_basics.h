@@ -33,8 +33,16 @@ inline uint32_t* PixelRow(QImage& image, int y) {
     return reinterpret_cast<uint32_t*>(image.scanLine(y));
 }
 
+// A filled rectangle of width x height pixels whose top left pixel is (x, y), clipped to the
+// image; nothing when either size is below 1.
+void FillBox(QImage& image, int64_t x, int64_t y, int64_t width, int64_t height, uint32_t colour);
+// The one-pixel outline of such a rectangle, clipped to the image.
+void DrawOutline(QImage& image, int64_t x, int64_t y, int64_t width, int64_t height,
+                 uint32_t colour);
 // The outline of a 15 x 15 pixel square whose top left pixel is (x, y), clipped to the image.
-void DrawFrame(QImage& image, int64_t x, int64_t y, uint32_t colour);
+inline void DrawFrame(QImage& image, int64_t x, int64_t y, uint32_t colour) {
+    DrawOutline(image, x, y, 15, 15, colour);
+}
 
 // Writes short labels with their top left corners at given points, in the painter's default
 // font, with a transparent background. The painter opens on the image with the first label

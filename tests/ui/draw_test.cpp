@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdlib>
 #include <memory>
+#include <span>
 #include <vector>
 
 using namespace kellix;
@@ -66,6 +67,11 @@ TIdPoint Note(int32_t time, int32_t tone, int32_t instrument) {
     return {time, tone, instrument, 256, 128};
 }
 
+void DrawPattern(QImage& image, int h, int v, int32_t row, int32_t instrument,
+                 std::span<const TIdPoint> notes = {}) {
+    DrawPatternGrid(image, {.View = {h, v}, .Row = row, .Instrument = instrument, .Notes = notes});
+}
+
 QImage Sampled(const Sample& sample) {
     QImage image = GreyImage(496, 97, kMarker);
     DrawSample(image, 496, sample.get());
@@ -82,7 +88,6 @@ class DrawTest : public QObject {
         // Instrument 2's notes are framed, instrument 3's not.
         std::vector<TIdPoint> notes{Note(0, 83, 2),  Note(1, 83, 3), Note(16, 82, 2),
                                     Note(-1, 83, 2), Note(2, 37, 2), Note(2, 80, 2)};
-        TPattern pattern{static_cast<int32_t>(notes.size()), notes.data()};
         const struct {
             int h, v, row;
             bool notes;
@@ -114,32 +119,34 @@ class DrawTest : public QObject {
         };
         for (const auto& v : views) {
             QImage image = GreyImage(400, 300, kMarker);
-            DrawPatternGrid(image, v.h, v.v, v.row, 2, v.notes ? &pattern : nullptr);
+            DrawPattern(image, v.h, v.v, v.row, 2, v.notes ? notes : std::vector<TIdPoint>{});
             QCOMPARE(Mismatch(image, v.probes), QString());
         }
         // Other formats are converted.
         QImage grey(100, 40, QImage::Format_Grayscale8);
-        DrawPatternGrid(grey, 0, 0, 16, 0, nullptr);
+        DrawPattern(grey, 0, 0, 16, 0);
         QCOMPARE(RgbAt(grey, 64, 5), GreyRgb(0x77));
     }
 
     void patternNotesOutOfView() {
         QImage empty = GreyImage(400, 300, kMarker);
-        DrawPatternGrid(empty, 0, 0, 16, 2, nullptr);
+        DrawPattern(empty, 0, 0, 16, 2);
         std::vector<TIdPoint> notes{Note(INT_MAX, 40, 2), Note(INT_MIN, 40, 2), Note(3, INT_MIN, 2),
                                     Note(3, INT_MAX, 2),  Note(-5, 83, 2),      Note(3, -12, 2)};
         TPattern pattern{static_cast<int32_t>(notes.size()), notes.data()};
         QImage image = GreyImage(400, 300, kMarker);
+        DrawPattern(image, 0, 0, 16, 2, notes);
+        QCOMPARE(image, empty);
         DrawPatternGrid(image, 0, 0, 16, 2, &pattern);
         QCOMPARE(image, empty);
         TPattern noPoints{5, nullptr};
         DrawPatternGrid(image, 0, 0, 16, 2, &noPoints);
         QCOMPARE(image, empty);
         // Extreme scroll offsets and an empty image draw without overflowing.
-        DrawPatternGrid(image, INT_MAX, INT_MAX, INT_MAX, 2, &pattern);
-        DrawPatternGrid(image, INT_MIN, INT_MIN, INT_MIN, 2, &pattern);
+        DrawPattern(image, INT_MAX, INT_MAX, INT_MAX, 2, notes);
+        DrawPattern(image, INT_MIN, INT_MIN, INT_MIN, 2, notes);
         QImage none;
-        DrawPatternGrid(none, 0, 0, 16, 2, &pattern);
+        DrawPattern(none, 0, 0, 16, 2, notes);
         QVERIFY(none.isNull());
     }
 
@@ -154,7 +161,7 @@ class DrawTest : public QObject {
             {INT_MAX, INT_MAX, INT_MAX, INT_MAX, 268435451, -268435372},
         };
         for (const auto& c : cases) {
-            const PatternCell cell = PatternCellAt(c.x, c.y, c.h, c.v);
+            const PatternCell cell = PatternCellAt(c.x, c.y, {c.h, c.v});
             QCOMPARE(cell.Time, c.time);
             QCOMPARE(cell.Tone, c.tone);
         }
