@@ -7,7 +7,9 @@
 #include "script/dllgen.h"
 #include "script/exec.h"
 #include "script/smplescript.h"
-#include "song/sequencer.h"
+#include "audio/sequencer.h"
+#include "script/scripting.h"
+#include "song/document.h"
 #include "song/track.h"
 #include "songtext/song_presence.h"
 #include "songtext/song_reader.h"
@@ -30,6 +32,7 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -250,15 +253,15 @@ bool WriteSampleWav(const SampleBlock* block, const std::string& path, std::stri
     return WriteFileAtomically(path, file.data(), file.size(), error);
 }
 
-bool WriteSamples(const std::string& dir, std::string* error) {
+bool WriteSamples(const SampleSet& samples, const std::string& dir, std::string* error) {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     if (ec) {
         *error = "Cannot create folder \"" + dir + "\": " + ec.message();
         return false;
     }
-    for (int32_t i = 0; i < Song.InstrumentCount; ++i) {
-        const SampleBlock* block = Song.Instrument[i].Sample;
+    for (int32_t i = 0; i < samples.Count(); ++i) {
+        const SampleBlock* block = samples.At(i);
         if (block && !WriteSampleWav(
                          block, (std::filesystem::path(dir) / SampleFileName(i)).string(), error)) {
             return false;
@@ -276,37 +279,35 @@ std::string RestOfLine(const char* code, std::ptrdiff_t pos) {
 // Runs every instrument's code that has no sample yet, from the last instrument to the first,
 // and reports, in instrument order, the compiler's warnings and every instrument left without
 // a sample. Returns the number of those.
-int32_t GenerateSamples() {
-    std::vector<std::vector<std::string>> reports(static_cast<std::size_t>(Song.InstrumentCount));
+int32_t GenerateSamples(Scripting& scripts, Document& doc) {
+    const TTrack& song = doc.Song;
+    std::vector<std::vector<std::string>> reports(static_cast<std::size_t>(song.InstrumentCount()));
     int32_t withoutSample = 0;
-    for (int32_t k = Song.InstrumentCount - 1; k >= 0; --k) {
-        if (Song.Instrument[k].Sample) {
-            continue;
-        }
-        const char* stored = InstrumentCodeAt(InstrumentCode, k);
-        const char* code = stored ? stored : "";
-        ExeScript(code, &Song.Instrument[k]);
+    FitSamples(doc);
+    MakeMissingSamples(scripts, song, doc.Samples, [&](int32_t k, const ScriptRun& run) {
+        const char* code = song.Instrument[k].Code.Text().c_str();
         const std::string where =
             "instrument " + std::to_string(k + 1) + " (InitSample" + std::to_string(k) + ")";
         auto at = [&](std::ptrdiff_t pos) {
             return where + ", line " + std::to_string(LineOfPosition(code, pos));
         };
         std::vector<std::string>& report = reports[static_cast<std::size_t>(k)];
-        for (const CompileWarning& w : CompileWarnings()) {
+        for (const CompileWarning& w : run.Warnings) {
             report.push_back(at(w.Pos) + ": warning: " + w.Text);
         }
-        if (ErrorCode != kErrSuccess) {
-            report.push_back(at(ErrorPos) + ": error: " + ErrorMessages[ErrorCode] + ": " +
-                             RestOfLine(code, ErrorPos));
-        } else if (RunOverSampleLimit) {
+        const bool made = doc.Samples.At(k) != nullptr;
+        if (!run.Compiled()) {
+            report.push_back(at(run.ErrorPos) + ": error: " + ErrorMessages[run.ErrorCode] + ": " +
+                             RestOfLine(code, run.ErrorPos));
+        } else if (run.OverSampleLimit) {
             report.push_back(where + ": error: its samples would have taken more than " +
                              std::to_string(MORVANE_RUN_SAMPLE_BYTES >> 30) +
                              " GiB at once: no sample");
-        } else if (!Song.Instrument[k].Sample) {
+        } else if (!made) {
             report.push_back(where + ": error: no sample (RESULT is 0 at the end of the code)");
         }
-        withoutSample += Song.Instrument[k].Sample ? 0 : 1;
-    }
+        withoutSample += made ? 0 : 1;
+    });
     for (const std::vector<std::string>& report : reports) {
         for (const std::string& line : report) {
             std::fprintf(stderr, "%s\n", line.c_str());
@@ -355,7 +356,7 @@ void ShowWithSdlReason(const char* message) {
 // Plays the song through the sound device module: installed, it sits in the programs' library
 // folder (KELLIX_LIBRARY_FOLDER, relative to this program's folder); in the build folder,
 // beside this program. The module stays loaded until the program ends.
-bool PlayThroughModule(const TTrack& song, std::string* error) {
+bool PlayThroughModule(const Document& doc, const MasterEffects& effects, std::string* error) {
     std::error_code ec;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) {
@@ -379,7 +380,7 @@ bool PlayThroughModule(const TTrack& song, std::string* error) {
     g_soundDeviceReason =
         reinterpret_cast<SoundDeviceReasonEntry>(dlsym(handle, kSoundDeviceReasonEntry));
     SetFatalErrorDisplay(ShowWithSdlReason);
-    play(&song);
+    play(&doc.Song, &doc.Samples, &effects);
     SetFatalErrorDisplay(nullptr);
     return true;
 }
@@ -426,21 +427,21 @@ int main(int argc, char** argv) {
         return 2;
     }
     TestCPU();
-    SetStartupEffects();
-    SetStereoDelay(o.delay.DecayL, o.delay.DecayR, o.delay.DelayL, o.delay.DelayR);
+    MasterEffects effects = StartupEffects();
+    SetStereoDelay(effects, o.delay.DecayL, o.delay.DecayR, o.delay.DelayL, o.delay.DelayR);
 
     const auto started = std::chrono::steady_clock::now();
-    // A freshly started window opening a file: the default song, emptied, then read.
-    NewSong(Song, InstrumentCode);
-    EmptySong(Song, InstrumentCode);
+    // As the window opens a file: a song with a new song's Speed and Row, then read.
+    Document doc;
+    doc.Song.Speed = kDefaultSpeed;
+    doc.Song.Row = kDefaultRow;
     std::string error;
     std::string text;
     if (!ReadTextFile(o.song, text, &error)) {
         std::fprintf(stderr, "kellix-render: %s\n", error.c_str());
         return 1;
     }
-    SongReadReport report;
-    ReadSongText(Song, InstrumentCode, text, &report);
+    const SongReadReport report = ReadSongText(doc.Song, text);
     for (const std::string& line : report.Dropped) {
         std::fprintf(stderr, "%s: warning: %s\n", o.song.c_str(), line.c_str());
     }
@@ -448,31 +449,30 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: warning: a zero byte at %zu; what follows was not read\n",
                      o.song.c_str(), *report.ZeroByte);
     }
-    if (!HoldsSong(Song, report)) {
+    if (!HoldsSong(doc.Song, report)) {
         std::fprintf(stderr, "kellix-render: \"%s\" holds no song\n", o.song.c_str());
-        EmptySong(Song, InstrumentCode);
         return 1;
     }
-    StartScripting();
-    const int32_t withoutSample = GenerateSamples();
+    const std::unique_ptr<Scripting> scripts = StartScripting();
+    const int32_t withoutSample = GenerateSamples(*scripts, doc);
 
-    for (int32_t i = 0; i < Song.InstrumentCount && !o.samplesDir.empty(); ++i) {
-        if (Song.Instrument[i].Sample) {
+    for (int32_t i = 0; i < doc.Samples.Count() && !o.samplesDir.empty(); ++i) {
+        if (doc.Samples.At(i)) {
             outputs.push_back((std::filesystem::path(o.samplesDir) / SampleFileName(i)).string());
         }
     }
     int status = OutputsClash(o, outputs) ? 2 : 0;
-    if (status == 0 && !o.resave.empty() && !SaveSongText(Song, InstrumentCode, o.resave, &error)) {
+    if (status == 0 && !o.resave.empty() && !SaveSongText(doc.Song, o.resave, &error)) {
         std::fprintf(stderr, "kellix-render: %s\n", error.c_str());
         status = 1;
     }
-    if (status == 0 && !o.samplesDir.empty() && !WriteSamples(o.samplesDir, &error)) {
+    if (status == 0 && !o.samplesDir.empty() && !WriteSamples(doc.Samples, o.samplesDir, &error)) {
         std::fprintf(stderr, "kellix-render: %s\n", error.c_str());
         status = 1;
     }
-    const double seconds = static_cast<double>(SongFrames(Song)) / 44100;
+    const double seconds = static_cast<double>(SongFrames(doc.Song)) / 44100;
     if (status == 0 && o.play) {
-        if (!PlayThroughModule(Song, &error)) {
+        if (!PlayThroughModule(doc, effects, &error)) {
             std::fprintf(stderr, "kellix-render: %s\n", error.c_str());
             status = 1;
         } else if (!o.quiet) {
@@ -485,7 +485,8 @@ int main(int argc, char** argv) {
             bar.Update(done, total);
             return true;
         };
-        const bool ok = ExportWav(Song, o.out, &error, progress, tailFrames);
+        const bool ok =
+            ExportWav(doc.Song, doc.Samples, effects, o.out, &error, progress, tailFrames);
         bar.Finish();
         if (!ok) {
             std::fprintf(stderr, "kellix-render: %s\n", error.c_str());
@@ -505,8 +506,5 @@ int main(int argc, char** argv) {
     if (status == 0 && withoutSample > 0) {
         status = 3;
     }
-
-    EmptySong(Song, InstrumentCode);
-    EndScripting();
     return status;
 }

@@ -6,7 +6,6 @@
 #include "audio/live_output.h"
 #include "script/dllgen.h"
 #include "song/sample.h"
-#include "song/track.h"
 #include "support/cpu.h"
 #include "support/fatal.h"
 #include "ui/env_form.h"
@@ -20,6 +19,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 using namespace kellix;
 
@@ -59,19 +59,20 @@ int main(int argc, char** argv) {
     SetFatalErrorDisplay(ShowFatalErrorBox);
 
     TestCPU();
-    StartScripting();
+    const std::unique_ptr<Scripting> scripts = StartScripting();
     auto* reverb = new TreverbformForm;
     auto* env = new TFromenvForm;
     auto* stereo = new TformstereoForm;
     // A sound device that cannot start is reported with SDL's reason under the fixed message.
     SetFatalErrorDisplay(
         [](const char* message) { ShowFatalErrorBox(message, SoundDeviceReason()); });
-    SetUpSdlOutput();
+    const std::unique_ptr<OutputDevice> device = MakeSdlDevice();
+    auto live = std::make_unique<LiveOutput>(*device);
     SetFatalErrorDisplay(ShowFatalErrorBox);
 
     int status;
     {
-        TKellixForm form(ToolWindows{reverb, env, stereo});
+        TKellixForm form(ToolWindows{reverb, env, stereo}, *live, *scripts);
         form.show();
         // Unsaved work left by a run that did not end cleanly comes first.
         if (!form.Model().OfferRecovery() && args.size() == 2) {
@@ -87,9 +88,8 @@ int main(int argc, char** argv) {
     delete reverb;
     delete env;
     delete stereo;
-    TearDownOutput();
-    EmptySong(Song, InstrumentCode);
-    EndScripting();
+    // The output goes once the window (and its worker) has, and before the library's blocks.
+    live.reset();
     SetFatalErrorDisplay(nullptr);
     return status;
 }

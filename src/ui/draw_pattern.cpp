@@ -164,15 +164,6 @@ void DrawPatternGrid(QImage& image, const PatternPicture& picture) {
     }
 }
 
-void DrawPatternGrid(QImage& image, int h, int v, int32_t row, int32_t instrument,
-                     const TPattern* pattern) {
-    PatternPicture picture{.View = {h, v, kDefaultCellWidth}, .Row = row, .Instrument = instrument};
-    if (pattern != nullptr && pattern->Points != nullptr && pattern->PointsCount > 0) {
-        picture.Notes = {pattern->Points, static_cast<size_t>(pattern->PointsCount)};
-    }
-    DrawPatternGrid(image, picture);
-}
-
 uint32_t InstrumentColour(int32_t instrument) {
     return kInstrumentColours[FloorMod(instrument, kInstrumentColourCount)];
 }

@@ -31,11 +31,6 @@ struct PatternPicture {
 // cell width with only the current instrument's notes, the picture is the classic greys alone.
 void DrawPatternGrid(QImage& image, const PatternPicture& picture);
 
-// The picture at the default cell width from a whole pattern, nothing selected; a null pattern
-// draws the empty grid.
-void DrawPatternGrid(QImage& image, int h, int v, int32_t row, int32_t instrument,
-                     const TPattern* pattern);
-
 // The fixed palette of instrument colours (0xAARRGGBB, never grey), by instrument index modulo
 // its size; the pictures show them dimmed or scaled by volume.
 constexpr int kInstrumentColourCount = 12;

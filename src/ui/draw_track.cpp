@@ -60,12 +60,11 @@ void DrawTrackGrid(QImage& image, int v, int32_t patternCount, const TTrackPatte
         return;
     }
     DrawLabels(image, v, patternCount, perRow);
-    if (track == nullptr || track->PatternIndex == nullptr) {
+    if (track == nullptr) {
         return;
     }
-    for (int32_t i = 0; i < track->PatternCount; ++i) {
+    for (const int64_t e : track->PatternIndex) {
         // A negative entry names no cell, so it has no frame.
-        const int64_t e = track->PatternIndex[i];
         if (e >= 0) {
             DrawFrame(image, kCell * (e % perRow) + 1, kCell * (e / perRow) + 1 - v, Grey(0xAA));
         }

@@ -3,6 +3,7 @@
 #include "about_box.h"
 #include "code_editor.h"
 #include "draw_pattern.h"
+#include "pattern_geometry.h"
 #include "draw_sample.h"
 #include "draw_track.h"
 #include "env_form.h"
@@ -117,27 +118,31 @@ void SelectRow(QListView* list, int32_t row) {
 
 } // namespace
 
-TKellixForm::TKellixForm(ToolWindows tools, Dialogs* dialogs) : tools_(tools) {
+TKellixForm::TKellixForm(ToolWindows tools, LiveOutput& live, Scripting& scripts,
+                         Dialogs* dialogs)
+    : tools_(tools) {
     setObjectName("KellixForm");
     setWindowTitle("Kellix");
     if (!dialogs) {
         ownDialogs_ = std::make_unique<QtDialogs>(this);
         dialogs = ownDialogs_.get();
     }
-    model_ = std::make_unique<EditorModel>(*this, *dialogs);
+    model_ = std::make_unique<EditorModel>(*this, *dialogs, live, scripts);
+    const EditorModel& m = *model_;
 
-    instrumentItems_ = new NumberListModel([] { return Song.InstrumentCount; },
+    instrumentItems_ = new NumberListModel([&m] { return m.Song().InstrumentCount(); },
                                            [](int row) { return Decimal(row + 1); }, this);
-    playListItems_ = new NumberListModel([] { return Song.TrackIndexCount; },
-                                         [](int row) {
-                                             return row < Song.TrackIndexCount
-                                                        ? Decimal(Song.TracksIndex[row] + 1)
+    playListItems_ = new NumberListModel([&m] { return m.Song().TrackIndexCount(); },
+                                         [&m](int row) {
+                                             const TTrack& song = m.Song();
+                                             return row < song.TrackIndexCount()
+                                                        ? Decimal(song.TracksIndex[row] + 1)
                                                         : QString();
                                          },
                                          this);
-    patternItems_ = new NumberListModel([] { return Song.PatternCount; },
+    patternItems_ = new NumberListModel([&m] { return m.Song().PatternCount(); },
                                         [](int row) { return Decimal(row + 1); }, this);
-    trackItems_ = new NumberListModel([] { return Song.TrackCount; },
+    trackItems_ = new NumberListModel([&m] { return m.Song().TrackCount(); },
                                       [](int row) { return Decimal(row + 1); }, this);
 
     auto* central = new QWidget(this);
@@ -191,13 +196,14 @@ TKellixForm::TKellixForm(ToolWindows tools, Dialogs* dialogs) : tools_(tools) {
     connect(Instruments->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 if (!refreshing_ && current.isValid() && current.row() != model_->InstrumentRow()) {
-                    model_->InstrumentsClick(current.row());
+                    model_->SelectInstrument(current.row());
                 }
             });
     connect(PlayList->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
-                if (!refreshing_ && current.isValid() && current.row() != model_->PlayListRow()) {
-                    model_->PlayListClick(current.row());
+                if (!refreshing_ && current.isValid() &&
+                    current.row() != model_->Selected().PlayListRow) {
+                    model_->SelectPlayListRow(current.row());
                 }
             });
     Instruments->viewport()->installEventFilter(this);
@@ -258,6 +264,7 @@ TKellixForm::~TKellixForm() {
         tools_.Env->OnHide = nullptr;
     }
     if (tools_.StereoDelay) {
+        tools_.StereoDelay->OnDelayChange = nullptr;
         tools_.StereoDelay->OnHide = nullptr;
     }
     model_->Destroy();
@@ -302,7 +309,7 @@ void TKellixForm::BuildTrackPanel() {
     CommitOnEnter(counts);
     auto trackChange = [this](int32_t item) {
         if (!refreshing_) {
-            model_->TrackChange(item);
+            model_->SetPlayListTrack(item);
         }
     };
     connect(Track, &QComboBox::activated, this, trackChange);
@@ -313,7 +320,7 @@ void TKellixForm::BuildTrackPanel() {
         }
     });
     TrackEdit->OnMouseDown = [this](Qt::MouseButton, int x, int y) {
-        model_->TrackEditMouseDown(
+        model_->TogglePatternInTrack(
             TrackCellAt(x, y, TrackEdit->Image().width(), ScrollVTrackEdit->value()));
     };
     connect(ScrollVTrackEdit, &QScrollBar::valueChanged, this, [this] { EditTrackRepaint(); });
@@ -337,7 +344,8 @@ void TKellixForm::BuildInstrumentPanel() {
     SamCode = new CodeEditor(Panel1);
     SamCode->setObjectName("SamCode");
     SamCode->setToolTip("Generator Sample");
-    SamCode->Highlighter()->SetNames(NamesOfTable(IdentTable, IdentCount));
+    SamCode->Highlighter()->SetNames(
+        NamesOfTable(scripts.Names().data(), static_cast<int32_t>(scripts.Names().size())));
     PlaneOptions = new QWidget(Panel1);
     PlaneOptions->setObjectName("PlaneOptions");
     PlaneOptions->setFixedWidth(108);
@@ -380,7 +388,7 @@ void TKellixForm::BuildInstrumentPanel() {
     connect(Panning, &QLineEdit::textChanged, this, noteTexts);
     auto patternChange = [this](int32_t item) {
         if (!refreshing_) {
-            model_->PatternChange(item);
+            model_->ShowPattern(item);
         }
     };
     connect(Pattern, &QComboBox::activated, this, patternChange);
@@ -390,21 +398,20 @@ void TKellixForm::BuildInstrumentPanel() {
     SamCode->OnUserEdit = [this](std::string bytes) { model_->SetCodeText(std::move(bytes)); };
     SamCode->OnFocusIn = [this] { model_->SetEditFocus(EditFocus::Code); };
 
-    auto button = [](Qt::MouseButton b) {
-        return b == Qt::LeftButton    ? MouseButton::Left
-               : b == Qt::RightButton ? MouseButton::Right
-                                      : MouseButton::Middle;
-    };
-    EditPattern->OnMouseDown = [this, button](Qt::MouseButton b, int x, int y) {
-        const PatternCell cell =
-            PatternCellAt(x, y, ScrollHPattern->value(), ScrollVPattern->value());
-        model_->PatternMouseDown(button(b), cell.Time, cell.Tone);
+    // A left press places (and auditions) a note, a right press or drag removes notes.
+    EditPattern->OnMouseDown = [this](Qt::MouseButton b, int x, int y) {
+        const PatternCell cell = PatternCellAt(x, y, PatternViewNow());
+        model_->BeginPatternGesture();
+        if (b == Qt::LeftButton) {
+            model_->PlaceNote(cell.Time, cell.Tone);
+        } else if (b == Qt::RightButton) {
+            model_->RemoveNote(cell.Time, cell.Tone);
+        }
     };
     EditPattern->OnMouseMove = [this](Qt::MouseButtons buttons, int x, int y) {
         if (buttons & Qt::RightButton) {
-            const PatternCell cell =
-                PatternCellAt(x, y, ScrollHPattern->value(), ScrollVPattern->value());
-            model_->PatternRightDrag(cell.Time, cell.Tone);
+            const PatternCell cell = PatternCellAt(x, y, PatternViewNow());
+            model_->RemoveNote(cell.Time, cell.Tone);
         }
     };
     for (QScrollBar* bar : {ScrollHPattern, ScrollVPattern}) {
@@ -421,11 +428,9 @@ void TKellixForm::BuildMenu() {
         QAction* action = menu->addAction(caption);
         action->setShortcut(keys);
         connect(action, &QAction::triggered, this, [this, handler] {
-            model_->FormClick();
+            model_->PutBackCounts();
             handler();
         });
-        connect(
-            menu, &QMenu::aboutToShow, this, [this] { model_->FormClick(); }, Qt::UniqueConnection);
         return action;
     };
     QMenu* file = bar->addMenu("File");
@@ -486,7 +491,7 @@ void TKellixForm::BuildMenu() {
     MCStereoDelay = toolItem("Stereo Delay", tools_.StereoDelay);
 
     for (QMenu* menu : {file, edit, controll}) {
-        connect(menu, &QMenu::aboutToShow, this, [this] { model_->FormClick(); });
+        connect(menu, &QMenu::aboutToShow, this, [this] { model_->PutBackCounts(); });
     }
 
     QMenu* help = bar->addMenu("Help");
@@ -503,14 +508,22 @@ void TKellixForm::BuildMenu() {
 
 void TKellixForm::HookToolWindows() {
     if (tools_.Reverb) {
-        tools_.Reverb->OnReverbChange = [this] { ApplyReverbBoxes(*tools_.Reverb); };
+        tools_.Reverb->OnReverbChange = [this](int32_t amplitude, int32_t step, int32_t band) {
+            model_->SetReverb(amplitude, step, band);
+        };
         tools_.Reverb->OnHide = [this] { MCReverb->setChecked(false); };
     }
     if (tools_.Env) {
-        tools_.Env->OnStore = [this](int field, int32_t value) { model_->StoreEnv(field, value); };
+        tools_.Env->OnStore = [this](int field, int32_t value) {
+            model_->SetEnvelope(field, value);
+        };
         tools_.Env->OnHide = [this] { MCEnv->setChecked(false); };
     }
     if (tools_.StereoDelay) {
+        tools_.StereoDelay->OnDelayChange = [this](int32_t decayL, int32_t decayR,
+                                                   int32_t delayL, int32_t delayR) {
+            model_->SetStereoDelay(decayL, decayR, delayL, delayR);
+        };
         tools_.StereoDelay->OnHide = [this] { MCStereoDelay->setChecked(false); };
     }
 }
@@ -518,7 +531,11 @@ void TKellixForm::HookToolWindows() {
 void TKellixForm::EditCommand(int which) {
     if (model_->Focus() != EditFocus::Code) {
         if (which == 0) {
-            model_->Cut();
+            if (model_->Focus() == EditFocus::Pattern) {
+                model_->ClearPattern();
+            } else {
+                model_->ClearTrack();
+            }
         } else if (which == 3) {
             model_->Undo();
         } else if (which == 4) {
@@ -559,7 +576,7 @@ void TKellixForm::RequestGeneratorExe() {
     generatorPending_ = true;
     QTimer::singleShot(0, this, [this] {
         generatorPending_ = false;
-        model_->GeneratorExe();
+        model_->RunCode();
         emit GeneratorRan();
     });
 }
@@ -596,9 +613,7 @@ void TKellixForm::dropEvent(QDropEvent* event) {
 void TKellixForm::FollowPlayPosition() {
     const PlayPosition at = model_->PlayPositionNow();
     playListItems_->SetHighlight(at.Playing ? at.Entry : -1);
-    const int x =
-        at.Step >= 0.0 ? 64 + static_cast<int>(at.Step * 16.0) - ScrollHPattern->value() : -1;
-    EditPattern->SetMarker(x);
+    EditPattern->SetMarker(PlayLineX(at.Step, PatternViewNow()));
     if (!at.Playing && !at.Waiting) {
         playTimer_->stop();
     }
@@ -636,15 +651,16 @@ bool TKellixForm::ListClick(QListView* list, QMouseEvent* event) {
     list->setFocus(Qt::MouseFocusReason);
     if (list == Instruments) {
         // Below the last item no instrument is active.
-        model_->InstrumentsClick(at.isValid() ? at.row() : list->model()->rowCount());
+        model_->SelectInstrument(at.isValid() ? at.row() : list->model()->rowCount());
     } else if (at.isValid()) {
-        model_->PlayListClick(at.row());
+        model_->SelectPlayListRow(at.row());
     } else {
-        model_->FormClick();
+        model_->PutBackCounts();
     }
     const bool outer = refreshing_;
     refreshing_ = true;
-    SelectRow(list, list == Instruments ? model_->InstrumentRow() : model_->PlayListRow());
+    SelectRow(list,
+              list == Instruments ? model_->InstrumentRow() : model_->Selected().PlayListRow);
     refreshing_ = outer;
     return true;
 }
@@ -657,26 +673,23 @@ bool TKellixForm::eventFilter(QObject* watched, QEvent* event) {
                          static_cast<QMouseEvent*>(event));
     }
     if (event->type() == QEvent::MouseButtonPress) {
-        model_->FormClick();
+        model_->PutBackCounts();
     } else if (event->type() == QEvent::Paint && watched == SampleImage) {
         // Whenever the window paints, the active instrument's sample is drawn again.
-        if (CurrentInstrument >= 0 && CurrentInstrument < Song.InstrumentCount) {
-            if (const TInstrument* active = model_->ActiveInstrument()) {
-                kellix::DrawSample(SampleImage->Image(), SampleImage->width(), active->Sample);
-            }
+        if (model_->ActiveInstrument()) {
+            kellix::DrawSample(SampleImage->Image(), SampleImage->width(), model_->ActiveSample());
         }
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
 void TKellixForm::PanelInstrumentResize() {
-    const TInstrument* active = model_->ActiveInstrument();
     const int w = PanelInstrument->width();
     const int h = PanelInstrument->height();
     SampleImage->setGeometry(0, 0, w, 97);
     Panel1->setGeometry(0, 97, w, 248);
     EditPattern->setGeometry(0, 345, w, std::max(h - 345, 0));
-    DrawSample(active ? active->Sample : nullptr);
+    DrawSample(model_->ActiveSample());
     QImage& picture = EditPattern->Image();
     if (picture.size() != EditPattern->size()) {
         picture = QImage(std::max(EditPattern->width(), 1), std::max(EditPattern->height(), 1),
@@ -685,11 +698,11 @@ void TKellixForm::PanelInstrumentResize() {
     const int patternHeight = EditPattern->height();
     ScrollVPattern->setGeometry(w - kScrollBarWidth, EditPattern->y(), kScrollBarWidth,
                                 std::max(patternHeight - kScrollBarWidth, 0));
-    ScrollVPattern->setMaximum(std::max(kPatternScrollHeight - patternHeight, 0));
+    ScrollVPattern->setMaximum(PatternScrollVMax(patternHeight));
     ScrollHPattern->setGeometry(0, h - kScrollBarWidth, EditPattern->width(), kScrollBarWidth);
     // A short Row in a wide window would give a negative range: the view then does not scroll.
-    const int64_t across = int64_t{Song.Row} * 512 - EditPattern->width() + 16;
-    ScrollHPattern->setMaximum(static_cast<int>(std::clamp<int64_t>(across, 0, INT32_MAX)));
+    ScrollHPattern->setMaximum(
+        PatternScrollHMax(model_->Song().Row, kDefaultCellWidth, EditPattern->width()));
     ScrollVPattern->raise();
     ScrollHPattern->raise();
     EditPatternRepaint();
@@ -716,8 +729,16 @@ void TKellixForm::EditPatternRepaint() {
     if (EditPattern->Image().isNull()) {
         return;
     }
-    DrawPatternGrid(EditPattern->Image(), ScrollHPattern->value(), ScrollVPattern->value(),
-                    Song.Row, CurrentInstrument, model_->ActivePattern());
+    const TPattern* pattern = model_->ActivePattern();
+    const Selection& sel = model_->Selected();
+    PatternPicture picture{.View = PatternViewNow(),
+                           .Row = model_->Song().Row,
+                           .Instrument = sel.Instrument,
+                           .Selected = sel.Notes};
+    if (pattern) {
+        picture.Notes = std::span(pattern->Points.begin(), pattern->Points.end());
+    }
+    DrawPatternGrid(EditPattern->Image(), picture);
     EditPattern->update();
 }
 
@@ -725,9 +746,13 @@ void TKellixForm::EditTrackRepaint() {
     if (TrackEdit->Image().isNull()) {
         return;
     }
-    DrawTrackGrid(TrackEdit->Image(), ScrollVTrackEdit->value(), Song.PatternCount,
+    DrawTrackGrid(TrackEdit->Image(), ScrollVTrackEdit->value(), model_->Song().PatternCount(),
                   model_->ActiveTrack());
     TrackEdit->update();
+}
+
+PatternView TKellixForm::PatternViewNow() const {
+    return {ScrollHPattern->value(), ScrollVPattern->value(), kDefaultCellWidth};
 }
 
 void TKellixForm::DrawSample(const SampleBlock* sample) {
@@ -763,15 +788,15 @@ void TKellixForm::Refresh(uint32_t parts) {
     }
     if (parts & kViewPlayList) {
         playListItems_->Reset();
-        SelectRow(PlayList, model_->PlayListRow());
+        SelectRow(PlayList, model_->Selected().PlayListRow);
     }
     if (parts & kViewPatterns) {
         patternItems_->Reset();
-        Pattern->setCurrentIndex(model_->PatternItem());
+        Pattern->setCurrentIndex(model_->Selected().PatternItem);
     }
     if (parts & kViewTracks) {
         trackItems_->Reset();
-        Track->setCurrentIndex(model_->TrackItem());
+        Track->setCurrentIndex(model_->Selected().TrackItem);
     }
     if (parts & kViewCounts) {
         TrackIndex->setText(QString::fromStdString(model_->CountText(CountEdit::TrackIndex)));
@@ -789,14 +814,14 @@ void TKellixForm::Refresh(uint32_t parts) {
         SamCode->SetCode(model_->Code());
     }
     if (parts & kViewStatus) {
-        if (model_->ErrorPosition() >= 0) {
-            SamCode->MarkError(model_->ErrorPosition());
+        if (model_->LastRun().ErrorPos >= 0) {
+            SamCode->MarkError(model_->LastRun().ErrorPos);
         } else {
             SamCode->ClearErrorMark();
         }
     }
     if ((parts & kViewEnv) && tools_.Env) {
-        tools_.Env->SetEnv(model_->AttachedEnv());
+        tools_.Env->SetEnv(model_->EditedEnv());
     }
     if (parts & kViewPattern) {
         EditPatternRepaint();

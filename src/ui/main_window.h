@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/model/editor_model.h"
+#include "ui/pattern_geometry.h"
 
 #include <QMainWindow>
 
@@ -42,9 +43,10 @@ class TKellixForm : public QMainWindow, public EditorView {
     Q_OBJECT
   public:
     // Creates the window from its layout and runs the model's start-up: the worker starts, the
-    // default song is built and the output starts playing. The live output must be set up.
-    // Without dialogs the window asks with real ones.
-    explicit TKellixForm(ToolWindows tools, Dialogs* dialogs = nullptr);
+    // default song is built and the output starts playing. The window plays through the live
+    // output and runs code through the scripting given. Without dialogs it asks with real ones.
+    TKellixForm(ToolWindows tools, LiveOutput& live, Scripting& scripts,
+                Dialogs* dialogs = nullptr);
     ~TKellixForm() override;
 
     EditorModel& Model() { return *model_; }
@@ -105,6 +107,8 @@ class TKellixForm : public QMainWindow, public EditorView {
     void PanelInstrumentResize();
     void PanelTracksResize();
     void EditPatternRepaint();
+    // The pattern editor's scroll offsets and cell width now.
+    PatternView PatternViewNow() const;
     void EditTrackRepaint();
     // 0 Cut, 1 Copy, 2 Paste, 3 Undo, 4 Redo: on the code box when the code has the focus.
     void EditCommand(int which);

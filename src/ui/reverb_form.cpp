@@ -1,6 +1,5 @@
 #include "reverb_form.h"
 
-#include "audio/effects.h"
 #include "support/numtext.h"
 
 #include <QCheckBox>
@@ -32,16 +31,13 @@ TreverbformForm::TreverbformForm() : ToolWindow(QStringLiteral("Reverb"), 142, 2
 }
 
 void TreverbformForm::Edit1Change() {
-    if (OnReverbChange) {
-        OnReverbChange();
+    if (!OnReverbChange) {
+        return;
     }
-}
-
-void ApplyReverbBoxes(const TreverbformForm& form) {
     const auto read = [](const QLineEdit* box) {
         return TextToInt(box->text().toUtf8().constData());
     };
-    SetReverb(read(form.Edit1), 20000, read(form.Edit2), read(form.Edit3), 256);
+    OnReverbChange(read(Edit1), read(Edit2), read(Edit3));
 }
 
 } // namespace kellix

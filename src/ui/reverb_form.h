@@ -2,6 +2,7 @@
 
 #include "tool_window.h"
 
+#include <cstdint>
 #include <functional>
 
 class QCheckBox;
@@ -10,14 +11,15 @@ class QLineEdit;
 
 namespace kellix {
 
-// The "Reverb" window: three boxes whose every change is reported through OnReverbChange. The
-// check box is shown for the user's notes only; nothing reads it.
+// The "Reverb" window: three boxes whose every change is reported through OnReverbChange, read
+// leniently (any text gives a number): the amplitude, the step and the cutoff box, which the
+// effects take as the band. The check box is shown for the user's notes only; nothing reads it.
 class TreverbformForm : public ToolWindow {
     Q_OBJECT
   public:
     TreverbformForm();
 
-    std::function<void()> OnReverbChange;
+    std::function<void(int32_t amplitude, int32_t step, int32_t band)> OnReverbChange;
 
     QLabel* Label1;
     QLineEdit* Edit1; // amplitude
@@ -30,9 +32,5 @@ class TreverbformForm : public ToolWindow {
   private:
     void Edit1Change();
 };
-
-// Reads the three boxes leniently (any text gives a number) and sends them to the master
-// effects: SetReverb(amplitude, 20000, step, cutoff box, 256).
-void ApplyReverbBoxes(const TreverbformForm& form);
 
 } // namespace kellix

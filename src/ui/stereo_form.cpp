@@ -1,6 +1,5 @@
 #include "stereo_form.h"
 
-#include "audio/effects.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -45,7 +44,9 @@ void TformstereoForm::Edit1Change() {
         return;
     }
     ClearNumberError();
-    SetStereoDelay(decayL, decayR, delayL, delayR);
+    if (OnDelayChange) {
+        OnDelayChange(decayL, decayR, delayL, delayR);
+    }
 }
 
 } // namespace kellix

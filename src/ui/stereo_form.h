@@ -2,19 +2,25 @@
 
 #include "tool_window.h"
 
+#include <cstdint>
+#include <functional>
+
 class QLabel;
 class QLineEdit;
 class QScrollBar;
 
 namespace kellix {
 
-// The "Stereo Delay" window. Every change of a box sends all four boxes to the master effects;
-// each scroll bar writes its position into the box above it. The boxes do not move the bars,
-// and nothing is clamped here.
+// The "Stereo Delay" window. Every change of a box reports all four boxes through
+// OnDelayChange; each scroll bar writes its position into the box above it. The boxes do not
+// move the bars, and nothing is clamped here.
 class TformstereoForm : public ToolWindow {
     Q_OBJECT
   public:
     TformstereoForm();
+
+    std::function<void(int32_t decayL, int32_t decayR, int32_t delayL, int32_t delayR)>
+        OnDelayChange;
 
     QLabel* Label1;
     QLineEdit* Edit1; // L. Delay

@@ -133,14 +133,8 @@ class DrawTest : public QObject {
         DrawPattern(empty, 0, 0, 16, 2);
         std::vector<TIdPoint> notes{Note(INT_MAX, 40, 2), Note(INT_MIN, 40, 2), Note(3, INT_MIN, 2),
                                     Note(3, INT_MAX, 2),  Note(-5, 83, 2),      Note(3, -12, 2)};
-        TPattern pattern{static_cast<int32_t>(notes.size()), notes.data()};
         QImage image = GreyImage(400, 300, kMarker);
         DrawPattern(image, 0, 0, 16, 2, notes);
-        QCOMPARE(image, empty);
-        DrawPatternGrid(image, 0, 0, 16, 2, &pattern);
-        QCOMPARE(image, empty);
-        TPattern noPoints{5, nullptr};
-        DrawPatternGrid(image, 0, 0, 16, 2, &noPoints);
         QCOMPARE(image, empty);
         // Extreme scroll offsets and an empty image draw without overflowing.
         DrawPattern(image, INT_MAX, INT_MAX, INT_MAX, 2, notes);

@@ -69,13 +69,13 @@ TEST_F(ModelTest, PlacedNotesAndEnvelopesKeepValuesTheMixerUses) {
     int32_t time = 0;
     for (const Case& c : cases) {
         Model.SetNoteTexts(c.vol, c.pan);
-        Model.PatternMouseDown(MouseButton::Left, time++, 30);
-        const TIdPoint& note = Song.Patterns[0].Points[Song.Patterns[0].PointsCount - 1];
+        Model.PlaceNote(time++, 30);
+        const TIdPoint& note = Song.Patterns[0].Points[Song.Patterns[0].PointsCount() - 1];
         EXPECT_EQ(note.Vol, c.Vol) << c.vol;
         EXPECT_EQ(note.Pan, c.Pan) << c.pan;
     }
-    Model.StoreEnv(0, -1);
-    EXPECT_EQ(Model.AttachedEnv()->Attack, 0) << "a negative duration is refused";
+    Model.SetEnvelope(0, -1);
+    EXPECT_EQ(Model.EditedEnv()->Attack, 0) << "a negative duration is refused";
     // What was placed reads back as it was saved.
     TTrack song;
     TInstrumentCode code;
@@ -115,7 +115,7 @@ TEST_F(ModelTest, WhatOpenCouldNotReadIsToldAndNotSilentlyCut) {
     ASSERT_TRUE(Model.OpenPath(path));
     ASSERT_EQ(Ask.Errors.size(), 2u);
     EXPECT_TRUE(Contains(Ask.Errors[1], "TracksIndex")) << Ask.Errors[1];
-    EXPECT_EQ(Song.TrackIndexCount, 0);
+    EXPECT_EQ(Song.TrackIndexCount(), 0);
 }
 
 // Another window (or program) wrote the song since it was opened: Save asks.
@@ -163,7 +163,7 @@ TEST_F(ModelTest, WithoutInstrumentsThereIsNoCodeToRun) {
     ASSERT_TRUE(Model.CommitCount(CountEdit::InstrumentCount, "0"));
     EXPECT_FALSE(Model.CodeEditable());
     Model.SetCodeText(kCode100);
-    Model.GeneratorExe();
+    Model.RunCode();
     EXPECT_EQ(InstrumentCode.Count, 0);
 }
 
@@ -186,12 +186,12 @@ TEST_F(ModelBase, ARecoveryFolderThatCannotBeWrittenIsSaidOnce) {
     Files.RecoveryFolder = Dir / "blocker/state";
     EditorModel model(View, Ask, Files);
     model.Create();
-    model.PatternMouseDown(MouseButton::Left, 1, 40);
+    model.PlaceNote(1, 40);
     model.WriteRecovery();
     EXPECT_TRUE(model.Status().starts_with("Unsaved work cannot be kept for recovery: Cannot lock"))
         << model.Status();
-    model.GeneratorExe();
-    model.PatternMouseDown(MouseButton::Left, 2, 40);
+    model.RunCode();
+    model.PlaceNote(2, 40);
     model.WriteRecovery();
     EXPECT_EQ(model.Status(), "Ok") << "said once";
     fs::remove(Dir / "blocker");
@@ -233,7 +233,7 @@ TEST_F(ModelBase, ARecoveryIsOfferedByOneWindowAndAFailedRestoreSaysSo) {
         EXPECT_FALSE(model.OfferRecovery());
         ASSERT_EQ(Ask.Errors.size(), 1u);
         EXPECT_TRUE(Contains(Ask.Errors[0], c.error)) << Ask.Errors[0];
-        EXPECT_EQ(Song.InstrumentCount, 10) << "the new song stays";
+        EXPECT_EQ(Song.InstrumentCount(), 10) << "the new song stays";
         model.Destroy();
         Ask.WhileAskingRestore = nullptr;
     }

@@ -12,21 +12,20 @@ TEST_F(ModelTest, CountEditsTakeValidTextsAndRefuseOthers) {
         CountEdit edit;
         const char* text;
         bool taken;
-        int32_t TTrack::*field;
-        int32_t expected;
+        const char* expected; // the song's value afterwards
     } cases[] = {
-        {CountEdit::PatternCount, "12", true, &TTrack::PatternCount, 12},
-        {CountEdit::PatternCount, "12a", false, &TTrack::PatternCount, 12},
-        {CountEdit::PatternCount, "65537", false, &TTrack::PatternCount, 12},
-        {CountEdit::PatternCount, "  $C", true, &TTrack::PatternCount, 12},
-        {CountEdit::TrackIndex, "1000001", false, &TTrack::TrackIndexCount, 10},
-        {CountEdit::SpeedTrack, "-3", true, &TTrack::Speed, -3},
-        {CountEdit::PatternRow, "2147483648", false, &TTrack::Row, 16},
+        {CountEdit::PatternCount, "12", true, "12"},
+        {CountEdit::PatternCount, "12a", false, "12"},
+        {CountEdit::PatternCount, "65537", false, "12"},
+        {CountEdit::PatternCount, "  $C", true, "12"},
+        {CountEdit::TrackIndex, "1000001", false, "10"},
+        {CountEdit::SpeedTrack, "-3", true, "-3"},
+        {CountEdit::PatternRow, "2147483648", false, "16"},
     };
     for (const Case& c : cases) {
         View.Parts = 0;
         EXPECT_EQ(Model.CommitCount(c.edit, c.text), c.taken) << c.text;
-        EXPECT_EQ(Song.*(c.field), c.expected) << c.text;
+        EXPECT_EQ(Model.CountText(c.edit), c.expected) << c.text;
         EXPECT_TRUE(c.taken || (View.Parts & kViewCounts)) << "the song's value goes back";
     }
     // A longer play list than there are tracks: new entries continue the track numbers.
@@ -38,30 +37,30 @@ TEST_F(ModelTest, CountEditsTakeValidTextsAndRefuseOthers) {
 
 TEST_F(ModelTest, SwitchingInstrumentsStoresAndLoadsCode) {
     // The first click stores the default code shown at start for instrument 1.
-    Model.InstrumentsClick(2);
-    EXPECT_STREQ(InstrumentCode.Texts[0], DefaultInstrumentCode);
-    ASSERT_NE(Song.Instrument[2].Sample, nullptr) << "a click generates a missing sample";
-    EXPECT_EQ(View.Drawn.back(), Song.Instrument[2].Sample);
+    Model.SelectInstrument(2);
+    EXPECT_STREQ(CodeOf(0), DefaultInstrumentCode);
+    ASSERT_NE(SampleOf(2), nullptr) << "a click generates a missing sample";
+    EXPECT_EQ(View.Drawn.back(), SampleOf(2));
 
-    Model.InstrumentsClick(0);
+    Model.SelectInstrument(0);
     Model.SetCodeText(kCode100);
-    SampleBlock* before = Song.Instrument[0].Sample;
-    Model.InstrumentsClick(3);
-    Model.InstrumentsClick(0);
+    SampleBlock* before = SampleOf(0);
+    Model.SelectInstrument(3);
+    Model.SelectInstrument(0);
     EXPECT_EQ(Model.Code(), kCode100) << "the edited text was kept for instrument 1";
-    EXPECT_EQ(Song.Instrument[0].Sample, before) << "editing alone does not regenerate";
+    EXPECT_EQ(SampleOf(0), before) << "editing alone does not regenerate";
 
     // A new instrument count keeps the codes, the shown one too, and the samples.
-    Model.GeneratorExe();
-    SampleBlock* first = Song.Instrument[0].Sample;
-    Model.InstrumentsClick(3);
+    Model.RunCode();
+    SampleBlock* first = SampleOf(0);
+    Model.SelectInstrument(3);
     Model.SetCodeText(kCode300);
     ASSERT_TRUE(Model.CommitCount(CountEdit::InstrumentCount, "12"));
-    EXPECT_STREQ(InstrumentCode.Texts[3], kCode300);
+    EXPECT_STREQ(CodeOf(3), kCode300);
     ASSERT_TRUE(Model.CommitCount(CountEdit::InstrumentCount, "1"));
-    EXPECT_EQ(Song.Instrument[0].Sample, first);
+    EXPECT_EQ(SampleOf(0), first);
 
-    Model.InstrumentsClick(10); // below the last item
+    Model.SelectInstrument(10); // below the last item
     EXPECT_EQ(Model.ActiveInstrument(), nullptr);
     EXPECT_FALSE(Model.CommitCount(CountEdit::SampleTone, "5"));
 }
@@ -79,15 +78,15 @@ TEST_F(ModelTest, NewAndOpenAskAboutUnsavedChanges) {
     ASSERT_TRUE(Model.Open());
     EXPECT_EQ(Ask.OpenAsked.back().Filter, "Text files (*.txt)|*.TXT");
     EXPECT_EQ(Model.Title(), "Kellix - " + path);
-    EXPECT_NE(Song.Instrument[1].Sample, nullptr);
+    EXPECT_NE(SampleOf(1), nullptr);
     EXPECT_FALSE(Model.Changed());
 
     // "Save" answered to the question saves under the song's name before New.
-    Model.PatternMouseDown(MouseButton::Left, 5, 40);
+    Model.PlaceNote(5, 40);
     Ask.SaveChangesAnswers = {SaveAnswer::Save};
     ASSERT_TRUE(Model.New());
     EXPECT_NE(ReadFile(path).find("Time: 5;"), std::string::npos);
-    EXPECT_EQ(Song.InstrumentCount, 10);
+    EXPECT_EQ(Song.InstrumentCount(), 10);
     Model.New(); // nothing changed: no question
     EXPECT_EQ(Ask.SaveChangesAsked, 3);
 }
@@ -118,7 +117,7 @@ TEST_F(ModelTest, SaveAsStoresTheShownCodeAndSaveReusesTheName) {
     EXPECT_NE(ReadFile(path).find(DefaultInstrumentCode), std::string::npos)
         << "instrument 1 is saved with the code the box shows";
 
-    Model.PatternMouseDown(MouseButton::Left, 1, 50);
+    Model.PlaceNote(1, 50);
     ASSERT_TRUE(Model.Save());
     EXPECT_EQ(Ask.SaveAsked.size(), 2u) << "no dialog once the song has a name";
     EXPECT_NE(ReadFile(path).find("Tone: 50;"), std::string::npos);
@@ -139,9 +138,9 @@ TEST_F(ModelTest, InstrumentCodeFilesAreByteForByte) {
     Ask.OpenAnswers = {in};
     ASSERT_TRUE(Model.OpenInstrument());
     EXPECT_EQ(Model.Code(), bytes);
-    EXPECT_NE(Song.Instrument[0].Sample, nullptr) << "the code ran for the current instrument";
+    EXPECT_NE(SampleOf(0), nullptr) << "the code ran for the current instrument";
 
-    Model.InstrumentsClick(9);
+    Model.SelectInstrument(9);
     const std::string out = Dir / "out.txt";
     Ask.SaveAnswers = {out};
     ASSERT_TRUE(Model.SaveInstrumentAs());
@@ -177,10 +176,10 @@ TEST_F(ModelTest, SaveResultRendersWithProgressAndReportsFailures) {
 
 // A typed text naming no pattern leaves none selected: Cut has nothing to empty.
 TEST_F(ModelTest, CutWithoutASelectedPatternDoesNothing) {
-    Model.PatternMouseDown(MouseButton::Left, 0, 60);
-    Model.PatternChange(-1);
+    Model.PlaceNote(0, 60);
+    Model.ShowPattern(-1);
     Model.Cut();
-    EXPECT_EQ(Song.Patterns[0].PointsCount, 1);
+    EXPECT_EQ(Song.Patterns[0].PointsCount(), 1);
 }
 
 } // namespace

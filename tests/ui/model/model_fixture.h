@@ -1,16 +1,18 @@
 #pragma once
 
-// The editor model's tests: a recording view, prepared dialog answers, a silent sound device,
-// and a folder of their own for the recovery file and the recent songs.
+// The editor model's tests: a recording view, prepared dialog answers, a live output on a
+// silent device, the generator library's scripting, and a folder of their own for the recovery
+// file and the recent songs.
 
 #include "ui/model/editor_model.h"
 
 #include "script/dllgen.h"
-#include "songtext/current_instrument.h"
 #include "songtext/song_writer.h"
 #include "ui/ui_fixture.h"
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 namespace kellix::test {
 
@@ -30,33 +32,28 @@ class ModelBase : public ::testing::Test {
     RecordingView View;
     PreparedDialogs Ask;
     FakeDevice Device;
+    LiveOutput Live{Device};
     TempFolder Dir;
     ModelFiles Files{Dir / "state", Dir / "config/recent.txt"};
+    // A song built in memory, to be written to a file and opened.
+    TTrack Built;
+    static inline std::unique_ptr<Scripting> Scripts;
 
-    static void SetUpTestSuite() { StartScripting(); }
-    static void TearDownTestSuite() { EndScripting(); }
-    void SetUp() override { SetUpOutput(&Device); }
-    void TearDown() override {
-        EmptySong(Song, InstrumentCode);
-        TearDownOutput();
-    }
-    static std::string Saved() { return SongText(Song, InstrumentCode); }
-    // Builds a song of the given instrument codes in memory.
-    static void MakeSong(std::initializer_list<const char*> codes) {
-        NewSong(Song, InstrumentCode);
-        const auto count = static_cast<int32_t>(codes.size());
-        ResizeInstrumentCode(InstrumentCode, count);
-        ResizeInstruments(Song, count);
-        CurrentInstrument = 0;
+    static void SetUpTestSuite() { Scripts = StartScripting(); }
+    static void TearDownTestSuite() { Scripts.reset(); }
+    // The default song with the given instrument codes.
+    void MakeSong(std::initializer_list<const char*> codes) {
+        Built = NewSong();
+        ResizeInstruments(Built, static_cast<int32_t>(codes.size()));
+        int32_t i = 0;
         for (const char* code : codes) {
-            SetCurrentInstrumentCode(InstrumentCode, code);
-            ++CurrentInstrument;
+            SetInstrumentCode(Built, i++, code);
         }
     }
-    // Writes the song in memory to a file of the test's folder and returns its path.
+    // Writes the built song to a file of the test's folder and returns its path.
     std::string WriteSong(const std::string& name) {
         const std::string path = Dir / name;
-        WriteFile(path, Saved());
+        WriteFile(path, SongText(Built));
         return path;
     }
 };
@@ -64,14 +61,17 @@ class ModelBase : public ::testing::Test {
 // With one model created for each test.
 class ModelTest : public ModelBase {
   protected:
-    EditorModel Model{View, Ask, Files};
-    void SetUp() override {
-        ModelBase::SetUp();
-        Model.Create();
+    EditorModel Model{View, Ask, Live, *Scripts, Files};
+    const TTrack& Song = Model.Song();
+
+    void SetUp() override { Model.Create(); }
+    void TearDown() override { Model.Destroy(); }
+    std::string Saved() const { return SongText(Model.Song()); }
+    const SampleBlock* SampleOf(int32_t instrument) const {
+        return Model.Doc().Samples.At(instrument);
     }
-    void TearDown() override {
-        Model.Destroy();
-        ModelBase::TearDown();
+    const std::string& CodeOf(int32_t instrument) const {
+        return InstrumentCodeAt(Model.Song(), instrument).Text();
     }
 };
 

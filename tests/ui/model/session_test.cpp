@@ -54,10 +54,10 @@ TEST_F(ModelBase, AKilledRunLeavesItsWorkForTheNextStart) {
     if (child == 0) {
         EditorModel model(View, Ask, Files);
         model.Create();
-        model.PatternMouseDown(MouseButton::Left, 1, 40);
+        model.PlaceNote(1, 40);
         model.SetCodeText(kCode100);
         model.WriteRecovery();
-        model.PatternMouseDown(MouseButton::Left, 2, 41);
+        model.PlaceNote(2, 41);
         (void)!write(ready[1], "x", 1);
         pause();
         _exit(0);
@@ -76,9 +76,9 @@ TEST_F(ModelBase, AKilledRunLeavesItsWorkForTheNextStart) {
         ASSERT_EQ(model.OfferRecovery(), offered);
         if (offered) {
             EXPECT_TRUE(model.Changed());
-            ASSERT_EQ(Song.Patterns[0].PointsCount, 1) << "the note after the write is lost";
+            ASSERT_EQ(Song.Patterns[0].PointsCount(), 1) << "the note after the write is lost";
             EXPECT_EQ(Song.Patterns[0].Points[0].Tone, 40);
-            EXPECT_STREQ(InstrumentCode.Texts[0], kCode100) << "typed code is kept too";
+            EXPECT_STREQ(CodeOf(0), kCode100) << "typed code is kept too";
             model.WriteRecovery();
             const std::optional<std::string> file = model.RecoveryFile();
             ASSERT_TRUE(file && std::filesystem::exists(*file));

@@ -18,7 +18,7 @@ class SongHistoryTest : public ModelTest {
         OpenSong();
     }
     static int32_t DataSize(int32_t instrument) {
-        const SampleBlock* sample = Song.Instrument[instrument].Sample;
+        const SampleBlock* sample = SampleOf(instrument);
         return sample ? int32_t{sample->DataSize} : -1;
     }
 
@@ -42,13 +42,13 @@ class SongHistoryTest : public ModelTest {
     // Every instrument has the sample its stored code makes; reading each one whole lets the
     // address sanitizer see a block that was released.
     void ExpectSamplesFromCode() {
-        for (int32_t i = 0; i < Song.InstrumentCount; ++i) {
+        for (int32_t i = 0; i < Song.InstrumentCount(); ++i) {
             const std::string code =
-                i < InstrumentCode.Count && InstrumentCode.Texts[i] ? InstrumentCode.Texts[i] : "";
+                i < InstrumentCode.Count && CodeOf(i) ? CodeOf(i) : "";
             const int32_t bytes = code == kCode100 ? 200 : code == kCode300 ? 1200 : -1;
             ASSERT_EQ(DataSize(i), bytes) << "instrument " << i;
             if (bytes > 0) {
-                const uint8_t* data = SampleData(Song.Instrument[i].Sample);
+                const uint8_t* data = SampleData(SampleOf(i));
                 EXPECT_EQ(std::count(data, data + bytes, 0), bytes) << "a new sample is silent";
             }
         }
@@ -76,10 +76,10 @@ TEST_F(SongHistoryTest, EveryKindOfChangeGoesBackAndForthInOneStep) {
         const char* name;
         std::function<void(M&)> change;
     } cases[] = {
-        {"place a note", [](M& m) { m.PatternMouseDown(MouseButton::Left, 5, 40); }},
-        {"remove a note", [](M& m) { m.PatternMouseDown(MouseButton::Right, 1, 31); }},
-        {"add a pattern to a track", [](M& m) { m.TrackEditMouseDown(4); }},
-        {"play-list entry", [](M& m) { m.TrackChange(3); }},
+        {"place a note", [](M& m) { m.PlaceNote(5, 40); }},
+        {"remove a note", [](M& m) { (m.BeginPatternGesture(), m.RemoveNote(1, 31)); }},
+        {"add a pattern to a track", [](M& m) { m.TogglePatternInTrack(4); }},
+        {"play-list entry", [](M& m) { m.SetPlayListTrack(3); }},
         {"shorter play list", count(CountEdit::TrackIndex, "4")},
         {"longer play list", count(CountEdit::TrackIndex, "14")},
         {"fewer tracks", count(CountEdit::TrackCount, "0")},
@@ -89,9 +89,9 @@ TEST_F(SongHistoryTest, EveryKindOfChangeGoesBackAndForthInOneStep) {
         {"no instruments", count(CountEdit::InstrumentCount, "0")},
         {"more instruments", count(CountEdit::InstrumentCount, "5")},
         {"SampleTone", count(CountEdit::SampleTone, "-7")},
-        {"envelope", [](M& m) { m.StoreEnv(2, 500); }},
-        {"code stored by F9", code([](M& m) { m.GeneratorExe(); })},
-        {"code stored by a click", code([](M& m) { m.InstrumentsClick(2); })},
+        {"envelope", [](M& m) { m.SetEnvelope(2, 500); }},
+        {"code stored by F9", code([](M& m) { m.RunCode(); })},
+        {"code stored by a click", code([](M& m) { m.SelectInstrument(2); })},
         {"code stored by a count", code(count(CountEdit::InstrumentCount, "2"))},
         {"Cut of a pattern", cut(EditFocus::Pattern)},
         {"Cut of a track", cut(EditFocus::Track)},
@@ -118,18 +118,18 @@ TEST_F(SongHistoryTest, EveryKindOfChangeGoesBackAndForthInOneStep) {
 TEST_F(SongHistoryTest, SelectionsStayValidAfterUndo) {
     // Filled again as after a change of count where they no longer name something.
     Model.CommitCount(CountEdit::PatternCount, "20");
-    Model.PatternChange(15);
+    Model.ShowPattern(15);
     Model.CommitCount(CountEdit::InstrumentCount, "5");
-    Model.InstrumentsClick(4);
+    Model.SelectInstrument(4);
     Model.Undo();
     Model.Undo();
-    EXPECT_EQ(Model.AttachedEnv(), &Song.Instrument[0].Env);
+    EXPECT_EQ(Model.EditedEnv(), &Song.Instrument[0].Env);
     EXPECT_EQ(Model.Code(), kCode100);
     EXPECT_EQ(Model.ActivePattern(), &Song.Patterns[0]);
 
     // Undoing a play-list entry gives the Track box the entry's track again.
-    Model.PlayListClick(1);
-    Model.TrackChange(5);
+    Model.SelectPlayListRow(1);
+    Model.SetPlayListTrack(5);
     Model.Undo();
     EXPECT_EQ(Model.ActiveTrack(), &Song.Tracks[1]);
 }
@@ -137,19 +137,19 @@ TEST_F(SongHistoryTest, SelectionsStayValidAfterUndo) {
 TEST_F(SongHistoryTest, GesturesAndTypingMergeIntoOneStep) {
     const std::string start = Saved();
     // A right-button drag over the three notes, starting on the first.
-    Model.PatternMouseDown(MouseButton::Right, 0, 30);
-    Model.PatternRightDrag(1, 31);
-    Model.PatternRightDrag(2, 32);
-    ASSERT_EQ(Song.Patterns[0].PointsCount, 0);
+    (Model.BeginPatternGesture(), Model.RemoveNote(0, 30));
+    Model.RemoveNote(1, 31);
+    Model.RemoveNote(2, 32);
+    ASSERT_EQ(Song.Patterns[0].PointsCount(), 0);
     Model.Undo();
     EXPECT_FALSE(Model.CanUndo());
 
     // Typing 1, 12, 120 into one Env box; then another box.
     for (int32_t v : {1, 12, 120}) {
-        Model.StoreEnv(0, v);
+        Model.SetEnvelope(0, v);
     }
     const std::string typed = Saved();
-    Model.StoreEnv(1, 7);
+    Model.SetEnvelope(1, 7);
     Model.Undo();
     EXPECT_EQ(Saved(), typed);
     Model.Undo();
@@ -157,10 +157,10 @@ TEST_F(SongHistoryTest, GesturesAndTypingMergeIntoOneStep) {
 }
 
 TEST_F(SongHistoryTest, AThousandStepsAndNewForgetsThem) {
-    Model.PatternMouseDown(MouseButton::Left, 100, 50);
+    Model.PlaceNote(100, 50);
     const std::string first = Saved();
     for (int32_t t = 101; t < 1101; ++t) {
-        Model.PatternMouseDown(MouseButton::Left, t, 50);
+        Model.PlaceNote(t, 50);
     }
     int steps = 0;
     for (; Model.CanUndo(); ++steps) {
@@ -179,7 +179,7 @@ TEST_F(SongHistoryTest, AThousandStepsAndNewForgetsThem) {
 
 TEST_F(SongHistoryTest, TheChangedMarkFollowsTheSavedState) {
     // Saved in the middle: undoing past it or redoing back to it.
-    Model.PatternMouseDown(MouseButton::Left, 5, 40);
+    Model.PlaceNote(5, 40);
     Model.CommitCount(CountEdit::PatternRow, "20");
     Ask.SaveAnswers = {Dir / "saved.txt"};
     ASSERT_TRUE(Model.SaveAs());
@@ -216,8 +216,8 @@ TEST_F(SongHistoryTest, OpenInstrumentGivesBackTheCodeBoxAndTheSample) {
     EXPECT_EQ(DataSize(0), 1200);
     EXPECT_EQ(Saved(), song) << "the song itself never changed";
     // F9 stores it and instrument 2 is shown: undoing both makes instrument 1's sample again.
-    Model.GeneratorExe();
-    Model.InstrumentsClick(1);
+    Model.RunCode();
+    Model.SelectInstrument(1);
     Model.Undo();
     Model.Undo();
     EXPECT_EQ(DataSize(0), 200);
