@@ -2,6 +2,12 @@
 
 #include "script_highlighter.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMimeData>
 #include <QPainter>
 #include <QTextBlock>
 
@@ -142,6 +148,46 @@ void CodeEditor::focusInEvent(QFocusEvent* event) {
     QPlainTextEdit::focusInEvent(event);
     if (OnFocusIn) {
         OnFocusIn();
+    }
+}
+
+void CodeEditor::paste() {
+    insertFromMimeData(QGuiApplication::clipboard()->mimeData());
+}
+
+void CodeEditor::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Paste)) {
+        paste();
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void CodeEditor::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu* menu = createStandardContextMenu(event->pos());
+    if (auto* action = menu->findChild<QAction*>(QStringLiteral("edit-paste"))) {
+        disconnect(action, &QAction::triggered, nullptr, nullptr);
+        connect(action, &QAction::triggered, this, &CodeEditor::paste);
+    }
+    menu->exec(event->globalPos());
+    delete menu;
+}
+
+bool CodeEditor::canInsertFromMimeData(const QMimeData* source) const {
+    return source && source->hasText();
+}
+
+void CodeEditor::insertFromMimeData(const QMimeData* source) {
+    if (!canInsertFromMimeData(source)) {
+        return;
+    }
+    QString text = source->text();
+    // The code is stored as a zero-terminated text: a zero would cut off what follows it.
+    text.remove(QChar(u'\0'));
+    if (!text.isEmpty()) {
+        insertPlainText(text);
+        ensureCursorVisible();
     }
 }
 

@@ -4,6 +4,8 @@
 
 #include <QPlainTextEdit>
 
+class QMimeData;
+
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -17,7 +19,8 @@ class ScriptHighlighter;
 // the form the shown code had (its encoding and line break), and nothing else: code that is
 // shown and not edited keeps its bytes exactly. Tab moves the focus, since a tab in front of a
 // name breaks the script. It keeps the application's font: the scripts are short statements,
-// read like the rest of the window.
+// read like the rest of the window. It pastes plain text only, and only when there is some:
+// the text box's own paste crashes on clipboard data that holds no text.
 class CodeEditor : public QPlainTextEdit {
     Q_OBJECT
   public:
@@ -51,9 +54,20 @@ class CodeEditor : public QPlainTextEdit {
     int LineNumberWidth() const;
     void PaintLineNumbers(QPaintEvent* event);
 
+  public slots:
+    // Inserts the clipboard's text where the caret is, as if it were typed; nothing when the
+    // clipboard holds no text. Hides the text box's own paste: the shortcut, the context menu
+    // and the window's Edit menu all paste through here.
+    void paste();
+
   protected:
     void resizeEvent(QResizeEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    // Pasting and dropping: plain text only.
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
 
   private:
     void ContentsChanged();

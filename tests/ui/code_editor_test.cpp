@@ -3,6 +3,9 @@
 #include "ui/code_text.h"
 #include "ui/script_highlighter.h"
 
+#include <QClipboard>
+#include <QMenu>
+#include <QMimeData>
 #include <QTextBlock>
 #include <QtTest>
 
@@ -60,6 +63,38 @@ struct Box {
         QTest::keyClicks(&editor, keys);
     }
 };
+
+// Opens the box's context menu and, when its Paste is enabled, chooses it. Returns whether it
+// was enabled.
+bool PasteFromContextMenu(CodeEditor& editor) {
+    bool enabled = false;
+    QTimer::singleShot(0, [&enabled] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        auto* paste = menu->findChild<QAction*>(QStringLiteral("edit-paste"));
+        QVERIFY(paste);
+        enabled = paste->isEnabled();
+        menu->close();
+        if (enabled) {
+            paste->trigger();
+        }
+    });
+    const QPoint at(5, 5);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, editor.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(editor.viewport(), &event);
+    return enabled;
+}
+
+// Every way the user pastes into the box: each key bound to Paste, the window's Edit menu (the
+// box's paste slot, also reached as the text box's), and the context menu.
+void PasteEveryWay(CodeEditor& editor) {
+    for (const QKeySequence& keys : QKeySequence::keyBindings(QKeySequence::Paste)) {
+        QTest::keySequence(&editor, keys);
+    }
+    editor.paste();
+    static_cast<QPlainTextEdit&>(editor).paste();
+    PasteFromContextMenu(editor);
+}
 
 } // namespace
 
@@ -188,6 +223,56 @@ class CodeEditorTest : public QObject {
         Box box("a // c\nS1\r\nb");
         box.TypeAtEnd("x");
         QCOMPARE(ColourAt(*box.editor.document(), 7), RoleColour(int(Role::Variable)));
+    }
+
+    // Pasting with an empty clipboard, or one whose data holds no text, does nothing and never
+    // crashes, whichever way the paste comes.
+    void PastingNothingDoesNothing() {
+        Box box("A;");
+        box.editor.show();
+        box.TypeAtEnd("");
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->clear();
+        PasteEveryWay(box.editor);
+        clipboard->setMimeData(new QMimeData);
+        PasteEveryWay(box.editor);
+        QVERIFY(!PasteFromContextMenu(box.editor));
+        auto* picture = new QMimeData;
+        picture->setData("image/png", QByteArray("\x89PNG"));
+        clipboard->setMimeData(picture);
+        PasteEveryWay(box.editor);
+        QVERIFY(box.edits.empty());
+        QCOMPARE(box.editor.Code(), std::string("A;"));
+    }
+
+    // Pasted text goes in at the caret as typed text does, in the code's form, as plain text
+    // without its formatting; a zero character, which would cut the stored code short, is left
+    // out. Each paste is one step of the typing history.
+    void PastingTextGoesInAsTyped() {
+        Box box("A;\r\nB;");
+        box.editor.show();
+        box.TypeAtEnd("");
+        QGuiApplication::clipboard()->setText(QString::fromUtf16(u"x\r\ny\u00E9") + QChar(0) + "z");
+        QTest::keyClick(&box.editor, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(box.edits.back(), std::string("A;\r\nB;x\r\ny\xC3\xA9z"));
+        auto* rich = new QMimeData;
+        rich->setHtml("<b>bold</b>");
+        rich->setText(" S1");
+        QGuiApplication::clipboard()->setMimeData(rich);
+        QVERIFY(PasteFromContextMenu(box.editor));
+        QCOMPARE(box.edits.back(), std::string("A;\r\nB;x\r\ny\xC3\xA9z S1"));
+        const int s1 = box.editor.document()->characterCount() - 2;
+        QCOMPARE(ColourAt(*box.editor.document(), s1), RoleColour(int(Role::Variable)));
+        QTextCursor pasted(box.editor.document());
+        pasted.setPosition(s1 + 1);
+        QCOMPARE(pasted.charFormat().fontWeight(), int(QFont::Normal));
+        box.editor.selectAll();
+        box.editor.paste(); // the Edit menu's Paste replaces the selection
+        QCOMPARE(box.edits.back(), std::string(" S1"));
+        box.editor.undo();
+        box.editor.undo();
+        QCOMPARE(box.edits.back(), std::string("A;\r\nB;x\r\ny\xC3\xA9z"));
+        QCOMPARE(box.edits.size(), std::size_t(5));
     }
 
     void MarkErrorAndUndoHistory() {
