@@ -31,8 +31,8 @@ class CodeEditor : public QPlainTextEdit {
     // setting them again would throw away the typing history at every key.
     void SetCode(const std::string& bytes);
     // The bytes last set or reported.
-    const std::string& Code() const { return bytes_; }
-    const CodeTextForm& Form() const { return form_; }
+    const std::string& Code() const { return code_.Bytes; }
+    const CodeTextForm& Form() const { return code_.Form; }
 
     // Places the caret at a byte offset of Code() (the compiler's error position) and marks its
     // line with a soft red background until ClearErrorMark or the next SetCode.
@@ -70,16 +70,16 @@ class CodeEditor : public QPlainTextEdit {
     void insertFromMimeData(const QMimeData* source) override;
 
   private:
-    void ContentsChanged();
+    // Follows a change of the document: the characters at pos, removed before and added now.
+    void DocumentChanged(int pos, int removed, int added);
     void UpdateLineNumberArea(const QRect& rect, int dy);
     // Makes room for the line numbers and lays their area over it.
     void UpdateMargin();
 
-    ScriptHighlighter* highlighter_;
+    ScriptHighlighter* highlighter_ = nullptr;
     QWidget* lineNumbers_;
-    std::string bytes_;
-    CodeTextForm form_;
-    QString shown_; // the text that bytes_ shows
+    int margin_ = -1; // the line numbers' width the viewport leaves room for
+    EditedCode code_; // the shown text and its bytes
     // The shown code's breaks are not all of its form's kind; the first edit makes them so.
     bool mixedBreaks_ = false;
     bool settingCode_ = false;
