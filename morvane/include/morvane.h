@@ -43,8 +43,9 @@ MORVANE_API int32_t FreeSample(int32_t handle);
  * handles and kept blocks. A freed handle never resolves to another block later. */
 MORVANE_API void* MorvaneSampleBlock(int32_t handle);
 /* Hands a block over to the program (it becomes an instrument's sample, which voices may play):
- * from then on scripts cannot reach it, so no script can rewrite or release a block in use by
- * handle number. Only FreeSample releases it. */
+ * from then on scripts can only read it (CloneSample copies it; MixSample's source and
+ * Operator's modulator may be it), so no script can rewrite or release a block in use by handle
+ * number. Only FreeSample releases it. */
 MORVANE_API void MorvaneKeepSample(int32_t handle);
 /* The handle stored in a block's header (0 for null). */
 MORVANE_API int32_t MorvaneSampleHandle(const void* block);
@@ -58,8 +59,9 @@ MORVANE_API void MorvaneBeginRun(void);
  * the count handles in keep (what the program holds on to), so that no block a script lost
  * track of outlives its run. Returns 1 when a creation was refused for the limit, else 0. */
 MORVANE_API int32_t MorvaneEndRun(const int32_t* keep, int32_t count);
-/* The number of blocks alive, kept ones included. */
+/* The number of blocks alive, kept ones included, and the bytes they hold (headers and data). */
 MORVANE_API int32_t MorvaneLiveSamples(void);
+MORVANE_API int64_t MorvaneLiveSampleBytes(void);
 /* Returns every setting that affects generation (sample mode, curve points, ...) to its start
  * value, so that a script's result depends on its own code only. */
 MORVANE_API void MorvaneReset(void);

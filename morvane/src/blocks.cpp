@@ -26,6 +26,7 @@ struct HandleTable {
     std::vector<Slot> slots;
     std::vector<uint32_t> free;
     int32_t live = 0;
+    uint64_t liveBytes = 0;
     // The current script run: the bytes its live blocks hold, and whether one was refused.
     bool running = false;
     uint64_t runBytes = 0;
@@ -100,6 +101,7 @@ uint8_t* Detach(HandleTable& t, Slot& s) {
     s.kept = false;
     s.inRun = false;
     --t.live;
+    t.liveBytes -= BlockBytes(block);
     if (s.generation < kMaxGeneration) {
         ++s.generation;
         t.free.push_back(static_cast<uint32_t>(&s - t.slots.data()));
@@ -127,6 +129,7 @@ int32_t Register(uint8_t* block) {
     s.block = block;
     s.inRun = t.running;
     ++t.live;
+    t.liveBytes += BlockBytes(block);
     int32_t handle = MakeHandle(slot, s.generation);
     std::memcpy(block, &handle, 4);
     return handle;
@@ -166,7 +169,7 @@ int32_t NewBlock(int32_t frames, int32_t channels) {
 
 int32_t CopyBlock(int32_t handle) {
     Block src;
-    if (!Resolve(handle, src)) {
+    if (!ResolveSource(handle, src)) {
         return 0;
     }
     int32_t copy = NewBlock(src.frames, src.channels);
@@ -191,10 +194,12 @@ void ReleaseBlock(int32_t handle, Releaser by) {
     std::free(block);
 }
 
-bool Resolve(int32_t handle, Block& out) {
+namespace {
+
+bool ResolveSlot(int32_t handle, bool kept, Block& out) {
     HandleTable& t = Table();
     std::lock_guard<std::mutex> guard(t.lock);
-    Slot* s = FindForScripts(t, handle);
+    Slot* s = kept ? Find(t, handle) : FindForScripts(t, handle);
     if (s == nullptr) {
         return false;
     }
@@ -202,6 +207,16 @@ bool Resolve(int32_t handle, Block& out) {
     out.channels = s->block[4];
     out.frames = DataBytes(s->block) / (2 * out.channels);
     return true;
+}
+
+} // namespace
+
+bool Resolve(int32_t handle, Block& out) {
+    return ResolveSlot(handle, false, out);
+}
+
+bool ResolveSource(int32_t handle, Block& out) {
+    return ResolveSlot(handle, true, out);
 }
 
 void* BlockPointer(int32_t handle) {
@@ -284,6 +299,12 @@ int32_t LiveBlocks() {
     HandleTable& t = Table();
     std::lock_guard<std::mutex> guard(t.lock);
     return t.live;
+}
+
+uint64_t LiveBytes() {
+    HandleTable& t = Table();
+    std::lock_guard<std::mutex> guard(t.lock);
+    return t.liveBytes;
 }
 
 } // namespace morvane

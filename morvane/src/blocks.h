@@ -29,6 +29,9 @@ enum class Releaser { Script, Program };
 void ReleaseBlock(int32_t handle, Releaser by);
 // False for 0, for handles whose block was released and for blocks the program keeps.
 bool Resolve(int32_t handle, Block& out);
+// For a block a procedure only reads (a copy's original, a source, a modulator): blocks the
+// program keeps resolve too, since reading them takes nothing from the voices playing them.
+bool ResolveSource(int32_t handle, Block& out);
 void* BlockPointer(int32_t handle);
 // Hands a block over to the program (an instrument's sample, which voices may be playing):
 // from then on no script procedure can write, resample or release it.
@@ -40,5 +43,6 @@ constexpr uint64_t kRunSampleBytes = MORVANE_RUN_SAMPLE_BYTES;
 void BeginRun();
 bool EndRun(const int32_t* keep, int32_t count);
 int32_t LiveBlocks();
+uint64_t LiveBytes(); // headers and data of the blocks alive
 
 } // namespace morvane

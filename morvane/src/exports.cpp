@@ -160,6 +160,10 @@ int32_t MorvaneLiveSamples(void) {
     return morvane::LiveBlocks();
 }
 
+int64_t MorvaneLiveSampleBytes(void) {
+    return static_cast<int64_t>(morvane::LiveBytes());
+}
+
 void MorvaneReset(void) {
     morvane::CurrentSettings() = morvane::Settings{};
 }

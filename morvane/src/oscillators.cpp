@@ -76,7 +76,7 @@ int32_t Operator(int32_t sample, int32_t shape, int32_t hz, int32_t amplitude, i
         return 0;
     }
     Block mod;
-    bool modulated = Resolve(modulator, mod);
+    bool modulated = ResolveSource(modulator, mod);
     double f = FrequencyParam(hz);
     float amp = AmplitudeParam(amplitude);
     // Index in radians of phase per full-scale modulator value, as a 32-bit phase fraction.
@@ -123,7 +123,7 @@ int32_t GConst(int32_t sample, int32_t value) {
 int32_t MixSample(int32_t sample, int32_t source, int32_t level) {
     Block b;
     Block src;
-    if (!Resolve(sample, b) || !Resolve(source, src)) {
+    if (!Resolve(sample, b) || !ResolveSource(source, src)) {
         return 0;
     }
     float gain = static_cast<float>(Clamp<int32_t>(level, 0, 32767)) / 32767.0f;

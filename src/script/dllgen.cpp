@@ -15,6 +15,10 @@ SampleBlock* LibraryBlock(int32_t handle) {
     return static_cast<SampleBlock*>(MorvaneSampleBlock(handle));
 }
 
+int32_t LibraryHandle(const SampleBlock* block) {
+    return MorvaneSampleHandle(block);
+}
+
 void LibraryRelease(SampleBlock* block) {
     FreeSample(MorvaneSampleHandle(block));
 }
@@ -34,6 +38,7 @@ void StartScripting() {
     binding.Table = table.data();
     binding.FreeSample = &FreeSample;
     binding.BlockOf = &LibraryBlock;
+    binding.HandleOf = &LibraryHandle;
     binding.Reset = &MorvaneReset;
     binding.Keep = &MorvaneKeepSample;
     binding.BeginRun = &MorvaneBeginRun;

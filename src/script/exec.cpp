@@ -48,8 +48,13 @@ void AppendBuiltins(IdentEntry* out) {
     std::memcpy(out, builtins, sizeof builtins);
 }
 
-int32_t FreeHandle(int32_t handle) {
-    return g_generator.FreeSample ? g_generator.FreeSample(handle) : 0;
+// Releases a block that scripts own; a block an instrument holds is the instrument's to
+// release (through ReleaseSample).
+void ReleaseOwned(int32_t handle) {
+    if (handle != 0 && g_generator.FreeSample && g_generator.BlockOf &&
+        g_generator.BlockOf(handle)) {
+        g_generator.FreeSample(handle);
+    }
 }
 
 void ReleaseTemporaries() {
@@ -64,7 +69,7 @@ void ReleaseTemporaries() {
         }
         // A temporary that aliases RESULT or WAV is only forgotten: the block lives on there.
         if (!releasedBefore && handle != Vars.Result && handle != Vars.Wav) {
-            FreeHandle(handle);
+            ReleaseOwned(handle);
         }
     }
     for (int32_t& s : Vars.S) {
@@ -99,9 +104,12 @@ void InitScripts(const GeneratorBinding& generator) {
 }
 
 void DoneScripts() {
-    if (Vars.Result != 0) {
-        Vars.Result = FreeHandle(Vars.Result);
+    ReleaseOwned(Vars.Result);
+    if (Vars.Wav != Vars.Result) {
+        ReleaseOwned(Vars.Wav);
     }
+    Vars.Result = 0;
+    Vars.Wav = 0;
     SetIdentifierTable(nullptr, 0);
     ClearProgram();
     FreeBlock(IdentTable);
@@ -116,10 +124,11 @@ int32_t ResampleProc(int32_t sample, int32_t) {
 }
 
 void RunScript() {
-    if (Vars.Result != 0) {
-        FreeHandle(Vars.Result);
-        Vars.Result = 0;
+    // A sample left from a run that no instrument took, unless WAV still names it.
+    if (Vars.Result != Vars.Wav) {
+        ReleaseOwned(Vars.Result);
     }
+    Vars.Result = 0;
     ReleaseTemporaries();
     if (g_generator.Reset) {
         g_generator.Reset();
@@ -127,8 +136,13 @@ void RunScript() {
     if (g_generator.BeginRun) {
         g_generator.BeginRun();
     }
+    const int32_t wavBefore = Vars.Wav;
     RunProgram();
     ReleaseTemporaries();
+    // WAV owns what it names: a block it no longer names goes, unless RESULT took it.
+    if (wavBefore != Vars.Wav && wavBefore != Vars.Result) {
+        ReleaseOwned(wavBefore);
+    }
     RunOverSampleLimit = false;
     if (g_generator.EndRun) {
         const int32_t keep[2] = {Vars.Result, Vars.Wav};
@@ -136,7 +150,7 @@ void RunScript() {
     }
     if (RunOverSampleLimit) {
         if (Vars.Result != Vars.Wav) {
-            FreeHandle(Vars.Result);
+            ReleaseOwned(Vars.Result);
         }
         Vars.Result = 0;
     }
@@ -158,10 +172,16 @@ std::string ExeScript(const char* code, TInstrument* active) {
     if (active) {
         SampleBlock* sample =
             Vars.Result != 0 && g_generator.BlockOf ? g_generator.BlockOf(Vars.Result) : nullptr;
+        // RESULT may name the block the instrument already holds (a function gave back the
+        // handle WAV names): the instrument keeps it.
+        if (!sample && active->Sample && Vars.Result != 0 && g_generator.HandleOf &&
+            g_generator.HandleOf(active->Sample) == Vars.Result) {
+            sample = active->Sample;
+        }
         if (active->Sample && active->Sample != sample) {
             ReleaseSample(active->Sample);
         }
-        // From now on voices may play the block: no later script may reach it by its handle.
+        // From now on voices may play the block: later scripts may only read it by its handle.
         if (sample && g_generator.Keep) {
             g_generator.Keep(Vars.Result);
         }

@@ -2,10 +2,17 @@
 
 #include "script_highlighter.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMimeData>
 #include <QPainter>
 #include <QTextBlock>
 
 #include <algorithm>
+#include <utility>
 
 namespace kellix {
 
@@ -28,57 +35,73 @@ class LineNumberArea : public QWidget {
 } // namespace
 
 CodeEditor::CodeEditor(QWidget* parent)
-    : QPlainTextEdit(parent), highlighter_(new ScriptHighlighter(document())),
-      lineNumbers_(new LineNumberArea(this)) {
+    : QPlainTextEdit(parent), lineNumbers_(new LineNumberArea(this)) {
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setTabChangesFocus(true);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     connect(this, &QPlainTextEdit::blockCountChanged, this, &CodeEditor::UpdateMargin);
     connect(this, &QPlainTextEdit::updateRequest, this, &CodeEditor::UpdateLineNumberArea);
-    connect(document(), &QTextDocument::contentsChanged, this, &CodeEditor::ContentsChanged);
+    // Connected before the highlighter is made, so that a text change reaches the bridge
+    // before the colouring it causes.
+    connect(document(), &QTextDocument::contentsChange, this, &CodeEditor::DocumentChanged);
+    highlighter_ = new ScriptHighlighter(document());
     UpdateMargin();
 }
 
 void CodeEditor::SetCode(const std::string& bytes) {
     ShownCode shown = ShowCode(bytes);
-    bytes_ = bytes;
-    form_ = shown.Form;
-    shown_ = shown.Text;
-    const bool crDefault = form_.Break != LineBreak::Lf;
+    code_.Bytes = bytes;
+    code_.Form = shown.Form;
+    code_.Text = shown.Text;
+    code_.MarkLine = 0;
+    code_.MarkByte = 0;
+    const bool crDefault = code_.Form.Break != LineBreak::Lf;
     mixedBreaks_ = std::any_of(shown.BreakHasCr.begin(), shown.BreakHasCr.end(),
                                [crDefault](bool cr) { return cr != crDefault; });
     settingCode_ = true;
     ClearErrorMark();
-    highlighter_->SetCrBreaks(mixedBreaks_ ? std::move(shown.BreakHasCr) : std::vector<bool>(),
-                              crDefault);
-    setPlainText(shown_);
+    highlighter_->SetCrBreaksOfNextText(
+        mixedBreaks_ ? std::move(shown.BreakHasCr) : std::vector<bool>(), crDefault);
+    setPlainText(shown.Text);
     settingCode_ = false;
 }
 
-void CodeEditor::ContentsChanged() {
+void CodeEditor::DocumentChanged(int pos, int, int added) {
     if (settingCode_) {
         return;
     }
-    // Formatting passes of the highlighter reach here too; only a changed text is an edit.
-    QString text = DocumentText(*document());
-    if (text == shown_) {
+    // A change that reaches the end counts the document's closing paragraph end too; the
+    // length before and after tells how many characters really went and came.
+    const QString& before = code_.Text;
+    const qsizetype length = document()->characterCount() - 1;
+    const qsizetype at = std::clamp<qsizetype>(pos, 0, std::min(length, before.size()));
+    const qsizetype now =
+        std::clamp<qsizetype>(std::max<qsizetype>(added, length - before.size()), 0, length - at);
+    const qsizetype gone = before.size() - length + now;
+    const QString text = DocumentText(*document(), static_cast<int>(at), static_cast<int>(now));
+    // Colouring passes report their blocks as changed too; only a changed text is an edit.
+    if (QStringView(before).mid(at, gone) == text) {
         return;
     }
-    shown_ = std::move(text);
-    bytes_ = CodeBytes(shown_, form_);
     if (mixedBreaks_) {
         // The bytes now have one kind of break throughout; the comments follow it.
+        code_.Text.replace(at, gone, text);
+        code_.Bytes = CodeBytes(code_.Text, code_.Form);
+        code_.MarkLine = 0;
+        code_.MarkByte = 0;
         mixedBreaks_ = false;
-        highlighter_->SetCrBreaks({}, form_.Break != LineBreak::Lf);
+        highlighter_->SetCrBreaks({}, code_.Form.Break != LineBreak::Lf);
+    } else {
+        ReplaceText(code_, at, gone, text);
     }
     if (OnUserEdit) {
-        OnUserEdit(bytes_);
+        OnUserEdit(code_.Bytes);
     }
 }
 
 void CodeEditor::MarkError(std::ptrdiff_t bytePos) {
     QTextCursor cursor(document());
-    cursor.setPosition(ShownPosition(bytes_, shown_, form_.Encoding, bytePos));
+    cursor.setPosition(ShownPosition(code_.Bytes, code_.Text, code_.Form.Encoding, bytePos));
     setTextCursor(cursor);
     QTextEdit::ExtraSelection mark;
     mark.cursor = cursor;
@@ -133,7 +156,11 @@ void CodeEditor::resizeEvent(QResizeEvent* event) {
 
 void CodeEditor::UpdateMargin() {
     const int width = LineNumberWidth();
-    setViewportMargins(width, 0, 0, 0);
+    if (width != margin_) {
+        // Laying out the viewport again is dear; most calls come with the width unchanged.
+        margin_ = width;
+        setViewportMargins(width, 0, 0, 0);
+    }
     const QRect area = contentsRect();
     lineNumbers_->setGeometry(QRect(area.left(), area.top(), width, area.height()));
 }
@@ -142,6 +169,46 @@ void CodeEditor::focusInEvent(QFocusEvent* event) {
     QPlainTextEdit::focusInEvent(event);
     if (OnFocusIn) {
         OnFocusIn();
+    }
+}
+
+void CodeEditor::paste() {
+    insertFromMimeData(QGuiApplication::clipboard()->mimeData());
+}
+
+void CodeEditor::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Paste)) {
+        paste();
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void CodeEditor::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu* menu = createStandardContextMenu(event->pos());
+    if (auto* action = menu->findChild<QAction*>(QStringLiteral("edit-paste"))) {
+        disconnect(action, &QAction::triggered, nullptr, nullptr);
+        connect(action, &QAction::triggered, this, &CodeEditor::paste);
+    }
+    menu->exec(event->globalPos());
+    delete menu;
+}
+
+bool CodeEditor::canInsertFromMimeData(const QMimeData* source) const {
+    return source && source->hasText();
+}
+
+void CodeEditor::insertFromMimeData(const QMimeData* source) {
+    if (!canInsertFromMimeData(source)) {
+        return;
+    }
+    QString text = source->text();
+    // The code is stored as a zero-terminated text: a zero would cut off what follows it.
+    text.remove(QChar(u'\0'));
+    if (!text.isEmpty()) {
+        insertPlainText(text);
+        ensureCursorVisible();
     }
 }
 

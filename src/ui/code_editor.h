@@ -4,6 +4,8 @@
 
 #include <QPlainTextEdit>
 
+class QMimeData;
+
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -17,7 +19,8 @@ class ScriptHighlighter;
 // the form the shown code had (its encoding and line break), and nothing else: code that is
 // shown and not edited keeps its bytes exactly. Tab moves the focus, since a tab in front of a
 // name breaks the script. It keeps the application's font: the scripts are short statements,
-// read like the rest of the window.
+// read like the rest of the window. It pastes plain text only, and only when there is some:
+// the text box's own paste crashes on clipboard data that holds no text.
 class CodeEditor : public QPlainTextEdit {
     Q_OBJECT
   public:
@@ -28,8 +31,8 @@ class CodeEditor : public QPlainTextEdit {
     // setting them again would throw away the typing history at every key.
     void SetCode(const std::string& bytes);
     // The bytes last set or reported.
-    const std::string& Code() const { return bytes_; }
-    const CodeTextForm& Form() const { return form_; }
+    const std::string& Code() const { return code_.Bytes; }
+    const CodeTextForm& Form() const { return code_.Form; }
 
     // Places the caret at a byte offset of Code() (the compiler's error position) and marks its
     // line with a soft red background until ClearErrorMark or the next SetCode.
@@ -51,21 +54,32 @@ class CodeEditor : public QPlainTextEdit {
     int LineNumberWidth() const;
     void PaintLineNumbers(QPaintEvent* event);
 
+  public slots:
+    // Inserts the clipboard's text where the caret is, as if it were typed; nothing when the
+    // clipboard holds no text. Hides the text box's own paste: the shortcut, the context menu
+    // and the window's Edit menu all paste through here.
+    void paste();
+
   protected:
     void resizeEvent(QResizeEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    // Pasting and dropping: plain text only.
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
 
   private:
-    void ContentsChanged();
+    // Follows a change of the document: the characters at pos, removed before and added now.
+    void DocumentChanged(int pos, int removed, int added);
     void UpdateLineNumberArea(const QRect& rect, int dy);
     // Makes room for the line numbers and lays their area over it.
     void UpdateMargin();
 
-    ScriptHighlighter* highlighter_;
+    ScriptHighlighter* highlighter_ = nullptr;
     QWidget* lineNumbers_;
-    std::string bytes_;
-    CodeTextForm form_;
-    QString shown_; // the text that bytes_ shows
+    int margin_ = -1; // the line numbers' width the viewport leaves room for
+    EditedCode code_; // the shown text and its bytes
     // The shown code's breaks are not all of its form's kind; the first edit makes them so.
     bool mixedBreaks_ = false;
     bool settingCode_ = false;

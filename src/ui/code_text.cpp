@@ -110,7 +110,7 @@ bool Decode(std::string_view bytes, CodeEncoding encoding, ShownCode& out) {
 
 // The next character of a shown text at i: its code point and how many UTF-16 units it takes.
 // A lone surrogate stands for itself.
-char32_t CodePointAt(const QString& text, qsizetype i, int& units) {
+char32_t CodePointAt(QStringView text, qsizetype i, int& units) {
     const QChar c = text.at(i);
     if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
         units = 2;
@@ -128,22 +128,14 @@ std::size_t EncodedLength(char32_t cp, CodeEncoding encoding) {
     return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
 }
 
-} // namespace
-
-ShownCode ShowCode(std::string_view bytes) {
-    ShownCode shown;
-    if (!Decode(bytes, CodeEncoding::Utf8, shown)) {
-        Decode(bytes, CodeEncoding::Latin1, shown);
-    }
-    return shown;
+std::size_t BreakLength(LineBreak lineBreak) {
+    return lineBreak == LineBreak::CrLf ? 2 : 1;
 }
 
-std::string CodeBytes(const QString& shown, const CodeTextForm& form) {
+void AppendBytes(std::string& bytes, QStringView shown, const CodeTextForm& form) {
     const char* const lineBreak = form.Break == LineBreak::CrLf ? "\r\n"
                                   : form.Break == LineBreak::Lf ? "\n"
                                                                 : "\r";
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(shown.size()) + 16);
     for (qsizetype i = 0; i < shown.size();) {
         int units = 1;
         const char32_t cp = CodePointAt(shown, i, units);
@@ -168,6 +160,49 @@ std::string CodeBytes(const QString& shown, const CodeTextForm& form) {
             bytes += static_cast<char>(0x80 | (cp & 0x3F));
         }
     }
+}
+
+// How many bytes CodeBytes writes for the text.
+std::size_t EncodedSize(QStringView shown, const CodeTextForm& form) {
+    std::size_t size = 0;
+    for (qsizetype i = 0; i < shown.size();) {
+        int units = 1;
+        const char32_t cp = CodePointAt(shown, i, units);
+        i += units;
+        size += cp == u'\n' ? BreakLength(form.Break) : EncodedLength(cp, form.Encoding);
+    }
+    return size;
+}
+
+// Where the bytes of the line starting at pos start: counted from the nearest of the text's
+// start, the mark and the text's end.
+std::size_t ByteOfLine(const EditedCode& code, qsizetype pos) {
+    const QStringView text(code.Text);
+    const qsizetype mark = code.MarkLine;
+    const qsizetype toEnd = text.size() - pos;
+    if (pos >= mark) {
+        return pos - mark <= toEnd
+                   ? code.MarkByte + EncodedSize(text.mid(mark, pos - mark), code.Form)
+                   : code.Bytes.size() - EncodedSize(text.mid(pos), code.Form);
+    }
+    return pos <= mark - pos ? EncodedSize(text.first(pos), code.Form)
+                             : code.MarkByte - EncodedSize(text.mid(pos, mark - pos), code.Form);
+}
+
+} // namespace
+
+ShownCode ShowCode(std::string_view bytes) {
+    ShownCode shown;
+    if (!Decode(bytes, CodeEncoding::Utf8, shown)) {
+        Decode(bytes, CodeEncoding::Latin1, shown);
+    }
+    return shown;
+}
+
+std::string CodeBytes(const QString& shown, const CodeTextForm& form) {
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(shown.size()) + 16);
+    AppendBytes(bytes, shown, form);
     return bytes;
 }
 
@@ -180,6 +215,46 @@ QString DocumentText(const QTextDocument& document) {
         text.append(block.text());
     }
     return text;
+}
+
+QString DocumentText(const QTextDocument& document, int pos, int count) {
+    QString text;
+    text.reserve(count);
+    for (QTextBlock block = document.findBlock(pos); block.isValid() && count > 0;
+         block = block.next()) {
+        const QString line = block.text();
+        const int take = std::min(count, static_cast<int>(line.size()) - (pos - block.position()));
+        text.append(QStringView(line).mid(pos - block.position(), take));
+        pos += take;
+        count -= take;
+        if (count > 0) {
+            text.append(QChar(u'\n'));
+            ++pos;
+            --count;
+        }
+    }
+    return text;
+}
+
+void ReplaceText(EditedCode& code, qsizetype pos, qsizetype removed, QStringView added) {
+    const QStringView text(code.Text);
+    const qsizetype lineStart = pos == 0 ? 0 : code.Text.lastIndexOf(u'\n', pos - 1) + 1;
+    qsizetype lineEnd = code.Text.indexOf(u'\n', pos + removed);
+    if (lineEnd < 0) {
+        lineEnd = text.size();
+    }
+    const std::size_t byteStart = ByteOfLine(code, lineStart);
+    const std::size_t oldSize = EncodedSize(text.mid(lineStart, lineEnd - lineStart), code.Form);
+    // Encoded in one piece: a character's two halves may meet at pos.
+    QString lines = text.mid(lineStart, pos - lineStart).toString();
+    lines.append(added);
+    lines.append(text.mid(pos + removed, lineEnd - pos - removed));
+    std::string bytes;
+    AppendBytes(bytes, lines, code.Form);
+    code.Bytes.replace(byteStart, oldSize, bytes);
+    code.Text.replace(pos, removed, added.data(), added.size());
+    code.MarkLine = lineStart;
+    code.MarkByte = byteStart;
 }
 
 int ShownPosition(std::string_view bytes, const QString& shown, CodeEncoding encoding,

@@ -46,6 +46,24 @@ std::string CodeBytes(const QString& shown, const CodeTextForm& form);
 // The text a document holds, its blocks joined by '\n', without the changes toPlainText makes
 // (it turns no-break spaces into spaces).
 QString DocumentText(const QTextDocument& document);
+// The same for count characters from position pos (a block's end counts one, the '\n').
+QString DocumentText(const QTextDocument& document, int pos, int count);
+
+// A shown text and its bytes, kept in step through edits. Once the first edit has given every
+// break the form's kind, Bytes is CodeBytes(Text, Form); an edit then costs the lines it
+// touches and the way to them from the previous edit, not the whole text.
+struct EditedCode {
+    QString Text;
+    std::string Bytes;
+    CodeTextForm Form;
+    // The start of a line of Text and where its bytes start: the previous edit's line.
+    qsizetype MarkLine = 0;
+    std::size_t MarkByte = 0;
+};
+
+// Replaces removed characters of code.Text at pos by added, and the bytes of the lines they
+// touch (a line break never splits a character, so the lines' bytes are their own).
+void ReplaceText(EditedCode& code, qsizetype pos, qsizetype removed, QStringView added);
 
 // The position in the shown text of the character that holds the byte at bytePos, where the
 // shown text is ShowCode(bytes).Text or the text that CodeBytes turned into bytes. An offset

@@ -760,8 +760,10 @@ void TKellixForm::DrawSample(const SampleBlock* sample) {
 }
 
 void TKellixForm::ShowStatus() {
-    // One line: the rest of a failing code is shown with its line breaks as blanks.
-    QString text = QString::fromLatin1(model_->Status().c_str());
+    // One line: the rest of a failing code is shown with its line breaks as blanks, and no more
+    // of it than a status bar can show (a megabyte of label text takes seconds to lay out).
+    const std::string& status = model_->Status();
+    QString text = QString::fromLatin1(status.data(), std::min<qsizetype>(status.size(), 1000));
     text.replace("\r\n", " ").replace('\n', ' ').replace('\r', ' ');
     StatusPanel->setText(text);
     StatusPanel->setToolTip(text);

@@ -41,8 +41,10 @@ class ScriptHighlighter : public QSyntaxHighlighter {
 
     // Whether each shown line's break holds a CR (line 0 first), and what the lines past the
     // list have. The compiler ends a comment at the next CR, so in LF text it swallows the
-    // lines after it; the colours show that.
+    // lines after it; the colours show that. Colours again the lines whose colours can change.
     void SetCrBreaks(std::vector<bool> lineEndsWithCr, bool laterLinesEndWithCr);
+    // The same for the text about to be set, which is coloured as it is set.
+    void SetCrBreaksOfNextText(std::vector<bool> lineEndsWithCr, bool laterLinesEndWithCr);
 
     static QTextCharFormat Format(Role role);
 

@@ -46,6 +46,36 @@ TEST(Handles, BlocksHandlesAndClones) {
     EXPECT_EQ(Call("CloneSample", 0), 0);
 }
 
+// A block the program keeps (an instrument's sample) is only read by the procedures: copied,
+// mixed in, used as a modulator; the live counts take it in until the program releases it.
+TEST(Handles, KeptBlocksAreOnlyRead) {
+    MorvaneReset();
+    const int32_t blocks = MorvaneLiveSamples();
+    const int64_t bytes = MorvaneLiveSampleBytes();
+    const int32_t kept = Call("CreateSample", 100, 2);
+    Call("GConst", kept, 300);
+    MorvaneKeepSample(kept);
+    EXPECT_EQ(MorvaneLiveSamples(), blocks + 1);
+    EXPECT_EQ(MorvaneLiveSampleBytes(), bytes + 9 + 400);
+    Call("GConst", kept, 5);
+    Call("FreeSample", kept);
+    EXPECT_EQ(MorvaneSampleBlock(kept), nullptr);
+    Sample copy(0, 0);
+    copy.h = Call("CloneSample", kept);
+    EXPECT_EQ(Data(copy), std::vector<int16_t>(200, 300));
+    Sample mixed(100, 2);
+    Call("MixSample", mixed.h, kept, 32767);
+    EXPECT_EQ(Data(mixed), std::vector<int16_t>(200, 300));
+    Sample plain(100, 1);
+    Sample modulated(100, 1);
+    Call("Operator", plain.h, FG_SIN, F(441.0f), 10000, 0, F(3.0f));
+    Call("Operator", modulated.h, FG_SIN, F(441.0f), 10000, kept, F(3.0f));
+    EXPECT_NE(Data(modulated), Data(plain));
+    FreeSample(kept);
+    EXPECT_EQ(MorvaneLiveSampleBytes(), bytes + 4 * 9 + 400 + 400 + 200 + 200);
+    EXPECT_EQ(Call("CloneSample", kept), 0);
+}
+
 // Names in upper case, at most 16 parameters, procedures and functions only; the type bytes
 // list the last parameter first.
 TEST(Table, ListsEveryProcedureInUpperCaseWithReversedTypes) {

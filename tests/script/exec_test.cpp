@@ -4,8 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <string>
+#include <tuple>
 #include <vector>
+
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer runtime's count of heap bytes in use.
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+#endif
 
 using namespace kellix;
 
@@ -16,6 +23,14 @@ const char kDefaultCode[] =
 
 bool Alive(int32_t handle) {
     return MorvaneSampleBlock(handle) != nullptr;
+}
+
+std::vector<int16_t> Samples(const SampleBlock* block) {
+    std::vector<int16_t> values;
+    for (int32_t i = 0; block && i + 2 <= block->DataSize; i += 2) {
+        values.push_back(LoadS16(SampleData(block) + i));
+    }
+    return values;
 }
 
 class Execution : public ::testing::Test {
@@ -109,22 +124,106 @@ TEST_F(Execution, TemporariesAreReleasedButNotTheBlocksOfResultAndWav) {
     EXPECT_FALSE(Alive(wav));
 }
 
-// Voices may be playing an instrument's sample: a script naming its handle must not touch it.
-TEST_F(Execution, ScriptsCannotReachAnInstrumentsSampleByItsNumber) {
+// Voices may be playing an instrument's sample: a script naming its handle may copy it but
+// neither change nor release it.
+TEST_F(Execution, ScriptsOnlyReadAnInstrumentsSampleByItsNumber) {
     ASSERT_EQ(ExeScript("Result := CreateSample( 100 , 1 ); GSample( Result , FG_SQUARE , 441 , "
                         "1000 )",
                         &instrument),
               "Ok");
-    const uint8_t* data = SampleData(instrument.Sample);
-    const std::vector<uint8_t> before(data, data + 200);
+    const std::vector<int16_t> before = Samples(instrument.Sample);
     const std::string h = std::to_string(MorvaneSampleHandle(instrument.Sample));
     const std::string attack = "GConst( " + h + " , 5 ); RESAMPLE( " + h + " , 0 ); FreeSample( " +
                                h + " ); Result := CloneSample( " + h + " )";
     TInstrument other{};
     EXPECT_EQ(ExeScript(attack.c_str(), &other), "Ok");
-    EXPECT_EQ(other.Sample, nullptr);
-    EXPECT_EQ(std::vector<uint8_t>(data, data + 200), before);
+    EXPECT_EQ(Samples(instrument.Sample), before);
+    EXPECT_EQ(Samples(other.Sample), before);
     EXPECT_FALSE(Alive(std::stoi(h)));
+    ReleaseSample(other.Sample);
+}
+
+// WAV owns one block at a time: a script that stores a new sample in WAV at every run holds
+// one such block (and the instrument's sample) however often it runs, a minute of stereo
+// included; the program's end releases it.
+TEST_F(Execution, WavHoldsOneBlockHoweverOftenItRuns) {
+    const std::string rest = " ); GConst( WAV , 1000 ); Result := CreateSample( 1000 , 1 );";
+    const std::string second = "WAV := CreateSample( 44100 , 2" + rest;
+    const std::string minute = "WAV := CreateSample( 2646000 , 2" + rest;
+    const int64_t sample = 9 + 1000 * 2;
+#if defined(__SANITIZE_ADDRESS__)
+    ExeScript(minute.c_str(), &instrument);
+    const std::size_t heapBefore = __sanitizer_get_current_allocated_bytes();
+#endif
+    for (const auto& [script, runs, wav] :
+         {std::tuple{second, 1000, 9 + 44100 * 4}, {minute, 20, 9 + 2646000 * 4}}) {
+        for (int run = 0; run < runs; ++run) {
+            ASSERT_EQ(ExeScript(script.c_str(), &instrument), "Ok");
+            ASSERT_EQ(MorvaneLiveSampleBytes(), sample + wav) << run;
+        }
+    }
+    EXPECT_EQ(MorvaneLiveSamples(), 2);
+    const auto* wavBlock = static_cast<const SampleBlock*>(MorvaneSampleBlock(Vars.Wav));
+    ASSERT_NE(wavBlock, nullptr);
+    EXPECT_EQ(LoadS16(SampleData(wavBlock) + wavBlock->DataSize - 2), 1000);
+#if defined(__SANITIZE_ADDRESS__)
+    EXPECT_LT(__sanitizer_get_current_allocated_bytes(), heapBefore + 100000);
+#endif
+    const int32_t wav = Vars.Wav;
+    DoneScripts();
+    EXPECT_FALSE(Alive(wav));
+    EXPECT_EQ(MorvaneLiveSamples(), 1);
+}
+
+// A block WAV stops naming goes, unless RESULT took it; WAV's block outlives a run whose
+// RESULT named it without an instrument to take it. (Scripts have no assignment of one
+// variable to another: SAME gives two variables one block.)
+TEST_F(Execution, WavReleasesWhatItStopsNaming) {
+    ExeScript("WAV := CreateSample( 10 , 1 )", &instrument);
+    int32_t first = Vars.Wav;
+    ExeScript("WAV := CreateSample( 10 , 1 )", &instrument);
+    EXPECT_FALSE(Alive(first));
+    first = Vars.Wav;
+    ExeScript("GConst( WAV , 9 ); Result := SAME( WAV ); WAV := CreateSample( 20 , 1 )",
+              &instrument);
+    EXPECT_EQ(MorvaneSampleHandle(instrument.Sample), first);
+    EXPECT_EQ(Samples(instrument.Sample), std::vector<int16_t>(10, 9));
+    ExeScript("GConst( WAV , 4 ); Result := SAME( WAV )", nullptr);
+    ExeScript("Result := CloneSample( WAV )", &instrument);
+    EXPECT_EQ(Samples(instrument.Sample), std::vector<int16_t>(20, 4));
+    EXPECT_EQ(MorvaneLiveSamples(), 2);
+}
+
+// An instrument's sample that WAV names stays the instrument's: later runs (for this
+// instrument, another or none) read it through WAV but never change or free it, whatever
+// variable names it when WAV moves on. Once the instrument lets it go, WAV names nothing, even
+// when the library's slot holds a new block.
+TEST_F(Execution, AnInstrumentsBlockInWavIsOnlyRead) {
+    const char made[] =
+        "WAV := CreateSample( 100 , 1 ); GConst( WAV , 1000 ); Result := SAME( WAV )";
+    ASSERT_EQ(ExeScript(made, &instrument), "Ok");
+    const SampleBlock* held = instrument.Sample;
+    const std::vector<int16_t> sound(100, 1000);
+    TInstrument other{};
+    EXPECT_EQ(ExeScript("GConst( WAV , 5 ); RESAMPLE( WAV , 0 ); FreeSample( WAV ); "
+                        "Result := CloneSample( WAV )",
+                        &other),
+              "Ok");
+    EXPECT_EQ(Samples(other.Sample), sound);
+    EXPECT_EQ(ExeScript("Result := SAME( WAV )", &instrument), "Ok");
+    EXPECT_EQ(instrument.Sample, held);
+    ExeScript("Result := SAME( WAV )", nullptr);
+    ExeScript("S1 := SAME( WAV ); S2 := CloneSample( S1 ); WAV := SAME( S2 )", nullptr);
+    ExeScript("S3 := CreateSample( 5 , 1 ); WAV := SAME( S3 )", nullptr);
+    EXPECT_EQ(instrument.Sample, held);
+    EXPECT_EQ(Samples(held), sound);
+
+    ExeScript(made, &instrument);
+    ExeScript("Result := CreateSample( 10 , 1 )", &instrument);
+    EXPECT_EQ(ExeScript("S1 := CreateSample( 100 , 1 ); Result := CloneSample( WAV )", &other),
+              "Ok");
+    EXPECT_EQ(other.Sample, nullptr);
+    EXPECT_EQ(MorvaneLiveSamples(), 1);
 }
 
 } // namespace

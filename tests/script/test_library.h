@@ -51,6 +51,7 @@ inline void Install() {
     b.Table = table.data();
     b.FreeSample = &FreeSample;
     b.BlockOf = [](int32_t h) { return static_cast<SampleBlock*>(MorvaneSampleBlock(h)); };
+    b.HandleOf = [](const SampleBlock* block) { return MorvaneSampleHandle(block); };
     b.Reset = &MorvaneReset;
     b.Keep = &MorvaneKeepSample;
     b.BeginRun = &MorvaneBeginRun;

@@ -3,9 +3,14 @@
 #include "ui/code_text.h"
 #include "ui/script_highlighter.h"
 
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
 #include <QTextBlock>
 #include <QtTest>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -60,6 +65,59 @@ struct Box {
         QTest::keyClicks(&editor, keys);
     }
 };
+
+// Opens the box's context menu and, when its Paste is enabled, chooses it. Returns whether it
+// was enabled.
+bool PasteFromContextMenu(CodeEditor& editor) {
+    bool enabled = false;
+    QTimer::singleShot(0, [&enabled] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        auto* paste = menu->findChild<QAction*>(QStringLiteral("edit-paste"));
+        QVERIFY(paste);
+        enabled = paste->isEnabled();
+        menu->close();
+        if (enabled) {
+            paste->trigger();
+        }
+    });
+    const QPoint at(5, 5);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, editor.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(editor.viewport(), &event);
+    return enabled;
+}
+
+// Every way the user pastes into the box: each key bound to Paste, the window's Edit menu (the
+// box's paste slot, also reached as the text box's), and the context menu.
+void PasteEveryWay(CodeEditor& editor) {
+    for (const QKeySequence& keys : QKeySequence::keyBindings(QKeySequence::Paste)) {
+        QTest::keySequence(&editor, keys);
+    }
+    editor.paste();
+    static_cast<QPlainTextEdit&>(editor).paste();
+    PasteFromContextMenu(editor);
+}
+
+// Types text as keys: a line break as Enter, a pair of surrogates as one key.
+void Type(QWidget& widget, const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\n') {
+            QTest::keyClick(&widget, Qt::Key_Return);
+            continue;
+        }
+        const qsizetype units = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text.mid(i, units));
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, text.mid(i, units));
+        QApplication::sendEvent(&widget, &press);
+        QApplication::sendEvent(&widget, &release);
+        i += units - 1;
+    }
+}
+
+// The bytes of the text the box shows, worked out from the whole text.
+std::string BytesOfDocument(const CodeEditor& editor) {
+    return CodeBytes(DocumentText(*editor.document()), editor.Form());
+}
 
 } // namespace
 
@@ -185,9 +243,116 @@ class CodeEditorTest : public QObject {
                      qPrintable(c.needle));
         }
         // Once edited, every break is a CR LF and the comment ends with its line.
-        Box box("a // c\nS1\r\nb");
+        Box box("a // c\nS1\nS1\r\nb");
+        QCOMPARE(ColourAt(*box.editor.document(), 10), RoleColour(int(Role::Comment)));
         box.TypeAtEnd("x");
         QCOMPARE(ColourAt(*box.editor.document(), 7), RoleColour(int(Role::Variable)));
+        QCOMPARE(ColourAt(*box.editor.document(), 10), RoleColour(int(Role::Variable)));
+    }
+
+    // Pasting with an empty clipboard, or one whose data holds no text, does nothing and never
+    // crashes, whichever way the paste comes.
+    void PastingNothingDoesNothing() {
+        Box box("A;");
+        box.editor.show();
+        box.TypeAtEnd("");
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->clear();
+        PasteEveryWay(box.editor);
+        clipboard->setMimeData(new QMimeData);
+        PasteEveryWay(box.editor);
+        QVERIFY(!PasteFromContextMenu(box.editor));
+        auto* picture = new QMimeData;
+        picture->setData("image/png", QByteArray("\x89PNG"));
+        clipboard->setMimeData(picture);
+        PasteEveryWay(box.editor);
+        QVERIFY(box.edits.empty());
+        QCOMPARE(box.editor.Code(), std::string("A;"));
+    }
+
+    // Pasted text goes in at the caret as typed text does, in the code's form, as plain text
+    // without its formatting; a zero character, which would cut the stored code short, is left
+    // out. Each paste is one step of the typing history.
+    void PastingTextGoesInAsTyped() {
+        Box box("A;\r\nB;");
+        box.editor.show();
+        box.TypeAtEnd("");
+        QGuiApplication::clipboard()->setText(QString::fromUtf16(u"x\r\ny\u00E9") + QChar(0) + "z");
+        QTest::keyClick(&box.editor, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(box.edits.back(), std::string("A;\r\nB;x\r\ny\xC3\xA9z"));
+        auto* rich = new QMimeData;
+        rich->setHtml("<b>bold</b>");
+        rich->setText(" S1");
+        QGuiApplication::clipboard()->setMimeData(rich);
+        QVERIFY(PasteFromContextMenu(box.editor));
+        QCOMPARE(box.edits.back(), std::string("A;\r\nB;x\r\ny\xC3\xA9z S1"));
+        const int s1 = box.editor.document()->characterCount() - 2;
+        QCOMPARE(ColourAt(*box.editor.document(), s1), RoleColour(int(Role::Variable)));
+        QTextCursor pasted(box.editor.document());
+        pasted.setPosition(s1 + 1);
+        QCOMPARE(pasted.charFormat().fontWeight(), int(QFont::Normal));
+        box.editor.selectAll();
+        box.editor.paste(); // the Edit menu's Paste replaces the selection
+        QCOMPARE(box.edits.back(), std::string(" S1"));
+        box.editor.undo();
+        box.editor.undo();
+        QCOMPARE(box.edits.back(), std::string("A;\r\nB;x\r\ny\xC3\xA9z"));
+        QCOMPARE(box.edits.size(), std::size_t(5));
+    }
+
+    // The bytes the box keeps through a long run of edits anywhere in the text (typed keys,
+    // lines added and joined, pastes, undo and redo, and edits of the document itself, such as
+    // an input method's, which may add a character half by half) are always those of the whole
+    // text it shows, in CR LF, LF and Latin-1 code alike, from mixed breaks.
+    void BytesFollowEveryEdit() {
+        const std::string starts[] = {kDefaultCode, "a\nb // c\nd", BinaryText(),
+                                      "a\nb\r\nc // x\nd\re"};
+        const QString pieces[] = {
+            "x", "\u00E9", "S1 ", "//", "\n", "a\r\nb", QString::fromUtf16(u"\U0001F3B5")};
+        std::mt19937 random(20);
+        for (const std::string& start : starts) {
+            Box box(start);
+            QTextDocument& document = *box.editor.document();
+            for (int step = 0; step < 300; ++step) {
+                QTextCursor cursor = box.editor.textCursor();
+                cursor.setPosition(int(random() % unsigned(document.characterCount())));
+                box.editor.setTextCursor(cursor);
+                const QString& piece = pieces[random() % std::size(pieces)];
+                switch (random() % 7) {
+                case 0:
+                    Type(box.editor, piece);
+                    break;
+                case 1:
+                    QTest::keyClick(&box.editor, Qt::Key_Backspace);
+                    break;
+                case 2:
+                    QTest::keyClick(&box.editor, Qt::Key_Delete);
+                    break;
+                case 3:
+                    QGuiApplication::clipboard()->setText(piece);
+                    box.editor.paste();
+                    break;
+                case 4:
+                    box.editor.undo();
+                    break;
+                case 5:
+                    box.editor.redo();
+                    break;
+                default:
+                    for (const QChar unit : piece) {
+                        cursor.insertText(unit);
+                    }
+                    break;
+                }
+                if (box.edits.empty()) {
+                    QCOMPARE(box.editor.Code(), start);
+                } else {
+                    QCOMPARE(box.editor.Code(), BytesOfDocument(box.editor));
+                    QCOMPARE(box.edits.back(), box.editor.Code());
+                }
+            }
+            QVERIFY(box.edits.size() > 100);
+        }
     }
 
     void MarkErrorAndUndoHistory() {
