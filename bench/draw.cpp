@@ -50,7 +50,7 @@ void BM_TrackGrid(benchmark::State& state) {
     for (int32_t i = 0; i < 40; ++i) {
         entries.push_back(i * 25);
     }
-    TTrackPattern track{static_cast<int32_t>(entries.size()), entries.data()};
+    TTrackPattern track{SharedArray<int32_t>(entries)};
     QImage image(103, 800, QImage::Format_RGB32);
     const int v = static_cast<int>(state.range(0));
     for (auto _ : state) {

@@ -14,7 +14,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
-#include <mutex>
 #include <vector>
 
 namespace kellix {
@@ -51,27 +50,26 @@ int Crossings(int64_t from, int64_t to) {
 }
 
 // Voices of both formats at several pitches, with envelopes and pans, all sounding throughout.
-void AddVoices(SoundBuffer* mixer, int voices, const std::vector<SampleBlock*>& samples) {
+void AddVoices(LiveOutput& live, int voices, const std::vector<SampleBlock*>& samples) {
     const TEnvelope env{2000, 10000000, 5000};
+    VoiceBatch batch;
     for (int i = 0; i < voices; ++i) {
         const int32_t step = 30000 + (i * 7919) % 60000;
-        AddVoice(mixer, mixer->Total + i * 37, step, 32512 / 8, (i * 53) % 256,
-                 i % 3 ? &env : nullptr, samples[i % samples.size()]);
+        batch.Add(i * 37, step, 32512 / 8, (i * 53) % 256, i % 3 ? &env : nullptr,
+                  samples[i % samples.size()]);
     }
+    live.AddVoices(batch);
 }
 
 void BM_FillQuarter(benchmark::State& state) {
     const int voices = static_cast<int>(state.range(0));
     SilentDevice device;
-    SetUpOutput(&device);
+    LiveOutput live(device);
     // Over a minute of sample data at the highest step used; voices that end are started anew
     // between fills.
     const std::vector<SampleBlock*> samples = {LongSample(kSampleMono, 44100 * 200),
                                                LongSample(kSampleStereo, 44100 * 200)};
-    {
-        std::lock_guard lock(MixLock);
-        AddVoices(LiveMixer(), voices, samples);
-    }
+    AddVoices(live, voices, samples);
     std::vector<uint8_t> out(kQuarterBytes);
     int64_t played = 0;
     int pendingEvents = 0;
@@ -80,19 +78,18 @@ void BM_FillQuarter(benchmark::State& state) {
     double sum = 0;
     int64_t fills = 0;
     for (auto _ : state) {
-        if (VoiceCount(LiveMixer()) < voices) {
-            std::lock_guard lock(MixLock);
-            ClearVoices(LiveMixer());
-            AddVoices(LiveMixer(), voices, samples);
+        if (static_cast<int>(live.Voices().size()) < voices) {
+            live.ClearVoices();
+            AddVoices(live, voices, samples);
         }
         while (pendingEvents == 0) {
-            int32_t got = PullOutput(out.data(), kQuarterBytes);
+            int32_t got = live.Pull(out.data(), kQuarterBytes);
             pendingEvents += Crossings(played, played + got);
             played += got;
         }
         const double cpuStart = ThreadCpuSeconds();
         const auto start = std::chrono::steady_clock::now();
-        FillQuarter();
+        live.FillQuarter();
         const auto end = std::chrono::steady_clock::now();
         const double cpu = ThreadCpuSeconds() - cpuStart;
         --pendingEvents;
@@ -107,7 +104,7 @@ void BM_FillQuarter(benchmark::State& state) {
     state.counters["longest_ms"] = longest * 1e3;
     state.counters["longest_cpu_ms"] = longestCpu * 1e3;
     state.counters["mean_ms"] = sum / static_cast<double>(std::max<int64_t>(fills, 1)) * 1e3;
-    TearDownOutput();
+    live.ClearVoices();
     for (SampleBlock* s : samples) {
         std::free(s);
     }

@@ -2,7 +2,7 @@
 #include "audio/mixer.h"
 #include "audio/effects.h"
 #include "audio/wav_export.h"
-#include "song/sequencer.h"
+#include "audio/sequencer.h"
 
 #include <benchmark/benchmark.h>
 
@@ -94,45 +94,38 @@ BENCHMARK(BM_MixBlockTier)
 // as one play-list entry at its tone, with a short attack and a release at the entry's end.
 void BM_ExportWav60s(benchmark::State& state) {
     static const int32_t kTones[8] = {5, 12, 17, 21, 24, 29, 36, 43};
-    TTrack song;
-    TInstrumentCode code;
-    NewSong(song, code);
+    TTrack song = NewSong();
     song.Speed = 128;
     song.Row = 16; // 65536 frames an entry, about 1.49 s
     ResizeInstruments(song, 8);
-    std::vector<SampleBlock*> samples;
+    SampleSet samples;
+    samples.Resize(8);
+    std::vector<SampleBlock*> blocks;
     for (int i = 0; i < 8; ++i) {
         int32_t step = PitchToStep(static_cast<float>(kTones[i]));
         int32_t frames = static_cast<int32_t>(int64_t{65536} * step / 44100 + 4);
-        samples.push_back(MakeSine(static_cast<uint8_t>(1 + i % 2), frames, 261.63));
-        song.Instrument[i].Sample = samples.back();
-        song.Instrument[i].Env = {400, 60000, 5136};
+        blocks.push_back(MakeSine(static_cast<uint8_t>(1 + i % 2), frames, 261.63));
+        samples.Set(i, blocks.back());
+        song.Instrument.EditAt(i).Env = {400, 60000, 5136};
     }
-    ResizeTracksIndex(song, 0);
-    ResizeTracksIndex(song, 41);
-    for (int i = 0; i < 41; ++i) {
-        song.TracksIndex[i] = 0;
-    }
-    TPattern& p = song.Patterns[0];
+    song.TracksIndex = SharedArray<int32_t>(std::vector<int32_t>(41, 0));
     for (int v = 0; v < 32; ++v) {
-        int at = AppendPoint(p);
-        p.Points[at] = {0, kTones[v % 8], v % 8, 60 + (v * 13) % 60, (v * 37) % 256};
+        AppendPoint(song.Patterns.EditAt(0),
+                    {0, kTones[v % 8], v % 8, 60 + (v * 13) % 60, (v * 37) % 256});
     }
-    int at = AppendPatternIndex(song.Tracks[0]);
-    song.Tracks[0].PatternIndex[at] = 0;
+    AppendPatternIndex(song.Tracks.EditAt(0), 0);
     const double seconds = static_cast<double>(SongFrames(song)) / 44100;
     std::string path = "/tmp/kellix-bench-" + std::to_string(getpid()) + ".wav";
     for (auto _ : state) {
-        ExportWav(song, path);
+        ExportWav(song, samples, StartupEffects(), path);
     }
     unlink(path.c_str());
     state.counters["times_real_time"] = benchmark::Counter(
         seconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     for (int i = 0; i < 8; ++i) {
-        song.Instrument[i].Sample = nullptr;
-        std::free(samples[static_cast<std::size_t>(i)]);
+        samples.Set(i, nullptr);
+        std::free(blocks[static_cast<std::size_t>(i)]);
     }
-    EmptySong(song, code);
 }
 BENCHMARK(BM_ExportWav60s)->Unit(benchmark::kMillisecond)->Iterations(3);
 

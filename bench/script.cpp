@@ -1,5 +1,6 @@
 // Compiling and running instrument code, and RESAMPLE on a long block.
 #include "script/exec.h"
+#include "script/scripting.h"
 #include "script/resample.h"
 #include "script/smplescript.h"
 
@@ -7,6 +8,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -48,39 +50,38 @@ std::string FortyStatements() {
     return text;
 }
 
-void Bind() {
+// The tables' procedures bound, with the built-in names.
+std::unique_ptr<Scripting> Bind() {
     GeneratorBinding binding;
     binding.Table = kLibrary;
-    InitScripts(binding);
-    SetIdentifierTable(IdentTable, IdentCount);
+    return std::make_unique<Scripting>(binding);
+}
+
+// Compiles and runs the code the way F9 does.
+void Runs(benchmark::State& state, const std::string& text, int32_t statements) {
+    const std::unique_ptr<Scripting> scripts = Bind();
+    const std::vector<IdentEntry>& names = scripts->Names();
+    CompiledScript program;
+    const CompileResult result =
+        program.Compile(text.c_str(), names.data(), static_cast<int32_t>(names.size()));
+    if (result.ErrorCode != 0 || program.StatementCount() != statements) {
+        state.SkipWithError("the script does not compile as it should");
+    }
+    for (auto _ : state) {
+        program.Compile(text.c_str(), names.data(), static_cast<int32_t>(names.size()));
+        program.Run();
+        benchmark::DoNotOptimize(scripts->Variables());
+    }
+    scripts->Variables() = {};
 }
 
 void BM_DefaultCode(benchmark::State& state) {
-    Bind();
-    for (auto _ : state) {
-        CompileScript(kDefaultCode);
-        RunProgram();
-        benchmark::DoNotOptimize(Vars.Result);
-    }
-    Vars.Result = 0;
-    DoneScripts();
+    Runs(state, kDefaultCode, 2);
 }
 BENCHMARK(BM_DefaultCode);
 
 void BM_FortyStatements(benchmark::State& state) {
-    Bind();
-    std::string text = FortyStatements();
-    CompileScript(text.c_str());
-    if (ErrorCode != 0 || StatementCount() != 40) {
-        state.SkipWithError("the script does not compile to 40 statements");
-    }
-    for (auto _ : state) {
-        CompileScript(text.c_str());
-        RunProgram();
-        benchmark::DoNotOptimize(Vars.S[0]);
-    }
-    Vars.S[0] = 0;
-    DoneScripts();
+    Runs(state, FortyStatements(), 40);
 }
 BENCHMARK(BM_FortyStatements);
 

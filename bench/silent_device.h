@@ -8,7 +8,7 @@ namespace kellix::bench {
 
 struct SilentDevice final : OutputDevice {
     bool Open() override { return true; }
-    bool CreateStream() override { return true; }
+    bool CreateStream(LiveOutput&) override { return true; }
     void Play() override {}
     void Stop() override {}
     void Close() override {}

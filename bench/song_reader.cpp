@@ -31,36 +31,30 @@ std::string GrowingTablesText(bool growTracks) {
 // 8 patterns, a play list of 20000 entries and 64 instruments with code.
 std::string LargeSongText() {
     TTrack song;
-    TInstrumentCode code;
     ResizeInstruments(song, 64);
-    ResizeInstrumentCode(code, 64);
-    std::string body = " Result := CreateSample( 44100 , 1 );\r\n GSample( Result , FG_SIN , "
-                       "261.63 , 8000 );";
+    const CodeText body(" Result := CreateSample( 44100 , 1 );\r\n GSample( Result , FG_SIN , "
+                        "261.63 , 8000 );");
     for (int32_t i = 0; i < 64; ++i) {
-        song.Instrument[i].Env = {i * 10, 20000 + i, 3000};
-        code.Texts[i] = TextDuplicate(body.c_str(), body.size());
+        song.Instrument.EditAt(i) = {0, {i * 10, 20000 + i, 3000}, body};
     }
     ResizePatterns(song, 2000);
     for (int32_t p = 0; p < 2000; ++p) {
-        ResizePoints(song, p, 212);
+        std::vector<TIdPoint>& points = song.Patterns.EditAt(p).Points.Edit();
         for (int32_t e = 0; e < 212; ++e) {
-            song.Patterns[p].Points[e] = {e * 2, 12 + (e * 7 + p) % 36, (p + e) % 64, 60 + e % 100,
-                                          (e * 37) % 256};
+            points.push_back({e * 2, 12 + (e * 7 + p) % 36, (p + e) % 64, 60 + e % 100,
+                              (e * 37) % 256});
         }
     }
     ResizeTracks(song, 2000);
     for (int32_t t = 0; t < 2000; ++t) {
-        ResizePatternIndex(song, t, 8);
         for (int32_t i = 0; i < 8; ++i) {
-            song.Tracks[t].PatternIndex[i] = (t * 8 + i) % 2000;
+            AppendPatternIndex(song.Tracks.EditAt(t), (t * 8 + i) % 2000);
         }
     }
     ResizeTracksIndex(song, 20000);
     song.Speed = 128;
     song.Row = 16;
-    std::string text = SongText(song, code);
-    EmptySong(song, code);
-    return text;
+    return SongText(song);
 }
 
 // One line of about 26 MB: 700000 functions whose "end" stands behind a "//", so that no
@@ -74,19 +68,19 @@ std::string BodiesWithoutEndText() {
 }
 
 void ReadText(benchmark::State& state, const std::string& text) {
-    TTrack song;
-    TInstrumentCode code;
     for (auto _ : state) {
         state.PauseTiming();
-        EmptySong(song, code);
+        TTrack song;
         std::string copy = text;
         state.ResumeTiming();
-        ReadSongTextInPlace(song, code, copy.data());
-        benchmark::DoNotOptimize(song.PatternCount);
+        ReadSongTextInPlace(song, copy.data());
+        benchmark::DoNotOptimize(song.PatternCount());
+        state.PauseTiming();
+        song = TTrack{};
+        state.ResumeTiming();
     }
     state.counters["MB"] = static_cast<double>(text.size()) / 1e6;
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
-    EmptySong(song, code);
 }
 
 void BM_ReadGrowingPatterns(benchmark::State& state) {

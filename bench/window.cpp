@@ -5,7 +5,6 @@
 
 #include "audio/live_output.h"
 #include "script/dllgen.h"
-#include "song/track.h"
 #include "ui/image_view.h"
 #include "ui/main_window.h"
 
@@ -19,6 +18,10 @@ using namespace kellix;
 namespace {
 
 using bench::SilentDevice;
+
+// What the window needs from the program, made in main.
+Scripting* g_scripts = nullptr;
+LiveOutput* g_live = nullptr;
 
 // Notices the first paint of a widget.
 class PaintWatch : public QObject {
@@ -34,7 +37,7 @@ class PaintWatch : public QObject {
 
 void BM_StartToFirstPaint(benchmark::State& state) {
     for (auto _ : state) {
-        TKellixForm form(ToolWindows{});
+        TKellixForm form(ToolWindows{}, *g_live, *g_scripts);
         PaintWatch watch;
         form.EditPattern->installEventFilter(&watch);
         form.show();
@@ -46,14 +49,14 @@ void BM_StartToFirstPaint(benchmark::State& state) {
 BENCHMARK(BM_StartToFirstPaint)->Unit(benchmark::kMillisecond);
 
 void BM_GeneratorExeOneSecond(benchmark::State& state) {
-    TKellixForm form(ToolWindows{});
+    TKellixForm form(ToolWindows{}, *g_live, *g_scripts);
     form.show();
     QApplication::processEvents();
     form.Model().SetCodeText(" Result:=CreateSample( 44100 , 1 );\r\n"
                              " GSample( Result , FG_SAW , 220 , 20000 );\r\n"
                              " SPLPFilter( Result , 3000 );");
     for (auto _ : state) {
-        form.Model().GeneratorExe();
+        form.Model().RunCode();
         form.SampleImage->repaint();
     }
     if (form.Model().Status() != "Ok") {
@@ -71,13 +74,12 @@ int main(int argc, char** argv) {
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    StartScripting();
+    const std::unique_ptr<Scripting> scripts = StartScripting();
     SilentDevice device;
-    SetUpOutput(&device);
+    LiveOutput live(device);
+    g_scripts = scripts.get();
+    g_live = &live;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    TearDownOutput();
-    EmptySong(Song, InstrumentCode);
-    EndScripting();
     return 0;
 }

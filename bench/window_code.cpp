@@ -40,6 +40,10 @@ std::string MegabyteScript() {
     return text;
 }
 
+// What the window needs from the program, made in main.
+Scripting* g_scripts = nullptr;
+LiveOutput* g_live = nullptr;
+
 const std::string& Script() {
     static const std::string text = MegabyteScript();
     return text;
@@ -50,7 +54,9 @@ struct ShownBox {
     CodeEditor editor;
     std::string reported;
     ShownBox() {
-        editor.Highlighter()->SetNames(NamesOfTable(IdentTable, IdentCount));
+        const std::vector<IdentEntry>& names = g_scripts->Names();
+        editor.Highlighter()->SetNames(
+            NamesOfTable(names.data(), static_cast<int32_t>(names.size())));
         editor.OnUserEdit = [this](std::string bytes) { reported = std::move(bytes); };
         editor.resize(640, 400);
         editor.show();
@@ -112,27 +118,30 @@ void BM_CodeBoxMarksErrorInMegabyte(benchmark::State& state) {
 BENCHMARK(BM_CodeBoxMarksErrorInMegabyte)->Unit(benchmark::kMillisecond);
 
 void BM_CompileMegabyte(benchmark::State& state) {
-    SetIdentifierTable(IdentTable, IdentCount);
+    const std::vector<IdentEntry>& names = g_scripts->Names();
+    CompiledScript program;
+    CompileResult result;
     for (auto _ : state) {
-        CompileScript(Script().c_str());
+        result = program.Compile(Script().c_str(), names.data(), static_cast<int32_t>(names.size()));
     }
-    if (ErrorCode != kErrSuccess) {
+    if (result.ErrorCode != kErrSuccess) {
         state.SkipWithError("the script did not compile");
     }
-    state.counters["statements"] = StatementCount();
-    ClearProgram();
+    state.counters["statements"] = program.StatementCount();
 }
 BENCHMARK(BM_CompileMegabyte)->Unit(benchmark::kMillisecond);
 
 // Compiling, running (some 6,000 samples of 10,000 frames) and handing the result over.
 void BM_ExeScriptMegabyte(benchmark::State& state) {
-    TInstrument instrument{};
+    SampleSet instrument;
+    instrument.Resize(1);
     for (auto _ : state) {
-        if (ExeScript(Script().c_str(), &instrument) != "Ok") {
+        const ScriptRun run = g_scripts->Run(Script(), instrument.At(0));
+        instrument.Set(0, run.Sample);
+        if (run.Status != "Ok") {
             state.SkipWithError("the script did not run");
         }
     }
-    ReleaseSample(instrument.Sample);
 }
 BENCHMARK(BM_ExeScriptMegabyte)->Unit(benchmark::kMillisecond);
 
@@ -146,7 +155,7 @@ void BM_WindowGeneratorExeMegabyte(benchmark::State& state) {
                              : state.range(0) == 2 ? mistake + Script()
                                                    : Script();
     const std::string codes[2] = {code, code + " GeneratorSampleMode( SM_ADD );\r\n"};
-    TKellixForm form(ToolWindows{});
+    TKellixForm form(ToolWindows{}, *g_live, *g_scripts);
     form.show();
     QApplication::processEvents();
     int64_t presses = 0;
@@ -157,7 +166,7 @@ void BM_WindowGeneratorExeMegabyte(benchmark::State& state) {
         form.SamCode->OnUserEdit(shown);
         QApplication::processEvents();
         state.ResumeTiming();
-        form.Model().GeneratorExe();
+        form.Model().RunCode();
         QApplication::processEvents();
     }
     if ((form.Model().Status() == "Ok") != (state.range(0) == 0)) {
@@ -175,13 +184,12 @@ int main(int argc, char** argv) {
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    StartScripting();
+    const std::unique_ptr<Scripting> scripts = StartScripting();
     SilentDevice device;
-    SetUpOutput(&device);
+    LiveOutput live(device);
+    g_scripts = scripts.get();
+    g_live = &live;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    TearDownOutput();
-    EmptySong(Song, InstrumentCode);
-    EndScripting();
     return 0;
 }

@@ -2,6 +2,7 @@
 // harmless procedures directly, then through ExeScript with the built-in names and a small
 // stand-in sample library. Any crash, sanitizer report or leak is a failure.
 #include "script/exec.h"
+#include "script/scripting.h"
 #include "script/smplescript.h"
 
 #include <bit>
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -128,12 +130,13 @@ void Release(SampleBlock* block) {
 
 struct Setup {
     std::vector<IdentEntry> library = BuildLibrary();
+    std::unique_ptr<Scripting> scripts;
     Setup() {
         GeneratorBinding binding;
         binding.Table = library.data();
         binding.FreeSample = &FreeHandle;
         binding.BlockOf = &BlockOf;
-        InitScripts(binding);
+        scripts = std::make_unique<Scripting>(binding);
         SetSampleRelease(&Release);
     }
 };
@@ -144,24 +147,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     static Setup setup;
     std::string text(reinterpret_cast<const char*>(data), size);
 
-    SetIdentifierTable(setup.library.data(), static_cast<int32_t>(setup.library.size()));
-    CompileScript(text.c_str());
-    if (ErrorCode == kErrSuccess) {
-        RunProgram();
-    } else if (ErrorCode < 0 || ErrorCode >= kErrorMessageCount || ErrorPos < 0 ||
-               static_cast<std::size_t>(ErrorPos) > std::strlen(text.c_str())) {
+    CompiledScript program;
+    const CompileResult result = program.Compile(
+        text.c_str(), setup.library.data(), static_cast<int32_t>(setup.library.size()));
+    if (result.ErrorCode == kErrSuccess) {
+        program.Run();
+    } else if (result.ErrorCode < 0 || result.ErrorCode >= kErrorMessageCount ||
+               result.ErrorPos < 0 ||
+               static_cast<std::size_t>(result.ErrorPos) > std::strlen(text.c_str())) {
         std::abort();
     }
 
-    TInstrument instrument{};
-    std::string status = ExeScript(text.c_str(), &instrument);
-    if (status != "Ok" && status.rfind("Error: ", 0) != 0) {
+    const ScriptRun run = setup.scripts->Run(text);
+    if (run.Status != "Ok" && run.Status.rfind("Error: ", 0) != 0) {
         std::abort();
     }
-    ReleaseSample(instrument.Sample);
-    ExeScript(text.c_str(), nullptr);
-    Vars.Wav = 0;
-    Vars.Result = 0;
+    ReleaseSample(run.Sample);
+    setup.scripts->RunAlone(text);
+    setup.scripts->Variables() = {};
     FreeAll();
     return 0;
 }

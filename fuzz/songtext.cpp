@@ -11,43 +11,34 @@
 
 namespace {
 
-bool ArrayMatches(const void* array, int32_t count) {
-    return (count > 0) == (array != nullptr);
-}
-
-bool ModelIsWhole(const kellix::TTrack& song, const kellix::TInstrumentCode& code) {
-    bool whole = code.Count == song.InstrumentCount &&
-                 ArrayMatches(song.Instrument, song.InstrumentCount) &&
-                 ArrayMatches(song.Patterns, song.PatternCount) &&
-                 ArrayMatches(song.Tracks, song.TrackCount) &&
-                 ArrayMatches(song.TracksIndex, song.TrackIndexCount);
-    for (int32_t p = 0; whole && p < song.PatternCount; ++p) {
-        whole = ArrayMatches(song.Patterns[p].Points, song.Patterns[p].PointsCount);
+// The reader leaves nothing but what the song file can say: instruments, patterns, tracks and
+// the play list of plain values.
+bool ModelIsWhole(const kellix::TTrack& song) {
+    bool whole = song.InstrumentCount() >= 0;
+    for (const kellix::TPattern& p : song.Patterns) {
+        whole = whole && p.PointsCount() <= kellix::kMaxSongListEntries;
     }
-    for (int32_t t = 0; whole && t < song.TrackCount; ++t) {
-        whole = ArrayMatches(song.Tracks[t].PatternIndex, song.Tracks[t].PatternCount);
+    for (const kellix::TTrackPattern& t : song.Tracks) {
+        whole = whole && t.PatternCount() <= kellix::kMaxSongListEntries;
     }
-    for (int32_t i = 0; whole && i < song.InstrumentCount; ++i) {
-        whole = !song.Instrument[i].Sample && !song.Instrument[i].Name;
-    }
-    return whole;
+    return whole && song.PatternCount() <= kellix::kMaxSongTables &&
+           song.TrackCount() <= kellix::kMaxSongTables &&
+           song.InstrumentCount() <= kellix::kMaxSongTables;
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kellix::TTrack song;
-    kellix::TInstrumentCode code;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    kellix::SongReadReport report;
-    kellix::ReadSongText(song, code, text, &report);
-    if (!ModelIsWhole(song, code) || report.Dropped.size() > kellix::kMaxDroppedLines + 1 ||
-        report.ZeroByte.value_or(size) != std::min(text.find('\0'), size)) {
+    const kellix::SongReadReport report = kellix::ReadSongText(song, text);
+    if (!ModelIsWhole(song) || report.Dropped.size() > kellix::kMaxDroppedLines + 1 ||
+        report.ZeroByte.value_or(size) != std::min(text.find('\0'), size) ||
+        report.LastCode >= song.InstrumentCount()) {
         __builtin_trap();
     }
-    if (kellix::SongText(song, code).compare(0, 8, " Const\r\n") != 0) {
+    if (kellix::SongText(song).compare(0, 8, " Const\r\n") != 0) {
         __builtin_trap();
     }
-    kellix::EmptySong(song, code);
     return 0;
 }

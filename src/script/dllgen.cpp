@@ -1,6 +1,5 @@
 #include "script/dllgen.h"
 
-#include "script/exec.h"
 
 #include "morvane.h"
 
@@ -25,7 +24,7 @@ void LibraryRelease(SampleBlock* block) {
 
 } // namespace
 
-void StartScripting() {
+std::unique_ptr<Scripting> StartScripting() {
     // Copied field by field, so that the two declarations of the layout need not be one type.
     std::vector<IdentEntry> table;
     const MorvaneIdentEntry* entry = GetSampleTableAddres();
@@ -43,12 +42,8 @@ void StartScripting() {
     binding.Keep = &MorvaneKeepSample;
     binding.BeginRun = &MorvaneBeginRun;
     binding.EndRun = &MorvaneEndRun;
-    InitScripts(binding);
     SetSampleRelease(&LibraryRelease);
-}
-
-void EndScripting() {
-    DoneScripts();
+    return std::make_unique<Scripting>(binding);
 }
 
 } // namespace kellix

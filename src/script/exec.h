@@ -1,10 +1,9 @@
 #pragma once
 
 #include "script/ident.h"
-#include "song/track.h"
+#include "song/sample.h"
 
 #include <cstdint>
-#include <string>
 
 namespace kellix {
 
@@ -42,41 +41,12 @@ struct ScriptVariables {
     int32_t Wav = 0;
     int32_t S[8] = {};
 };
-extern ScriptVariables Vars;
 
-// The library's entries (in its order) followed by the 21 built-in names, from InitScripts
-// until DoneScripts.
-extern IdentEntry* IdentTable;
-extern int32_t IdentCount;
+// The built-in names that follow the library's entries in a scripting's identifier table.
 constexpr int32_t kBuiltinCount = 21;
 
-// Program start: builds IdentTable from the binding's table (entries the compiler cannot use,
-// such as one with more than 16 parameters, are left out), sets RESULT and S1..S8 to 0.
-void InitScripts(const GeneratorBinding& generator);
-// Program end: frees the samples left in RESULT and WAV (unless an instrument holds them) and
-// the identifier table.
-void DoneScripts();
-
-// Runs the last compiled program: releases a sample left in RESULT (unless WAV names it) and
-// the temporaries S1..S8, resets the library, runs, and releases the temporaries again (each
-// distinct block once, never the one RESULT or WAV holds) and the block WAV stopped naming.
-// Then every other block the run created is released too (one whose variable was overwritten,
-// or that no variable held): only RESULT and WAV keep theirs. A run that was refused a block
-// for the sample memory limit ends with RESULT 0. No block an instrument holds is released.
-void RunScript();
-
-// Whether the last run was refused a sample block for the sample memory limit.
-extern bool RunOverSampleLimit;
-
-// The built-in RESAMPLE(sample, ignored): frequency doubling of the block behind the handle.
+// The built-in RESAMPLE(sample, ignored): frequency doubling of the block behind the handle,
+// resolved through the library of the scripting made last.
 int32_t ResampleProc(int32_t sample, int32_t ignored);
-
-// Compiles and, when the text compiled, runs an instrument's code. With an active instrument
-// its old sample is released (through ReleaseSample), it takes the block of RESULT (or none;
-// it keeps its sample when RESULT names that) and RESULT becomes 0; without one RESULT keeps
-// the sample until the next run. A block another instrument holds is not taken. Returns the
-// status text: "Ok", or "Error: " + message + " " + the code text from the error position to
-// its end. ErrorCode tells whether the text compiled.
-std::string ExeScript(const char* code, TInstrument* active);
 
 } // namespace kellix

@@ -43,11 +43,18 @@ class Scripting {
     Scripting(const Scripting&) = delete;
     Scripting& operator=(const Scripting&) = delete;
 
-    // Compiles the code and, when it compiled, runs it.
-    ScriptRun Run(std::string_view code);
+    // Compiles the code and, when it compiled, runs it for an instrument that holds the sample
+    // held (or none): the block RESULT holds at the end goes to the caller in Sample and RESULT
+    // is 0 again. When RESULT names the held block, Sample is that block; a block another
+    // instrument holds is not taken.
+    ScriptRun Run(std::string_view code, const SampleBlock* held = nullptr);
+    // The same for no instrument: RESULT keeps its block until the next run.
+    ScriptRun RunAlone(std::string_view code);
 
     // The names scripts can use: the library's procedures and constants, then the built-ins.
     const std::vector<IdentEntry>& Names() const { return table_; }
+    // The variables as the last run left them and the next one finds them.
+    ScriptVariables& Variables();
 
   private:
     struct State;

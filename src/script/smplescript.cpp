@@ -27,18 +27,7 @@ const char* const ErrorMessages[kErrorMessageCount] = {
     "Too many statements",
 };
 
-int32_t ErrorCode = 0;
-std::ptrdiff_t ErrorPos = -1;
-int32_t DiscardCell = 0;
-
 namespace {
-
-const IdentEntry* g_table = nullptr;
-int32_t g_count = 0;
-std::vector<CompileWarning> g_warnings;
-// The table the program in ScriptProgram was compiled against.
-const IdentEntry* g_programTable = nullptr;
-int32_t g_programCount = 0;
 
 constexpr char kSeparators[] = " /(),:;='\n\r";
 
@@ -154,9 +143,9 @@ bool NameMatches(const char* token, const char* name) {
     return *token == 0 && *name == 0;
 }
 
-int32_t Lookup(const char* token) {
-    for (int32_t i = 0; i < g_count; ++i) {
-        if (UsableEntry(g_table[i]) && NameMatches(token, g_table[i].EntryName)) {
+int32_t Lookup(const IdentEntry* table, int32_t count, const char* token) {
+    for (int32_t i = 0; i < count; ++i) {
+        if (UsableEntry(table[i]) && NameMatches(token, table[i].EntryName)) {
             return i;
         }
     }
@@ -183,23 +172,27 @@ std::string Quoted(const char* token) {
 }
 
 struct Compiler {
+    const IdentEntry* Table;
+    int32_t Count;
+    TRecords& Program;
+    CompileResult& Result;
     StrippedText Source;
     Lexer Lex;
     // Argument texts of the statement being compiled; the record gets copies.
     std::string Texts[kMaxParams];
 
     bool Fail(int32_t code, std::size_t pos) {
-        ErrorCode = code;
-        ErrorPos = Source.Original(pos);
+        Result.ErrorCode = code;
+        Result.ErrorPos = Source.Original(pos);
         return false;
     }
 
     void Warn(std::size_t pos, std::string text) {
-        g_warnings.push_back(CompileWarning{std::move(text), Source.Original(pos)});
+        Result.Warnings.push_back(CompileWarning{std::move(text), Source.Original(pos)});
     }
 
     void SetArgument(ArgSlot& slot, const char* token, std::size_t pos, uint8_t type) {
-        int32_t i = Lookup(token);
+        int32_t i = Lookup(Table, Count, token);
         if (i < 0) {
             const bool real = type == kParamFloat;
             std::size_t read = 0;
@@ -220,7 +213,7 @@ struct Compiler {
             }
             return;
         }
-        const IdentEntry& e = g_table[i];
+        const IdentEntry& e = Table[i];
         if (e.Kind == kIdentVariable) {
             slot.ArgKind = kArgVariable;
             slot.ArgValue = i;
@@ -312,23 +305,23 @@ struct Compiler {
                 copy.Slots[i].ArgText = TextDuplicate(Texts[i].data(), Texts[i].size());
             }
         }
-        StoreStatement(static_cast<uint8_t*>(ScriptProgram().Append()), copy);
+        StoreStatement(static_cast<uint8_t*>(Program.Append()), copy);
     }
 
     void Run(const char* text) {
         Source = StripComments(text ? std::string_view(text) : std::string_view());
         Lex.Base = Source.Text.data();
         Lex.Next(Source.Text.data());
-        while (Lex.Token && ErrorCode == kErrSuccess) {
+        while (Lex.Token && Result.ErrorCode == kErrSuccess) {
             if (*Lex.Token) {
                 std::size_t namePos = Lex.Pos();
-                int32_t i = Lookup(Lex.Token);
+                int32_t i = Lookup(Table, Count, Lex.Token);
                 if (i < 0) {
                     Fail(kErrUndeclared, namePos);
                     break;
                 }
-                const IdentEntry& e = g_table[i];
-                if (e.Kind != kIdentConstant && StatementCount() >= kMaxStatements) {
+                const IdentEntry& e = Table[i];
+                if (e.Kind != kIdentConstant && Program.Count >= kMaxStatements) {
                     Fail(kErrTooManyStatements, namePos);
                     break;
                 }
@@ -352,9 +345,10 @@ struct Compiler {
             Lex.Next();
         }
         if (Source.SwallowingComment >= 0) {
-            g_warnings.push_back(CompileWarning{"this comment runs to the end of the code (no CR "
-                                                "follows it): the lines after it are ignored",
-                                                Source.SwallowingComment});
+            Result.Warnings.push_back(
+                CompileWarning{"this comment runs to the end of the code (no CR follows it): the "
+                               "lines after it are ignored",
+                               Source.SwallowingComment});
         }
     }
 };
@@ -367,16 +361,16 @@ int32_t CallWith(intptr_t address, const int32_t* args, std::index_sequence<I...
     return reinterpret_cast<Procedure>(address)(args[I]...);
 }
 
-int32_t CallEntry(const IdentEntry& e, const Statement& st) {
+int32_t CallEntry(const IdentEntry* table, int32_t count, const IdentEntry& e,
+                  const Statement& st) {
     int32_t n = e.ParamCount;
     int32_t args[kMaxParams] = {};
     for (int32_t i = 0; i < n; ++i) {
         const ArgSlot& slot = st.Slots[n - 1 - i];
         if (slot.ArgKind != kArgVariable) {
             args[i] = slot.ArgValue;
-        } else if (slot.ArgValue >= 0 && slot.ArgValue < g_programCount &&
-                   g_programTable[slot.ArgValue].Address) {
-            args[i] = *reinterpret_cast<const int32_t*>(g_programTable[slot.ArgValue].Address);
+        } else if (slot.ArgValue >= 0 && slot.ArgValue < count && table[slot.ArgValue].Address) {
+            args[i] = *reinterpret_cast<const int32_t*>(table[slot.ArgValue].Address);
         }
     }
     intptr_t a = e.Address;
@@ -420,45 +414,31 @@ int32_t CallEntry(const IdentEntry& e, const Statement& st) {
 
 } // namespace
 
-TRecords& ScriptProgram() {
-    static TRecords program(StatementFieldCodes(), 1 + 3 * kMaxParams);
-    return program;
-}
+CompiledScript::CompiledScript() : program_(StatementFieldCodes(), 1 + 3 * kMaxParams) {}
 
-void SetIdentifierTable(const IdentEntry* entries, int32_t count) {
-    g_table = entries;
-    g_count = entries && count > 0 ? count : 0;
-}
-
-void CompileScript(const char* text) {
-    ErrorCode = kErrSuccess;
-    ErrorPos = -1;
-    g_warnings.clear();
-    ScriptProgram().Clear();
-    g_programTable = g_table;
-    g_programCount = g_count;
-    Compiler compiler;
+CompileResult CompiledScript::Compile(const char* text, const IdentEntry* table, int32_t count) {
+    CompileResult result;
+    program_.Clear();
+    table_ = table;
+    count_ = table && count > 0 ? count : 0;
+    Compiler compiler{table_, count_, program_, result, {}, {}, {}};
     compiler.Run(text);
+    return result;
 }
 
-const std::vector<CompileWarning>& CompileWarnings() {
-    return g_warnings;
+void CompiledScript::Clear() {
+    program_.Clear();
+    table_ = nullptr;
+    count_ = 0;
 }
 
-void ClearProgram() {
-    ScriptProgram().Clear();
-    g_programTable = nullptr;
-    g_programCount = 0;
+int32_t CompiledScript::StatementCount() const {
+    return program_.Count;
 }
 
-int32_t StatementCount() {
-    return ScriptProgram().Count;
-}
-
-bool ReadStatement(int32_t n, Statement& out) {
-    TRecords& program = ScriptProgram();
-    program.GoTo(n);
-    const auto* data = static_cast<const uint8_t*>(program.CurrentData());
+bool CompiledScript::ReadStatement(int32_t n, Statement& out) {
+    program_.GoTo(n);
+    const auto* data = static_cast<const uint8_t*>(program_.CurrentData());
     if (n < 1 || !data) {
         return false;
     }
@@ -466,26 +446,25 @@ bool ReadStatement(int32_t n, Statement& out) {
     return true;
 }
 
-void RunProgram() {
-    TRecords& program = ScriptProgram();
-    int32_t* target = &DiscardCell;
+void CompiledScript::Run() {
+    int32_t* target = &discard_;
     Statement st;
-    for (program.First(); program.Current; program.Next()) {
-        LoadStatement(static_cast<const uint8_t*>(program.CurrentData()), st);
-        if (st.Entry < 0 || st.Entry >= g_programCount) {
+    for (program_.First(); program_.Current; program_.Next()) {
+        LoadStatement(static_cast<const uint8_t*>(program_.CurrentData()), st);
+        if (st.Entry < 0 || st.Entry >= count_) {
             continue;
         }
-        const IdentEntry& e = g_programTable[st.Entry];
+        const IdentEntry& e = table_[st.Entry];
         if (!e.Address) {
             continue;
         }
         switch (e.Kind) {
         case kIdentFunction:
-            *target = CallEntry(e, st);
-            target = &DiscardCell;
+            *target = CallEntry(table_, count_, e, st);
+            target = &discard_;
             break;
         case kIdentProcedure:
-            CallEntry(e, st);
+            CallEntry(table_, count_, e, st);
             break;
         case kIdentVariable:
             target = reinterpret_cast<int32_t*>(e.Address);

@@ -29,40 +29,25 @@ constexpr std::size_t kMaxArgumentText = 128;
 // A program holds at most this many statements; instrument code needs a few dozen.
 constexpr int32_t kMaxStatements = 65536;
 
-// State of the last compilation: ErrorCode 0 on success; ErrorPos is the byte offset of the
-// offending token in the text given to CompileScript (comments included), -1 for none.
-extern int32_t ErrorCode;
-extern std::ptrdiff_t ErrorPos;
-
-// Something the last compilation accepted that is most likely a mistake; the script runs as
-// written all the same. Pos is the byte offset of the token in the text given to CompileScript.
-// The warnings: an argument that is no number, string or variable or constant name (passed as
-// 0), an argument with text after its number (read up to it), a statement that names a
-// constant (does nothing), and a "//" comment with further lines after it but no CR (in text
-// whose lines end in LF alone it removes the rest of the code).
+// Something the compilation accepted that is most likely a mistake; the script runs as written
+// all the same. Pos is the byte offset of the token in the text compiled. The warnings: an
+// argument that is no number, string or variable or constant name (passed as 0), an argument
+// with text after its number (read up to it), a statement that names a constant (does
+// nothing), and a "//" comment with further lines after it but no CR (in text whose lines end
+// in LF alone it removes the rest of the code).
 struct CompileWarning {
     std::string Text;
     std::ptrdiff_t Pos;
 };
-// The warnings of the last compilation in the order of the text, up to its error if any.
-const std::vector<CompileWarning>& CompileWarnings();
 
-// Takes function results that no variable asked for.
-extern int32_t DiscardCell;
-
-// The table the next compilations bind names against; it must outlive the compiled program.
-void SetIdentifierTable(const IdentEntry* entries, int32_t count);
-
-// Replaces the compiled program by the compilation of a zero-terminated text (null counts as
-// empty). Compilation stops at the first error; statements compiled before it stay but must
-// not be run. The text itself is not changed.
-void CompileScript(const char* text);
-
-// Runs the statements of the last compilation in order.
-void RunProgram();
-
-// Forgets the compiled program, before the table it was compiled against goes away.
-void ClearProgram();
+// How a text compiled: ErrorCode 0 on success; ErrorPos is the byte offset of the offending
+// token in the text (comments included), -1 for none; the warnings in the order of the text,
+// up to the error if any.
+struct CompileResult {
+    int32_t ErrorCode = kErrSuccess;
+    std::ptrdiff_t ErrorPos = -1;
+    std::vector<CompileWarning> Warnings;
+};
 
 // ---- The compiled program, one statement a record.
 
@@ -85,11 +70,32 @@ struct Statement {
     ArgSlot Slots[kMaxParams];
 };
 
-// Number of compiled statements, and statement n (1-based); false when there is none.
-int32_t StatementCount();
-bool ReadStatement(int32_t n, Statement& out);
+// A compiled program: the statements of the last text compiled, one a record of a record
+// table (field codes 7, then sixteen times 7, 7, 9), bound to an identifier table that must
+// outlive it.
+class CompiledScript {
+  public:
+    CompiledScript();
 
-// The record table that holds the program: field codes 7, then sixteen times 7, 7, 9.
-TRecords& ScriptProgram();
+    // Replaces the program by the compilation of a zero-terminated text (null counts as empty)
+    // against the table. Compilation stops at the first error; statements compiled before it
+    // stay but must not be run. The text itself is not changed.
+    CompileResult Compile(const char* text, const IdentEntry* table, int32_t count);
+    // Runs the statements in order; function results that no variable asked for are dropped.
+    void Run();
+    // Forgets the program, before the table it was compiled against goes away.
+    void Clear();
+
+    // Number of compiled statements, and statement n (1-based); false when there is none.
+    int32_t StatementCount() const;
+    bool ReadStatement(int32_t n, Statement& out);
+    TRecords& Records() { return program_; }
+
+  private:
+    TRecords program_;
+    const IdentEntry* table_ = nullptr;
+    int32_t count_ = 0;
+    int32_t discard_ = 0;
+};
 
 } // namespace kellix

@@ -16,7 +16,6 @@
 #include "stereo_form.h"
 
 #include "script/exec.h"
-#include "songtext/current_instrument.h"
 
 #include <QAction>
 #include <QApplication>
@@ -181,6 +180,8 @@ TKellixForm::TKellixForm(ToolWindows tools, LiveOutput& live, Scripting& scripts
 
     BuildTrackPanel();
     BuildInstrumentPanel();
+    SamCode->Highlighter()->SetNames(
+        NamesOfTable(scripts.Names().data(), static_cast<int32_t>(scripts.Names().size())));
 
     StatusPanel = new QLabel(this);
     StatusPanel->setObjectName("StatusPanel");
@@ -344,8 +345,6 @@ void TKellixForm::BuildInstrumentPanel() {
     SamCode = new CodeEditor(Panel1);
     SamCode->setObjectName("SamCode");
     SamCode->setToolTip("Generator Sample");
-    SamCode->Highlighter()->SetNames(
-        NamesOfTable(scripts.Names().data(), static_cast<int32_t>(scripts.Names().size())));
     PlaneOptions = new QWidget(Panel1);
     PlaneOptions->setObjectName("PlaneOptions");
     PlaneOptions->setFixedWidth(108);

@@ -23,20 +23,28 @@ namespace {
 
 class Scripted : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { kellix::StartScripting(); }
-    static void TearDownTestSuite() { kellix::EndScripting(); }
+    std::unique_ptr<kellix::Scripting> Scripts = kellix::StartScripting();
     void TearDown() override {
         kellix::ReleaseSample(instrument.Sample);
-        FreeSample(kellix::Vars.Wav);
-        kellix::Vars.Wav = 0;
+        Scripts.reset();
         EXPECT_EQ(MorvaneLiveSamples(), 0);
     }
-    // Runs the code for the instrument; returns the blocks alive beyond its sample.
+    // Runs the code for the instrument, which takes the sample made; returns the blocks alive
+    // beyond its sample.
     int32_t Run(const std::string& code) {
-        EXPECT_EQ(kellix::ExeScript(code.c_str(), &instrument), "Ok");
+        const kellix::ScriptRun run = Scripts->Run(code, instrument.Sample);
+        EXPECT_EQ(run.Status, "Ok");
+        overLimit = run.OverSampleLimit;
+        if (instrument.Sample != run.Sample) {
+            kellix::ReleaseSample(instrument.Sample);
+        }
+        instrument.Sample = run.Sample;
         return MorvaneLiveSamples() - (instrument.Sample ? 1 : 0);
     }
-    kellix::TInstrument instrument{};
+    struct {
+        kellix::SampleBlock* Sample = nullptr;
+    } instrument;
+    bool overLimit = false; // the last run was refused a block for the sample memory limit
 };
 
 std::string Repeat(const std::string& line, int times) {
@@ -97,7 +105,7 @@ TEST_F(Scripted, BlocksTheScriptLostTrackOfAreReleased) {
     EXPECT_EQ(Run(Repeat(" S1 := CreateSample( 2646000 , 2 );\r\n", 100) +
                   " Result := CreateSample( 10 , 1 );"),
               0);
-    EXPECT_FALSE(kellix::RunOverSampleLimit);
+    EXPECT_FALSE(overLimit);
     EXPECT_EQ(Run(" S2 := CreateSample( 100 , 1 ); S2 := CreateSample( 100 , 1 );"
                   " Result := CreateSample( 10 , 1 ); Result := CreateSample( 20 , 1 );"
                   " CreateSample( 30 , 1 ); CloneSample( Result );"
@@ -106,7 +114,7 @@ TEST_F(Scripted, BlocksTheScriptLostTrackOfAreReleased) {
     ASSERT_NE(instrument.Sample, nullptr);
     EXPECT_EQ(int32_t{instrument.Sample->DataSize}, 40);
     EXPECT_EQ(Run(" S3 := WAV; Result := CreateSample( 10 , 1 );"), 1);
-    EXPECT_NE(MorvaneSampleBlock(kellix::Vars.Wav), nullptr);
+    EXPECT_NE(MorvaneSampleBlock(Scripts->Variables().Wav), nullptr);
 #if defined(__SANITIZE_ADDRESS__)
     EXPECT_LT(__sanitizer_get_current_allocated_bytes(), heapBefore + 100000);
 #endif
@@ -121,12 +129,12 @@ TEST_F(Scripted, SampleMemoryOfARunIsCapped) {
     const std::string line = " S1 := CreateSample( 2646000 , 2 );\r\n";
     const std::string result = " Result := CreateSample( 10 , 1 );";
     EXPECT_EQ(Run(Repeat(line, 102) + result), 0);
-    EXPECT_TRUE(kellix::RunOverSampleLimit);
+    EXPECT_TRUE(overLimit);
     EXPECT_EQ(instrument.Sample, nullptr);
     EXPECT_EQ(Run(Repeat(line, 101) + " S2 := CloneSample( S1 );" + result), 0);
-    EXPECT_TRUE(kellix::RunOverSampleLimit);
+    EXPECT_TRUE(overLimit);
     EXPECT_EQ(instrument.Sample, nullptr);
     EXPECT_EQ(Run(Repeat(line + " S1 := FreeSample( S1 );", 102) + result), 0);
-    EXPECT_FALSE(kellix::RunOverSampleLimit);
+    EXPECT_FALSE(overLimit);
     EXPECT_NE(instrument.Sample, nullptr);
 }

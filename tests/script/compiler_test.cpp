@@ -1,6 +1,5 @@
 #include "test_library.h"
 
-#include "script/exec.h"
 #include "script/smplescript.h"
 
 #include <gtest/gtest.h>
@@ -16,12 +15,13 @@ namespace {
 
 class Compiler : public ::testing::Test {
   protected:
-    void SetUp() override { scripttest::Install(); }
-    void TearDown() override { DoneScripts(); }
+    std::unique_ptr<Scripting> Scripts = scripttest::Install();
+    CompiledScript Program;
+    CompileResult Result;
 
     void Compile(const char* text) {
-        SetIdentifierTable(IdentTable, IdentCount);
-        CompileScript(text);
+        const std::vector<IdentEntry>& names = Scripts->Names();
+        Result = Program.Compile(text, names.data(), static_cast<int32_t>(names.size()));
     }
 };
 
@@ -53,12 +53,11 @@ TEST_F(Compiler, CallsReceiveTheirArgumentsInWrittenOrder) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code);
         Compile(c.code.c_str());
-        ASSERT_EQ(ErrorCode, 0);
-        RunProgram();
+        ASSERT_EQ(Result.ErrorCode, 0);
+        Program.Run();
         EXPECT_EQ(Args, c.args);
     }
-    EXPECT_EQ(DiscardCell, 6);
-    Vars = {};
+    Scripts->Variables() = {};
 }
 
 // Error positions count the comments of the original text; statements before an error stay.
@@ -91,9 +90,10 @@ TEST_F(Compiler, ErrorCodesAndPositions) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Text);
         Compile(c.Text.c_str());
-        EXPECT_EQ(ErrorCode, c.Code);
-        EXPECT_EQ(ErrorPos, c.Pos);
-        EXPECT_TRUE(c.Statements < 0 || StatementCount() == c.Statements) << StatementCount();
+        EXPECT_EQ(Result.ErrorCode, c.Code);
+        EXPECT_EQ(Result.ErrorPos, c.Pos);
+        EXPECT_TRUE(c.Statements < 0 || Program.StatementCount() == c.Statements)
+            << Program.StatementCount();
     }
 }
 
@@ -139,7 +139,7 @@ TEST_F(Compiler, WarningsNameMistakesThatCompile) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Text);
         Compile(c.Text);
-        const std::vector<CompileWarning>& got = CompileWarnings();
+        const std::vector<CompileWarning>& got = Result.Warnings;
         ASSERT_EQ(got.size(), c.Expected.size());
         for (std::size_t i = 0; i < got.size(); ++i) {
             EXPECT_EQ(got[i].Text, c.Expected[i].Text);
@@ -147,7 +147,7 @@ TEST_F(Compiler, WarningsNameMistakesThatCompile) {
         }
     }
     Compile("REC3( FG_SQUAR , 261.63*2 , 2 )");
-    RunProgram();
+    Program.Run();
     EXPECT_EQ(Args, (std::vector<int32_t>{0, 261, 2}));
 }
 
@@ -157,24 +157,24 @@ TEST_F(Compiler, ProgramSizeIsBoundedAndForgottenWithItsTable) {
         text += "INERT SM_ADD ";
     }
     Compile(text.c_str());
-    EXPECT_EQ(ErrorCode, 0);
-    EXPECT_EQ(StatementCount(), kMaxStatements);
+    EXPECT_EQ(Result.ErrorCode, 0);
+    EXPECT_EQ(Program.StatementCount(), kMaxStatements);
     Statement last;
-    EXPECT_TRUE(ReadStatement(kMaxStatements, last) && !ReadStatement(0, last));
-    EXPECT_STREQ(IdentTable[last.Entry].EntryName, "INERT");
-    RunProgram();
+    EXPECT_TRUE(Program.ReadStatement(kMaxStatements, last) && !Program.ReadStatement(0, last));
+    EXPECT_STREQ(Scripts->Names()[static_cast<std::size_t>(last.Entry)].EntryName, "INERT");
+    Program.Run();
     Compile(nullptr);
-    EXPECT_EQ(StatementCount(), 0);
+    EXPECT_EQ(Program.StatementCount(), 0);
     text += "INERT";
     Compile(text.c_str());
-    EXPECT_EQ(ErrorCode, kErrTooManyStatements);
-    EXPECT_EQ(ErrorPos, static_cast<std::ptrdiff_t>(text.size()) - 5);
+    EXPECT_EQ(Result.ErrorCode, kErrTooManyStatements);
+    EXPECT_EQ(Result.ErrorPos, static_cast<std::ptrdiff_t>(text.size()) - 5);
 
     Compile("REC3(1,2,3)");
-    DoneScripts();
-    EXPECT_EQ(StatementCount(), 0);
+    Program.Clear();
+    EXPECT_EQ(Program.StatementCount(), 0);
     Args.clear();
-    RunProgram();
+    Program.Run();
     EXPECT_TRUE(Args.empty());
 }
 

@@ -4,11 +4,12 @@
 // TOOMANY (17 parameters) and AFTEREND (behind an end mark) cannot be used.
 #pragma once
 
-#include "script/exec.h"
+#include "script/scripting.h"
 #include "song/sample.h"
 
 #include "morvane.h"
 
+#include <memory>
 #include <vector>
 
 namespace scripttest {
@@ -24,7 +25,8 @@ template <class F> intptr_t At(F* f) {
     return reinterpret_cast<intptr_t>(f);
 }
 
-inline void Install() {
+// A scripting on the library and the tests' entries.
+inline std::unique_ptr<kellix::Scripting> Install() {
     using namespace kellix;
     static const uint8_t realLast[2] = {kParamFloat, kParamInt};
     static std::vector<IdentEntry> table;
@@ -56,8 +58,8 @@ inline void Install() {
     b.Keep = &MorvaneKeepSample;
     b.BeginRun = &MorvaneBeginRun;
     b.EndRun = &MorvaneEndRun;
-    InitScripts(b);
     SetSampleRelease([](SampleBlock* s) { FreeSample(MorvaneSampleHandle(s)); });
+    return std::make_unique<Scripting>(b);
 }
 
 } // namespace scripttest

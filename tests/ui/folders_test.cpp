@@ -4,13 +4,13 @@
 #include "ui/main_window.h"
 #include "ui_fixture.h"
 
-#include "audio/device/sdl_output.h"
-#include "script/dllgen.h"
+#include "window_rig.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
 #include <filesystem>
+#include <optional>
 
 using namespace kellix;
 using namespace kellix::test;
@@ -48,28 +48,23 @@ QString Path(const std::filesystem::path& path) {
 class FoldersTest : public QObject {
     Q_OBJECT
 
+    std::optional<WindowRig> rig_;
+
   private slots:
-    void initTestCase() {
-        StartScripting();
-        SetUpSdlOutput();
-    }
-    void cleanupTestCase() {
-        TearDownOutput();
-        EmptySong(Song, InstrumentCode);
-        EndScripting();
-    }
+    void initTestCase() { rig_.emplace(); }
+    void cleanupTestCase() { rig_.reset(); }
 
     void openStartsInTheMusicFolderOrAtHome() {
         TempFolder home;
         const QByteArray oldHome = qgetenv("HOME");
         qputenv("HOME", QByteArray::fromStdString(home.Path.string()));
         {
-            TKellixForm f(ToolWindows{}, nullptr);
+            TKellixForm f(ToolWindows{}, *rig_->Live, *rig_->Scripts, nullptr);
             QCOMPARE(FolderShownBy([&] { f.Model().Open(); }), Path(home.Path));
         }
         std::filesystem::create_directory(home.Path / "Music");
         {
-            TKellixForm f(ToolWindows{}, nullptr);
+            TKellixForm f(ToolWindows{}, *rig_->Live, *rig_->Scripts, nullptr);
             QCOMPARE(FolderShownBy([&] { f.Model().Open(); }), Path(home.Path / "Music"));
         }
         qputenv("HOME", oldHome);
@@ -78,7 +73,7 @@ class FoldersTest : public QObject {
     // Run from the build folder there is no installed tree beside the program: the source
     // tree's songs.
     void exampleSongsOpenInTheSourceTreesSongs() {
-        TKellixForm f(ToolWindows{}, nullptr);
+        TKellixForm f(ToolWindows{}, *rig_->Live, *rig_->Scripts, nullptr);
         QMenu* help = Menu(f, "Help");
         QVERIFY(help);
         // Below About, after a separator.

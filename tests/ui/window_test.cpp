@@ -11,15 +11,13 @@
 #include "ui/reverb_form.h"
 #include "ui/stereo_form.h"
 #include "ui_fixture.h"
+#include "window_rig.h"
 
-#include "audio/device/sdl_output.h"
-#include "audio/effects.h"
-#include "script/dllgen.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
-#include <mutex>
+#include <optional>
 
 using namespace kellix;
 using namespace kellix::test;
@@ -56,20 +54,14 @@ void PressF9(TKellixForm& f) {
     QVERIFY(ran.wait(5000));
 }
 
-int VoicesNow() {
-    std::lock_guard lock(MixLock);
-    return VoiceCount(LiveMixer());
-}
-Voice LastVoice() {
-    std::lock_guard lock(MixLock);
-    return *LiveMixer()->Last;
-}
+
 
 } // namespace
 
 class WindowTest : public QObject {
     Q_OBJECT
 
+    std::optional<WindowRig> rig_;
     PreparedDialogs ask_;
     TreverbformForm reverb_;
     TFromenvForm env_;
@@ -77,7 +69,8 @@ class WindowTest : public QObject {
     std::unique_ptr<TKellixForm> form_;
 
     TKellixForm& Open() {
-        form_ = std::make_unique<TKellixForm>(ToolWindows{&reverb_, &env_, &stereo_}, &ask_);
+        form_ = std::make_unique<TKellixForm>(ToolWindows{&reverb_, &env_, &stereo_}, *rig_->Live,
+                                              *rig_->Scripts, &ask_);
         form_->show();
         form_->activateWindow();
         [[maybe_unused]] bool active = QTest::qWaitForWindowActive(form_.get());
@@ -88,7 +81,7 @@ class WindowTest : public QObject {
         TKellixForm& f = Open();
         ClickRow(f.Instruments, 1);
         f.Model().SetCodeText(kLong);
-        f.Model().GeneratorExe();
+        f.Model().RunCode();
         f.ScrollHPattern->setValue(0);
         f.ScrollVPattern->setValue(0);
         return f;
@@ -97,24 +90,24 @@ class WindowTest : public QObject {
     void PatternClick(Qt::MouseButton button, int x, int y) {
         QTest::mouseClick(form_->EditPattern, button, {}, QPoint(x, y));
     }
-    int Notes() const { return Song.Patterns[0].PointsCount; }
+    int Notes() const { return Song().Patterns[0].PointsCount(); }
+    const TTrack& Song() const { return form_->Model().Song(); }
+    const SampleBlock* SampleOf(int32_t instrument) const {
+        return form_->Model().Doc().Samples.At(instrument);
+    }
+    int VoicesNow() const { return static_cast<int>(rig_->Live->Voices().size()); }
+    Voice LastVoice() const { return rig_->Live->Voices().back(); }
 
   private slots:
     void initTestCase() {
-        StartScripting();
         qputenv("SDL_AUDIODRIVER", "dummy");
-        SetUpSdlOutput();
+        rig_.emplace();
     }
-    void init() { SetStartupEffects(); }
     void cleanup() {
         form_.reset();
         ask_ = PreparedDialogs{};
     }
-    void cleanupTestCase() {
-        TearDownOutput();
-        EmptySong(Song, InstrumentCode);
-        EndScripting();
-    }
+    void cleanupTestCase() { rig_.reset(); }
 
     void startsWithTheDefaultSongShown() {
         TKellixForm& f = Open();
@@ -173,11 +166,11 @@ class WindowTest : public QObject {
     // Every click on the list counts, on the selected row and below the last one too.
     void instrumentListClicksOnTheSelectedRowAndBelowTheLast() {
         TKellixForm& f = Open();
-        QVERIFY(!Song.Instrument[0].Sample);
+        QVERIFY(!SampleOf(0));
         QTest::keyClicks(f.TrackCount, "7");
         ClickRow(f.Instruments, 0);
         QCOMPARE(f.TrackCount->text(), QString("10"));
-        QVERIFY2(Song.Instrument[0].Sample, "the click made the missing sample");
+        QVERIFY2(SampleOf(0), "the click made the missing sample");
 
         QTest::mouseClick(f.Instruments->viewport(), Qt::LeftButton, {},
                           QPoint(10, f.Instruments->viewport()->height() - 3));
@@ -185,9 +178,9 @@ class WindowTest : public QObject {
         QVERIFY(f.Instruments->selectionModel()->selectedRows().isEmpty());
         TypeOver(f.SampleTone, "5");
         QTest::keyClick(f.SampleTone, Qt::Key_Return);
-        QCOMPARE(Song.Instrument[0].SampleTone, 0);
+        QCOMPARE(Song().Instrument[0].SampleTone, 0);
         ClickRow(f.Instruments, 0);
-        QCOMPARE(f.Model().ActiveInstrument(), &Song.Instrument[0]);
+        QCOMPARE(f.Model().ActiveInstrument(), &Song().Instrument[0]);
 
         // Without instruments there is no code to edit or run.
         TypeOver(f.InstrumentCount, "0");
@@ -205,7 +198,7 @@ class WindowTest : public QObject {
         QTest::keyClicks(f.SamCode, "Result:=CreateSampel( 100 , 1 );");
         PressF9(f);
         QVERIFY(f.StatusPanel->text().startsWith("Error: Undeclared indentifier CreateSampel"));
-        QCOMPARE(f.Model().ErrorPosition(), 8);
+        QCOMPARE(f.Model().LastRun().ErrorPos, 8);
 
         f.SamCode->selectAll();
         for (const char* line :
@@ -215,7 +208,7 @@ class WindowTest : public QObject {
         }
         PressF9(f);
         QCOMPARE(f.StatusPanel->text(), QString("Ok"));
-        QCOMPARE(std::string(InstrumentCode.Texts[0]), f.SamCode->Code());
+        QCOMPARE(Song().Instrument[0].Code.Text(), f.SamCode->Code());
         // A loud sine fills every column of the picture with a tall black range (column 0 holds
         // the first frame only): rows 10 and 86 of 97 are black.
         const QImage shown = f.SampleImage->grab().toImage();
@@ -280,7 +273,7 @@ class WindowTest : public QObject {
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, {});
         QApplication::sendEvent(&f, &drop);
-        QCOMPARE(Song.Speed, 100);
+        QCOMPARE(Song().Speed, 100);
         // A name that is not UTF-8 arrives percent-encoded and opens as the bytes it is.
         const std::string latin1 = dir / "caf\xe9.txt";
         WriteFile(latin1, kEmptySong);
@@ -297,7 +290,8 @@ class WindowTest : public QObject {
     // The real file dialog opens in the folder of the song being edited, not the program's
     // working folder.
     void fileDialogsOpenInTheSongsFolder() {
-        TKellixForm f(ToolWindows{&reverb_, &env_, &stereo_}, nullptr);
+        TKellixForm f(ToolWindows{&reverb_, &env_, &stereo_}, *rig_->Live, *rig_->Scripts,
+                      nullptr);
         TempFolder dir;
         WriteFile(dir / "song.txt", kEmptySong);
         QVERIFY(f.Model().OpenPath(dir / "song.txt"));
@@ -340,9 +334,9 @@ class WindowTest : public QObject {
     // The window starts the worker and playing on the sound device; the worker stops before the
     // output goes (at the end of the program).
     void playsOnTheSoundDevice() {
-        const int64_t before = PlayedBytes();
+        const int64_t before = rig_->Live->PlayedBytes();
         Open().Model().Play();
-        QTRY_VERIFY_WITH_TIMEOUT(PlayedBytes() > before + kRingBytes / 2, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(rig_->Live->PlayedBytes() > before + kRingBytes / 2, 5000);
     }
 
     void clicksMapToCellsAndPlaceNotes() {
@@ -355,7 +349,7 @@ class WindowTest : public QObject {
         TypeOver(f.Volume, "200x");
         TypeOver(f.Panning, "40");
         PatternClick(Qt::LeftButton, 64, 0);
-        const TIdPoint p = Song.Patterns[0].Points[0];
+        const TIdPoint p = Song().Patterns[0].Points[0];
         QVERIFY(p.Time == 0 && p.Tone == 83 && p.Instrument == 1 && p.Vol == 200);
         QCOMPARE(LastVoice().Peak, 200 * 127);
         QCOMPARE(LastVoice().Pan, 40);
@@ -369,7 +363,7 @@ class WindowTest : public QObject {
         // At the designed position the top row is tone 37.
         f.ScrollVPattern->setValue(750);
         PatternClick(Qt::LeftButton, 64 + 16 * 2, 0);
-        QCOMPARE(Song.Patterns[0].Points[1].Tone, 37);
+        QCOMPARE(Song().Patterns[0].Points[1].Tone, 37);
     }
 
     void notesBelongToTheirInstrument() {
@@ -380,7 +374,7 @@ class WindowTest : public QObject {
         PatternClick(Qt::LeftButton, 100, 40);
         QCOMPARE(Notes(), 2);
         PatternClick(Qt::RightButton, 100, 40);
-        QCOMPARE(Song.Patterns[0].Points[0].Instrument, 1);
+        QCOMPARE(Song().Patterns[0].Points[0].Instrument, 1);
 
         // A right-button drag over a row of notes removes them all.
         for (int x = 0; x < 4; ++x) {
@@ -398,16 +392,16 @@ class WindowTest : public QObject {
 
     void trackEditorTogglesPatternsOfTheShownTrack() {
         TKellixForm& f = Open();
-        const TTrackPattern& track = Song.Tracks[0];
+        // The song's arrays are replaced as they change: look again after each click.
+        const auto track = [this] { return Song().Tracks[0]; };
         QTest::mouseClick(f.TrackEdit, Qt::LeftButton, {}, QPoint(20, 20));
         QTest::mouseClick(f.TrackEdit, Qt::LeftButton, {}, QPoint(100, 5)); // the strip
-        QVERIFY(track.PatternCount == 2 && track.PatternIndex[0] == 7 &&
-                track.PatternIndex[1] == 6);
+        QVERIFY((track().PatternIndex == SharedArray<int32_t>{7, 6}));
         QCOMPARE(RgbAt(f.TrackEdit->Image(), 17, 17), GreyRgb(0xAA)); // pattern 7's frame
         QTest::mouseClick(f.TrackEdit, Qt::LeftButton, {}, QPoint(20, 20));
-        QCOMPARE(track.PatternCount, 1);
+        QCOMPARE(track().PatternCount(), 1);
         QTest::mouseClick(f.TrackEdit, Qt::LeftButton, {}, QPoint(20, 40)); // pattern 13: none
-        QCOMPARE(track.PatternCount, 1);
+        QCOMPARE(track().PatternCount(), 1);
 
         // 96 pixels wide: still six labelled cells a row, the same six that clicks select.
         f.PanelTracks->setFixedWidth(113);
@@ -415,14 +409,14 @@ class WindowTest : public QObject {
         QVERIFY(AnyPixelOtherThan(f.TrackEdit->Image(), QRect(81, 2, 14, 13),
                                   {GreyRgb(0), GreyRgb(0x77)}));
         QTest::mouseClick(f.TrackEdit, Qt::LeftButton, {}, QPoint(85, 4));
-        QCOMPARE(track.PatternIndex[1], 5);
+        QCOMPARE(track().PatternIndex[1], 5);
     }
 
     void playListAndTrackComboWorkTogether() {
         TKellixForm& f = OpenWithInstrument2();
         ClickRow(f.PlayList, 2);
         QCOMPARE(f.Track->currentText(), QString("3"));
-        QCOMPARE(f.Model().ActiveTrackIndex(), 2);
+        QCOMPARE(f.Model().Selected().Track, 2);
         f.Track->setCurrentIndex(4);
         emit f.Track->activated(4);
         QCOMPARE(f.PlayList->model()->index(2, 0).data().toString(), QString("5"));
@@ -442,9 +436,11 @@ class WindowTest : public QObject {
         // Play From plays from the selected row: row 6 names track 1, whose note starts one
         // entry (65536 frames) after the command.
         PatternClick(Qt::LeftButton, 64 + 8, 8);
-        Song.TracksIndex[6] = 0;
-        ResizePatternIndex(Song, 0, 1);
-        Song.Tracks[0].PatternIndex[0] = 0;
+        ClickRow(f.PlayList, 6);
+        f.Track->setCurrentIndex(0);
+        emit f.Track->activated(0);
+        QTest::mouseClick(f.TrackEdit, Qt::LeftButton, {}, QPoint(4, 4)); // pattern 1 joins
+        ClickRow(f.PlayList, 5);
         f.Model().PlayFrom();
         const int64_t position = LastVoice().Position;
         QVERIFY(position <= -4 * (65536 - 11025 * 2));
@@ -481,35 +477,40 @@ class WindowTest : public QObject {
         f.MCEnv->trigger();
         QVERIFY(env_.isVisible());
 
-        Song.Instrument[2].Env = {11, 22, 33};
+        ClickRow(f.Instruments, 2);
+        TypeOver(env_.Edit3, "33");
+        ClickRow(f.Instruments, 1);
+        QCOMPARE(env_.Edit3->text(), QString("0"));
         ClickRow(f.Instruments, 2);
         QCOMPARE(env_.Edit3->text(), QString("33"));
         ClickRow(f.Instruments, 1);
         TypeOver(env_.Edit1, "500");
-        QCOMPARE(Song.Instrument[1].Env.Attack, 500);
+        QCOMPARE(Song().Instrument[1].Env.Attack, 500);
         PatternClick(Qt::LeftButton, 32, 0); // an audition starts a voice with the new envelope
         QCOMPARE(LastVoice().Env.Attack, 500);
         // An empty box keeps the value and says why, inside the window.
         TypeOver(env_.Edit1, "");
-        QCOMPARE(Song.Instrument[1].Env.Attack, 500);
+        QCOMPARE(Song().Instrument[1].Env.Attack, 500);
         QCOMPARE(env_.NumberError(), QString("'' is not a valid integer value"));
         QVERIFY(env_.height() > 82);
         TypeOver(env_.Edit1, "-1");
-        QCOMPARE(Song.Instrument[1].Env.Attack, 500);
+        QCOMPARE(Song().Instrument[1].Env.Attack, 500);
         QCOMPARE(env_.NumberError(), QString("'-1' must be 0 or more"));
 
         // The Reverb window's boxes reach the effect, read leniently: a letter ends the number;
         // the box's 10400 is sent as the largest step, 10000.
         TypeOver(reverb_.Edit1, "1234x");
-        QCOMPARE(CurrentReverb().Amplitude, 1234);
-        QCOMPARE(CurrentReverb().Step, 10000);
+        QCOMPARE(f.Model().Effects().Reverb.Amplitude, 1234);
+        QCOMPARE(f.Model().Effects().Reverb.Step, 10000);
     }
 
     void stereoScrollBarSendsBoxes() {
+        TKellixForm& f = Open();
+        const auto delay = [&f] { return f.Model().Effects().Delay; };
         // The start-up decays differ from the boxes until the first change.
-        QCOMPARE(CurrentStereoDelay().DecayL, 9980);
+        QCOMPARE(delay().DecayL, 9980);
         stereo_.ScrollBar1->setValue(5000);
-        StereoDelaySettings d = CurrentStereoDelay();
+        StereoDelaySettings d = delay();
         QCOMPARE(d.DecayL, 19960);
         QCOMPARE(d.DecayR, 16383);
         QCOMPARE(d.DelayL, 5000);
@@ -518,11 +519,11 @@ class WindowTest : public QObject {
         // Another box holding a non-number stops every send, whatever the bars do.
         TypeOver(stereo_.Edit4, "8x");
         stereo_.ScrollBar1->setValue(6000);
-        QCOMPARE(CurrentStereoDelay().DelayL, 5000);
+        QCOMPARE(delay().DelayL, 5000);
         QCOMPARE(stereo_.NumberError(), QString("'8x' is not a valid integer value"));
         // A valid change sends all four and takes the report away.
         TypeOver(stereo_.Edit4, "$100");
-        QCOMPARE(CurrentStereoDelay().DelayL, 6000);
+        QCOMPARE(delay().DelayL, 6000);
         QVERIFY(stereo_.NumberError().isEmpty());
     }
 };

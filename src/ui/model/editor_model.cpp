@@ -271,21 +271,21 @@ void EditorModel::ShowRun(const ScriptRun& run) {
 }
 
 void EditorModel::RunFor(const std::string& text) {
-    ScriptRun run = scripts_.Run(text);
     const int32_t active = sel_.Active();
+    ScriptRun run;
     if (InRange(active, doc_.Samples.Count())) {
+        run = scripts_.Run(text, doc_.Samples.At(active));
         doc_.Samples.Set(active, run.Sample);
     } else {
-        // Without an edited instrument nothing keeps what the code made.
-        ReleaseSample(run.Sample);
+        // Without an edited instrument RESULT keeps what the code made until the next run.
+        run = scripts_.RunAlone(text);
     }
     run.Sample = nullptr;
     ShowRun(run);
 }
 
 void EditorModel::MakeSample(int32_t instrument, const std::string& text) {
-    ScriptRun run = scripts_.Run(text);
-    doc_.Samples.Set(instrument, run.Sample);
+    doc_.Samples.Set(instrument, scripts_.Run(text, doc_.Samples.At(instrument)).Sample);
 }
 
 void EditorModel::StoreCodeBox(bool record) {

@@ -78,20 +78,18 @@ TEST_F(ModelTest, PlacedNotesAndEnvelopesKeepValuesTheMixerUses) {
     EXPECT_EQ(Model.EditedEnv()->Attack, 0) << "a negative duration is refused";
     // What was placed reads back as it was saved.
     TTrack song;
-    TInstrumentCode code;
-    ReadSongText(song, code, Saved());
+    ReadSongText(song, Saved());
     for (int32_t i = 0; i < 3; ++i) {
         EXPECT_EQ(song.Patterns[0].Points[i].Vol, cases[i].Vol);
         EXPECT_EQ(song.Patterns[0].Points[i].Pan, cases[i].Pan);
     }
-    EmptySong(song, code);
 }
 
 // A zero byte ends what the reader reads: Open says so and the first Save asks. Tables left out
 // for the reader's limits are named too.
 TEST_F(ModelTest, WhatOpenCouldNotReadIsToldAndNotSilentlyCut) {
     MakeSong({kCode100});
-    std::string text = Saved();
+    std::string text = SongText(Built);
     text.insert(200, 1, '\0');
     const std::string path = Dir / "zero.txt";
     WriteFile(path, text);
@@ -138,8 +136,9 @@ TEST_F(ModelTest, ASongChangedOnDiskIsNotOverwrittenSilently) {
 }
 
 TEST_F(ModelTest, OpenStartsFromTheNewSongsSpeedAndRow) {
-    Song.Speed = 240;
-    Song.Row = 7;
+    Built = NewSong();
+    Built.Speed = 240;
+    Built.Row = 7;
     const std::string path = WriteSong("fast.txt");
     WriteFile(Dir / "plain.txt", " Const\r\n  TracksIndex: array [0..0] of Longint=(0);\r\n");
     ASSERT_TRUE(Model.OpenPath(path));
@@ -164,7 +163,8 @@ TEST_F(ModelTest, WithoutInstrumentsThereIsNoCodeToRun) {
     EXPECT_FALSE(Model.CodeEditable());
     Model.SetCodeText(kCode100);
     Model.RunCode();
-    EXPECT_EQ(InstrumentCode.Count, 0);
+    EXPECT_EQ(Song.InstrumentCount(), 0);
+    EXPECT_EQ(Model.LastRun().Status, "Ok") << "nothing ran";
 }
 
 // Only a song whose file is gone leaves the recent list; names are kept as the system's bytes.
@@ -184,7 +184,7 @@ TEST_F(ModelTest, RecentSongsStayUnlessTheirFileIsGone) {
 TEST_F(ModelBase, ARecoveryFolderThatCannotBeWrittenIsSaidOnce) {
     WriteFile(Dir / "blocker", "a file where the folder should be");
     Files.RecoveryFolder = Dir / "blocker/state";
-    EditorModel model(View, Ask, Files);
+    EditorModel model(View, Ask, Live, *Scripts, Files);
     model.Create();
     model.PlaceNote(1, 40);
     model.WriteRecovery();
@@ -212,7 +212,7 @@ TEST_F(ModelBase, ARecoveryIsOfferedByOneWindowAndAFailedRestoreSaysSo) {
         bool removedMeanwhile;
         const char* error;
     } cases[] = {
-        {SongText(Song, InstrumentCode), true, "was not restored. Cannot read"},
+        {SongText(NewSong()), true, "was not restored. Cannot read"},
         {std::string("\x7f"
                      "ELF\0\0",
                      6),
@@ -220,7 +220,7 @@ TEST_F(ModelBase, ARecoveryIsOfferedByOneWindowAndAFailedRestoreSaysSo) {
     };
     for (const Case& c : cases) {
         WriteFile(left, c.text);
-        EditorModel model(View, Ask, Files);
+        EditorModel model(View, Ask, Live, *Scripts, Files);
         model.Create();
         Ask.Errors.clear();
         Ask.RestoreAnswers = {true};
@@ -233,7 +233,7 @@ TEST_F(ModelBase, ARecoveryIsOfferedByOneWindowAndAFailedRestoreSaysSo) {
         EXPECT_FALSE(model.OfferRecovery());
         ASSERT_EQ(Ask.Errors.size(), 1u);
         EXPECT_TRUE(Contains(Ask.Errors[0], c.error)) << Ask.Errors[0];
-        EXPECT_EQ(Song.InstrumentCount(), 10) << "the new song stays";
+        EXPECT_EQ(model.Song().InstrumentCount(), 10) << "the new song stays";
         model.Destroy();
         Ask.WhileAskingRestore = nullptr;
     }

@@ -38,13 +38,13 @@ TEST_F(ModelTest, CountEditsTakeValidTextsAndRefuseOthers) {
 TEST_F(ModelTest, SwitchingInstrumentsStoresAndLoadsCode) {
     // The first click stores the default code shown at start for instrument 1.
     Model.SelectInstrument(2);
-    EXPECT_STREQ(CodeOf(0), DefaultInstrumentCode);
+    EXPECT_EQ(CodeOf(0), DefaultInstrumentCode);
     ASSERT_NE(SampleOf(2), nullptr) << "a click generates a missing sample";
     EXPECT_EQ(View.Drawn.back(), SampleOf(2));
 
     Model.SelectInstrument(0);
     Model.SetCodeText(kCode100);
-    SampleBlock* before = SampleOf(0);
+    const SampleBlock* before = SampleOf(0);
     Model.SelectInstrument(3);
     Model.SelectInstrument(0);
     EXPECT_EQ(Model.Code(), kCode100) << "the edited text was kept for instrument 1";
@@ -52,11 +52,11 @@ TEST_F(ModelTest, SwitchingInstrumentsStoresAndLoadsCode) {
 
     // A new instrument count keeps the codes, the shown one too, and the samples.
     Model.RunCode();
-    SampleBlock* first = SampleOf(0);
+    const SampleBlock* first = SampleOf(0);
     Model.SelectInstrument(3);
     Model.SetCodeText(kCode300);
     ASSERT_TRUE(Model.CommitCount(CountEdit::InstrumentCount, "12"));
-    EXPECT_STREQ(CodeOf(3), kCode300);
+    EXPECT_EQ(CodeOf(3), kCode300);
     ASSERT_TRUE(Model.CommitCount(CountEdit::InstrumentCount, "1"));
     EXPECT_EQ(SampleOf(0), first);
 
@@ -178,7 +178,7 @@ TEST_F(ModelTest, SaveResultRendersWithProgressAndReportsFailures) {
 TEST_F(ModelTest, CutWithoutASelectedPatternDoesNothing) {
     Model.PlaceNote(0, 60);
     Model.ShowPattern(-1);
-    Model.Cut();
+    Model.ClearPattern();
     EXPECT_EQ(Song.Patterns[0].PointsCount(), 1);
 }
 

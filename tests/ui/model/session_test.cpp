@@ -2,7 +2,7 @@
 // that did not end cleanly (a real process killed with SIGKILL), and the recent songs.
 #include "model_fixture.h"
 
-#include "song/sequencer.h"
+#include "audio/sequencer.h"
 #include "ui/model/play_position.h"
 #include "ui/model/recovery.h"
 
@@ -18,15 +18,11 @@ namespace {
 // Patterns counted from 0: track 1 plays patterns 5 and 3 together; pattern 4 lasts 41 steps
 // of 4096 frames (a note at step 40); every play-list entry lasts 65536 frames.
 TEST(PlayPosition, FollowsTheEntriesAndTheShownPattern) {
-    TTrack song;
-    TInstrumentCode code;
-    NewSong(song, code);
+    TTrack song = NewSong();
     ResizeTracksIndex(song, 3); // tracks 0, 1, 2
-    ResizePatternIndex(song, 1, 2);
-    song.Tracks[1].PatternIndex[0] = 5;
-    song.Tracks[1].PatternIndex[1] = 3;
-    ResizePoints(song, 4, 1);
-    song.Patterns[4].Points[0].Time = 40;
+    AppendPatternIndex(song.Tracks.EditAt(1), 5);
+    AppendPatternIndex(song.Tracks.EditAt(1), 3);
+    AppendPoint(song.Patterns.EditAt(4), {40, 0, 0, 0, 0});
     const int64_t t = 1000; // the first frame heard
     const PlayRecord played = RecordSongPlay(song, 0, t);
     EXPECT_FALSE(PositionAt(played, t - 1, 3).Playing) << "scheduled, not heard yet";
@@ -41,7 +37,6 @@ TEST(PlayPosition, FollowsTheEntriesAndTheShownPattern) {
     EXPECT_DOUBLE_EQ(PositionAt(pattern, t + 4096 * 40, 4).Step, 40.0);
     EXPECT_FALSE(PositionAt(pattern, t + 4096 * 41, 4).Playing);
     EXPECT_DOUBLE_EQ(PositionAt(RecordTrackPlay(song, 1, t), t + 4096 * 3, 5).Step, 3.0);
-    EmptySong(song, code);
 }
 
 // The child edits, the thirty-second write happens, it edits again and is killed: the next
@@ -52,7 +47,7 @@ TEST_F(ModelBase, AKilledRunLeavesItsWorkForTheNextStart) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        EditorModel model(View, Ask, Files);
+        EditorModel model(View, Ask, Live, *Scripts, Files);
         model.Create();
         model.PlaceNote(1, 40);
         model.SetCodeText(kCode100);
@@ -70,15 +65,16 @@ TEST_F(ModelBase, AKilledRunLeavesItsWorkForTheNextStart) {
     ASSERT_TRUE(WIFSIGNALED(status));
 
     for (bool offered : {true, false}) { // a clean exit leaves nothing to offer
-        EditorModel model(View, Ask, Files);
+        EditorModel model(View, Ask, Live, *Scripts, Files);
         model.Create();
         Ask.RestoreAnswers = {true};
         ASSERT_EQ(model.OfferRecovery(), offered);
         if (offered) {
             EXPECT_TRUE(model.Changed());
-            ASSERT_EQ(Song.Patterns[0].PointsCount(), 1) << "the note after the write is lost";
-            EXPECT_EQ(Song.Patterns[0].Points[0].Tone, 40);
-            EXPECT_STREQ(CodeOf(0), kCode100) << "typed code is kept too";
+            const TTrack& song = model.Song();
+            ASSERT_EQ(song.Patterns[0].PointsCount(), 1) << "the note after the write is lost";
+            EXPECT_EQ(song.Patterns[0].Points[0].Tone, 40);
+            EXPECT_EQ(song.Instrument[0].Code.Text(), kCode100) << "typed code is kept too";
             model.WriteRecovery();
             const std::optional<std::string> file = model.RecoveryFile();
             ASSERT_TRUE(file && std::filesystem::exists(*file));
@@ -108,7 +104,7 @@ TEST(RecoveryStore, AFailedWriteIsReportedWhileAnOlderFileStays) {
 TEST_F(ModelBase, RecentSongsLastAcrossRuns) {
     std::vector<std::string> songs;
     {
-        EditorModel model(View, Ask, Files);
+        EditorModel model(View, Ask, Live, *Scripts, Files);
         model.Create();
         for (int i = 0; i < 10; ++i) {
             songs.push_back(Dir / ("song" + std::to_string(i) + ".txt"));
@@ -117,7 +113,7 @@ TEST_F(ModelBase, RecentSongsLastAcrossRuns) {
         }
         model.Destroy();
     }
-    EditorModel model(View, Ask, Files);
+    EditorModel model(View, Ask, Live, *Scripts, Files);
     model.Create();
     ASSERT_EQ(model.RecentPaths().size(), 8u);
     EXPECT_EQ(model.RecentPaths()[0], songs[9]);

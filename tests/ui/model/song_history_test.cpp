@@ -17,7 +17,7 @@ class SongHistoryTest : public ModelTest {
         ModelTest::SetUp();
         OpenSong();
     }
-    static int32_t DataSize(int32_t instrument) {
+    int32_t DataSize(int32_t instrument) const {
         const SampleBlock* sample = SampleOf(instrument);
         return sample ? int32_t{sample->DataSize} : -1;
     }
@@ -26,13 +26,11 @@ class SongHistoryTest : public ModelTest {
     // in pattern 1 and patterns 2 and 3 in track 1.
     void OpenSong() {
         MakeSong({kCode100, kCode300, kCode100});
-        ResizePoints(Song, 0, 3);
         for (int32_t i = 0; i < 3; ++i) {
-            Song.Patterns[0].Points[i] = {i, 30 + i, 0, 256, 128};
+            AppendPoint(Built.Patterns.EditAt(0), {i, 30 + i, 0, 256, 128});
         }
-        ResizePatternIndex(Song, 0, 2);
-        Song.Tracks[0].PatternIndex[0] = 1;
-        Song.Tracks[0].PatternIndex[1] = 2;
+        AppendPatternIndex(Built.Tracks.EditAt(0), 1);
+        AppendPatternIndex(Built.Tracks.EditAt(0), 2);
         Ask.SaveChangesAnswers = {SaveAnswer::Discard};
         Ask.OpenAnswers = {WriteSong("song.txt")};
         ASSERT_TRUE(Model.Open());
@@ -43,8 +41,7 @@ class SongHistoryTest : public ModelTest {
     // address sanitizer see a block that was released.
     void ExpectSamplesFromCode() {
         for (int32_t i = 0; i < Song.InstrumentCount(); ++i) {
-            const std::string code =
-                i < InstrumentCode.Count && CodeOf(i) ? CodeOf(i) : "";
+            const std::string& code = CodeOf(i);
             const int32_t bytes = code == kCode100 ? 200 : code == kCode300 ? 1200 : -1;
             ASSERT_EQ(DataSize(i), bytes) << "instrument " << i;
             if (bytes > 0) {
@@ -67,10 +64,7 @@ TEST_F(SongHistoryTest, EveryKindOfChangeGoesBackAndForthInOneStep) {
         };
     };
     const auto cut = [](EditFocus focus) {
-        return [=](M& m) {
-            m.SetEditFocus(focus);
-            m.Cut();
-        };
+        return [=](M& m) { focus == EditFocus::Pattern ? m.ClearPattern() : m.ClearTrack(); };
     };
     const struct {
         const char* name;
