@@ -187,6 +187,8 @@ TKellixForm::TKellixForm(ToolWindows tools, LiveOutput& live, Scripting& scripts
     StatusPanel->setObjectName("StatusPanel");
     StatusPanel->setMinimumWidth(50);
     StatusPanel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Code shown after an error is text, whatever it holds ("<b>" included).
+    StatusPanel->setTextFormat(Qt::PlainText);
     statusBar()->addWidget(StatusPanel, 1);
     statusBar()->setSizeGripEnabled(true);
 

@@ -383,9 +383,9 @@ bool EditorModel::SaveResultAs() {
     dialogs_.BeginProgress("Save result as..");
     const bool ok = live_.Export(doc_.Song, doc_.Samples, effects_, *path, &error,
                                  [&](int64_t done, int64_t total) {
-        cancelled = cancelled || !dialogs_.Progress(done, total);
-        return !cancelled;
-    });
+                                     cancelled = cancelled || !dialogs_.Progress(done, total);
+                                     return !cancelled;
+                                 });
     dialogs_.EndProgress();
     if (!ok && !cancelled) {
         dialogs_.ShowError(error);

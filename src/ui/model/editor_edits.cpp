@@ -124,8 +124,7 @@ void EditorModel::SetEnvelope(int field, int32_t value) {
     }
 }
 
-void EditorModel::SetStereoDelay(int32_t decayL, int32_t decayR, int32_t delayL,
-                                 int32_t delayR) {
+void EditorModel::SetStereoDelay(int32_t decayL, int32_t decayR, int32_t delayL, int32_t delayR) {
     kellix::SetStereoDelay(effects_, decayL, decayR, delayL, delayR);
     live_.SetEffects(effects_);
 }

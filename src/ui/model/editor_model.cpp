@@ -19,8 +19,8 @@ bool InRange(int32_t index, int32_t count) {
 
 } // namespace
 
-EditorModel::EditorModel(EditorView& view, Dialogs& dialogs, LiveOutput& live,
-                         Scripting& scripts, ModelFiles files)
+EditorModel::EditorModel(EditorView& view, Dialogs& dialogs, LiveOutput& live, Scripting& scripts,
+                         ModelFiles files)
     : view_(view), dialogs_(dialogs), live_(live), scripts_(scripts),
       recovery_(std::move(files.RecoveryFolder)), recent_(std::move(files.RecentFile)) {}
 
@@ -114,13 +114,12 @@ void EditorModel::InstrumentFill() {
     const int32_t n = doc_.Song.InstrumentCount();
     FitSamples(doc_);
     // Missing samples are made from the last instrument to the first, each shown as it is made.
-    MakeMissingSamples(scripts_, doc_.Song, doc_.Samples,
-                       [this](int32_t k, const ScriptRun& run) {
-                           code_ = doc_.Song.Instrument[k].Code.Text();
-                           sel_.Instrument = k;
-                           sel_.Editing = true;
-                           ShowRun(run);
-                       });
+    MakeMissingSamples(scripts_, doc_.Song, doc_.Samples, [this](int32_t k, const ScriptRun& run) {
+        code_ = doc_.Song.Instrument[k].Code.Text();
+        sel_.Instrument = k;
+        sel_.Editing = true;
+        ShowRun(run);
+    });
     sel_.Instrument = 0;
     sel_.Editing = n > 0;
     sel_.SeenInstruments = n;
@@ -392,8 +391,27 @@ void EditorModel::BeforeChange(ChangeKind kind, int64_t target) {
 
 void EditorModel::SongChanged(uint32_t parts) {
     FitSamples(doc_);
+    RepairSelection();
     recoveryDirty_ = true;
     view_.Refresh(parts);
+}
+
+uint32_t EditorModel::RepairSelection() {
+    // Choices that no longer name anything are filled again as after a change of count.
+    const uint32_t refill = sel_.Repair(doc_.Song);
+    if (refill & Selection::kRefillInstruments) {
+        InstrumentFill();
+    }
+    if (refill & Selection::kRefillPatterns) {
+        PatternFill();
+    }
+    if (refill & Selection::kRefillPlayList) {
+        TracksIndexFill();
+    }
+    if (refill & Selection::kRefillTracks) {
+        TracksFill();
+    }
+    return refill;
 }
 
 } // namespace kellix

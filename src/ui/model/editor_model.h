@@ -251,6 +251,9 @@ class EditorModel {
     void BeforeChange(ChangeKind kind, int64_t target = -1);
     // After a change of the song: samples in step with the instruments, the selection repaired.
     void SongChanged(uint32_t parts);
+    // Repairs the selection after a change of the song and fills again the lists whose choice
+    // named nothing any more; returns what was filled (Selection's kRefill bits).
+    uint32_t RepairSelection();
     void Restore(const HistoryStep& step, const std::string* boxText);
     // The default song with its lists filled and the default code shown.
     void ShowNewSong();

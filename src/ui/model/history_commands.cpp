@@ -37,7 +37,8 @@ void EditorModel::Restore(const HistoryStep& step, const std::string* boxText) {
     // instruments that come back (code runs are repeatable), from the last to the first.
     FitSamples(doc_);
     for (int32_t i = 0; i < doc_.Song.InstrumentCount(); ++i) {
-        if (i >= before.InstrumentCount() || InstrumentCodeAt(before, i) != doc_.Song.Instrument[i].Code) {
+        if (i >= before.InstrumentCount() ||
+            InstrumentCodeAt(before, i) != doc_.Song.Instrument[i].Code) {
             doc_.Samples.Set(i, nullptr);
         }
     }
@@ -48,8 +49,7 @@ void EditorModel::Restore(const HistoryStep& step, const std::string* boxText) {
     // Everything the song shows, but not the code box (showing it again clears its own typing
     // history) and not what concerns playing or the recent songs.
     uint32_t parts = ~uint32_t{kViewCode | kViewStatus | kViewPlaying | kViewRecent};
-    if (shownCodeChanged && sel_.Instrument >= 0 &&
-        sel_.Instrument < doc_.Song.InstrumentCount()) {
+    if (shownCodeChanged && sel_.Instrument >= 0 && sel_.Instrument < doc_.Song.InstrumentCount()) {
         const CodeText& stored = InstrumentCodeAt(doc_.Song, sel_.Instrument);
         code_ = stored.Exists() ? stored.Text() : DefaultInstrumentCode;
         cleanCode_ = code_;
@@ -65,21 +65,11 @@ void EditorModel::Restore(const HistoryStep& step, const std::string* boxText) {
         MakeSample(box->Instrument, *boxText);
     }
 
-    // Choices that no longer name anything are filled again as after a change of count.
-    const uint32_t refill = sel_.Repair(doc_.Song);
-    if (refill & Selection::kRefillInstruments) {
-        InstrumentFill();
-    }
-    if (refill & Selection::kRefillPatterns) {
-        PatternFill();
-    }
-    if (refill & Selection::kRefillPlayList) {
-        TracksIndexFill();
-    }
-    if (refill & Selection::kRefillTracks) {
-        TracksFill();
-    } else if (sel_.PlayListRow >= 0 && Entry(doc_.Song, sel_.PlayListRow) != entry) {
-        // The selected play-list entry changed back: the Track box follows it, as on a click.
+    // The selection is repaired as after any change of the song; a play-list entry that changed
+    // back gives the Track box the entry's track again, as a click does.
+    const uint32_t refill = RepairSelection();
+    if (!(refill & Selection::kRefillTracks) && sel_.PlayListRow >= 0 &&
+        Entry(doc_.Song, sel_.PlayListRow) != entry) {
         const int32_t item = Entry(doc_.Song, sel_.PlayListRow);
         sel_.TrackItem = sel_.Track = item >= 0 && item < doc_.Song.TrackCount() ? item : -1;
     }
@@ -87,7 +77,8 @@ void EditorModel::Restore(const HistoryStep& step, const std::string* boxText) {
     if (sel_.Active() >= 0) {
         view_.DrawSample(ActiveSample());
     }
-    SongChanged(parts);
+    recoveryDirty_ = true;
+    view_.Refresh(parts);
     if (box && box->Instrument == sel_.Active()) {
         // As Open Instrument itself did: the status tells how the code ran.
         RunFor(*boxText);

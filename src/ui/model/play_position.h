@@ -14,12 +14,12 @@ struct PlayRecord {
     enum class Kind { None, Song, Track, Pattern };
     Kind What = Kind::None;
     TTrack Song;
-    int64_t Start = 0;       // the live mixer's clock when the command was given
-    int64_t StepFrames = 0;  // frames of one time step
-    int64_t EntryFrames = 0; // frames of one play-list entry
-    int32_t FirstEntry = 0;  // Kind::Song: the play-list entry played at Start
-    int32_t Track = -1;      // Kind::Track
-    int32_t Pattern = -1;    // Kind::Pattern
+    int64_t Start = 0;        // the live mixer's clock when the command was given
+    int64_t StepFrames = 0;   // frames of one time step
+    int64_t EntryFrames = 0;  // frames of one play-list entry
+    int32_t FirstEntry = 0;   // Kind::Song: the play-list entry played at Start
+    int32_t Track = -1;       // Kind::Track
+    int32_t Pattern = -1;     // Kind::Pattern
     int64_t LengthFrames = 0; // Kind::Track and Kind::Pattern: how long the line is shown
 };
 
