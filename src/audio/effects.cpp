@@ -24,8 +24,8 @@ void SetStereoDelay(MasterEffects& effects, int32_t decayL, int32_t decayR, int3
                      std::clamp(delayR, 0, kMaxDelay)};
 }
 
-void SetReverb(MasterEffects& effects, int32_t amplitude, int32_t spare, int32_t step,
-               int32_t band, int32_t cutoff) {
+void SetReverb(MasterEffects& effects, int32_t amplitude, int32_t spare, int32_t step, int32_t band,
+               int32_t cutoff) {
     effects.Reverb = {amplitude, spare, std::min(step, 10000), band, std::clamp(cutoff, 1, 256)};
 }
 

@@ -15,7 +15,7 @@ struct StereoDelaySettings {
 struct ReverbSettings {
     int32_t Amplitude;
     int32_t Spare;
-    int32_t Step;   // at most 10000
+    int32_t Step; // at most 10000
     int32_t Band;
     int32_t Cutoff; // 1..256
     bool operator==(const ReverbSettings&) const = default;
@@ -24,6 +24,8 @@ struct ReverbSettings {
 struct MasterEffects {
     StereoDelaySettings Delay;
     ReverbSettings Reverb;
+    // The reverb stage runs after the delay only when on (see reverb.h).
+    bool ReverbOn = false;
     bool operator==(const MasterEffects&) const = default;
 };
 
@@ -31,8 +33,8 @@ struct MasterEffects {
 void SetStereoDelay(MasterEffects& effects, int32_t decayL, int32_t decayR, int32_t delayL,
                     int32_t delayR);
 // Stores the reverb settings: step at most 10000, cutoff within 1..256.
-void SetReverb(MasterEffects& effects, int32_t amplitude, int32_t spare, int32_t step,
-               int32_t band, int32_t cutoff);
+void SetReverb(MasterEffects& effects, int32_t amplitude, int32_t spare, int32_t step, int32_t band,
+               int32_t cutoff);
 
 // The start-up values: SetReverb(4000, 20000, 10400, 256, 256) and
 // SetStereoDelay(9980, 8191, 10584, 15876).

@@ -146,8 +146,7 @@ int32_t LiveOutput::Pull(uint8_t* out, int32_t len) {
     return copied;
 }
 
-int64_t LiveOutput::Play(const TTrack& song, const SampleSet& samples,
-                         const PlayRequest& request) {
+int64_t LiveOutput::Play(const TTrack& song, const SampleSet& samples, const PlayRequest& request) {
     VoiceBatch batch;
     switch (request.Kind) {
     case PlayRequest::What::Song:
@@ -199,9 +198,9 @@ void LiveOutput::ClearVoices() {
     ReleaseFinishedSamples();
 }
 
-bool LiveOutput::Export(const TTrack& song, const SampleSet& samples,
-                        const MasterEffects& effects, const std::string& path,
-                        std::string* error, const ExportProgress& progress, int64_t tailFrames) {
+bool LiveOutput::Export(const TTrack& song, const SampleSet& samples, const MasterEffects& effects,
+                        const std::string& path, std::string* error, const ExportProgress& progress,
+                        int64_t tailFrames) {
     // A fill woken before the pause may still run: it touches only the live mixer.
     device_.Stop();
     const bool ok = ExportWav(song, samples, effects, path, error, progress, tailFrames);

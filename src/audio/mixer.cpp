@@ -321,6 +321,7 @@ SoundBuffer* CreateSoundBuffer(uint8_t channels, int32_t rate, int32_t bits) {
     BuildWeights(m->WeightTable, rate);
     m->Weights = MakeMixWeights(m->WeightTable, rate);
     AllocBlock(m->Levels, sizeof(int32_t) * (static_cast<std::size_t>(MaxBlockFrames(m)) + 1));
+    m->Reverb = CreateReverb();
     return m;
 }
 
@@ -336,6 +337,7 @@ void FreeSoundBuffer(SoundBuffer* mixer) {
     FreeBlock(mixer->EchoBuffer);
     FreeBlock(mixer->WeightTable);
     FreeBlock(mixer->Levels);
+    FreeReverb(mixer->Reverb);
     delete mixer;
 }
 
@@ -458,6 +460,8 @@ void MixBlock(SoundBuffer* mixer, uint8_t* ring, int32_t n) {
     }
 
     ApplyStereoDelay(mixer, ring, n);
+    SetUpReverb(*mixer->Reverb, mixer->Effects.Reverb, mixer->Effects.ReverbOn);
+    ApplyReverb(*mixer->Reverb, ring, mixer->Size / 4, mixer->WritePos / 4, n);
 
     mixer->WritePos += nbytes;
     while (mixer->WritePos >= mixer->Size) {

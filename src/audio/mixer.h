@@ -2,6 +2,7 @@
 
 #include "audio/effects.h"
 #include "audio/mix_kernels.h"
+#include "audio/reverb.h"
 #include "song/sample.h"
 #include "song/track.h"
 
@@ -44,8 +45,10 @@ struct SoundBuffer {
     MixWeights Weights{};
     int32_t* Levels = nullptr;   // per-frame envelope levels of the voice being mixed
     Voice* FreeVoices = nullptr; // removed voices kept for reuse by AddVoice
-    // The master effects this mixer applies (the start-up values until set).
+    // The master effects this mixer applies (the start-up values until set), and the reverb
+    // stage's own memory.
     MasterEffects Effects = StartupEffects();
+    ReverbState* Reverb = nullptr;
 };
 
 // Returns null for anything but 2 channels of 16 bits at 1..65536 frames per second.
@@ -74,8 +77,8 @@ class VoiceBatch {
     VoiceBatch& operator=(const VoiceBatch&) = delete;
 
     // As AddVoice, with the start counted from the clock at the hand-over.
-    void Add(int64_t startAfterClock, int32_t step, int32_t peak, int32_t pan,
-             const TEnvelope* env, const SampleBlock* sample);
+    void Add(int64_t startAfterClock, int32_t step, int32_t peak, int32_t pan, const TEnvelope* env,
+             const SampleBlock* sample);
     int32_t Count() const { return count_; }
 
   private:

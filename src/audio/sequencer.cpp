@@ -86,8 +86,8 @@ void Preview(const Sink& sink, const TTrack& song, const SampleSet& samples, int
 
 } // namespace
 
-void PlayPattern(SoundBuffer* mixer, const TTrack& song, const SampleSet& samples,
-                 int32_t pattern, int64_t base) {
+void PlayPattern(SoundBuffer* mixer, const TTrack& song, const SampleSet& samples, int32_t pattern,
+                 int64_t base) {
     Pattern({mixer, nullptr}, song, samples, pattern, base);
 }
 
@@ -110,8 +110,8 @@ void PreviewNote(SoundBuffer* mixer, const TTrack& song, const SampleSet& sample
     Preview({mixer, nullptr}, song, samples, instrument, tone, vol, pan);
 }
 
-void PlayPattern(VoiceBatch& batch, const TTrack& song, const SampleSet& samples,
-                 int32_t pattern, int64_t base) {
+void PlayPattern(VoiceBatch& batch, const TTrack& song, const SampleSet& samples, int32_t pattern,
+                 int64_t base) {
     Pattern({nullptr, &batch}, song, samples, pattern, base);
 }
 

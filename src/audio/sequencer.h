@@ -13,8 +13,8 @@ namespace kellix {
 // Speed x 32 frames after its pattern's offset. Offsets are frames after the mixer's clock, or
 // after the clock at the hand-over for a batch. Invalid indices schedule nothing; notes of
 // instruments without a sample are skipped.
-void PlayPattern(SoundBuffer* mixer, const TTrack& song, const SampleSet& samples,
-                 int32_t pattern, int64_t base);
+void PlayPattern(SoundBuffer* mixer, const TTrack& song, const SampleSet& samples, int32_t pattern,
+                 int64_t base);
 void PlayTrack(SoundBuffer* mixer, const TTrack& song, const SampleSet& samples, int32_t track,
                int64_t base);
 void PlaySong(SoundBuffer* mixer, const TTrack& song, const SampleSet& samples, int64_t base);
@@ -25,8 +25,8 @@ void PreviewNote(SoundBuffer* mixer, const TTrack& song, const SampleSet& sample
                  int32_t instrument, int32_t tone, int32_t vol, int32_t pan);
 
 // The same, prepared in a batch to be handed over to the live mixer in one step.
-void PlayPattern(VoiceBatch& batch, const TTrack& song, const SampleSet& samples,
-                 int32_t pattern, int64_t base);
+void PlayPattern(VoiceBatch& batch, const TTrack& song, const SampleSet& samples, int32_t pattern,
+                 int64_t base);
 void PlayTrack(VoiceBatch& batch, const TTrack& song, const SampleSet& samples, int32_t track,
                int64_t base);
 void PlayFrom(VoiceBatch& batch, const TTrack& song, const SampleSet& samples, int32_t first,
