@@ -23,7 +23,11 @@ void SetFatalErrorDisplay(FatalErrorDisplay display) {
 
 void FatalError(const char* message) {
     g_display.load()(message ? message : "");
-    std::exit(1);
+    // Ends at once: the program may stop in the middle of anything (a worker thread running, a
+    // window half built), so neither static objects are destroyed nor what the stack held is
+    // freed or checked; only the written output is flushed.
+    std::fflush(nullptr);
+    std::_Exit(1);
 }
 
 } // namespace kellix
