@@ -16,6 +16,14 @@ using namespace kellix;
 
 namespace {
 
+int32_t VoiceCount(const kellix::SoundBuffer* mixer) {
+    int32_t n = 0;
+    for (const kellix::Voice* v = mixer->First; v; v = v->Next) {
+        ++n;
+    }
+    return n;
+}
+
 SampleBlock* MakeSine(uint8_t format, int32_t frames, double freq) {
     std::size_t bytes = static_cast<std::size_t>(frames) * 2 * format;
     auto* b = static_cast<SampleBlock*>(std::calloc(1, sizeof(SampleBlock) + bytes));

@@ -409,14 +409,6 @@ void ClearVoices(SoundBuffer* mixer) {
     }
 }
 
-int32_t VoiceCount(const SoundBuffer* mixer) {
-    int32_t n = 0;
-    for (const Voice* v = mixer ? mixer->First : nullptr; v; v = v->Next) {
-        ++n;
-    }
-    return n;
-}
-
 bool MixerUsesSample(const SoundBuffer* mixer, const SampleBlock* sample) {
     for (const Voice* v = mixer ? mixer->First : nullptr; v; v = v->Next) {
         if (v->Sample == sample) {

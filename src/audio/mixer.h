@@ -92,7 +92,6 @@ class VoiceBatch {
 // Appends the batch's voices, in their order, after the mixer's voices; the batch is empty
 // afterwards. Allocates nothing. The batch must have been made at the mixer's rate.
 void HandOver(SoundBuffer* mixer, VoiceBatch& batch);
-int32_t VoiceCount(const SoundBuffer* mixer);
 // True when a voice of the mixer plays the block.
 bool MixerUsesSample(const SoundBuffer* mixer, const SampleBlock* sample);
 

@@ -121,11 +121,5 @@ TTrack NewSong() {
     return song;
 }
 
-void EmptySong(TTrack& song) {
-    ResizeInstruments(song, 0);
-    ResizePatterns(song, 0);
-    ResizeTracks(song, 0);
-    ResizeTracksIndex(song, 0);
-}
 
 } // namespace kellix

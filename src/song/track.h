@@ -130,7 +130,4 @@ void SetInstrumentCode(TTrack& song, int32_t index, std::string_view text);
 // 0..9, Row 16, Speed 128.
 TTrack NewSong();
 
-// Empties every table, as Open does before reading a file. Speed and Row keep their values.
-void EmptySong(TTrack& song);
-
 } // namespace kellix

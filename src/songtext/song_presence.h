@@ -12,7 +12,7 @@ namespace kellix {
 // only empty the song. The text is read into a song of its own.
 bool HoldsSong(std::string_view text);
 
-// The same for a song emptied (EmptySong) and then read with the report: for a caller that
+// The same for a song read from nothing with the report: for a caller that
 // reads the text once.
 bool HoldsSong(const TTrack& song, const SongReadReport& report);
 

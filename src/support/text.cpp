@@ -6,10 +6,6 @@
 
 namespace kellix {
 
-std::size_t TextLength(const char* text) {
-    return text ? std::strlen(text) : 0;
-}
-
 void TextUpper(char* text) {
     if (!text) {
         return;

@@ -5,7 +5,6 @@
 namespace kellix {
 
 // Zero-terminated text routines. Upper-casing touches a to z only, whatever the locale.
-std::size_t TextLength(const char* text); // 0 for a null text
 void TextUpper(char* text);
 inline char UpperAscii(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;

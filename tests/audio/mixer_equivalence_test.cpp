@@ -18,6 +18,14 @@ using namespace kellix;
 
 namespace {
 
+int32_t VoiceCount(const kellix::SoundBuffer* mixer) {
+    int32_t n = 0;
+    for (const kellix::Voice* v = mixer->First; v; v = v->Next) {
+        ++n;
+    }
+    return n;
+}
+
 TEST(MixerEquivalence, EveryTierMatchesTheModelOnRandomVoices) {
     const MixTier all[] = {MixTier::Portable, MixTier::Avx2, MixTier::Avx512};
     std::vector<MixTier> tiers;
