@@ -11,6 +11,7 @@
 #include "ui/env_form.h"
 #include "ui/fatal_box.h"
 #include "ui/main_window.h"
+#include "ui/model/settings.h"
 #include "ui/reverb_form.h"
 #include "ui/stereo_form.h"
 
@@ -18,8 +19,10 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 
 using namespace kellix;
 
@@ -44,6 +47,10 @@ int main(int argc, char** argv) {
             std::printf("kellix %s\n", KELLIX_VERSION);
             return 0;
         }
+    }
+    // The sound device's buffer saved in Preferences, unless KELLIX_AUDIO_FRAMES names one.
+    if (const std::optional<int32_t> frames = LoadSettings(DefaultSettingsFile()).AudioFrames) {
+        setenv("KELLIX_AUDIO_FRAMES", std::to_string(*frames).c_str(), 0);
     }
     QApplication app(argc, argv);
     // The desktop entry's name: the desktop shows the window with the entry's icon.

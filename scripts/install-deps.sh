@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsdl2-dev
+  libsdl2-dev librtmidi-dev
   qt6-base-dev qt6-base-dev-tools
   clang libclang-rt-14-dev
   sox

@@ -52,6 +52,10 @@ struct TEnvelope {
     bool operator==(const TEnvelope&) const = default;
 };
 
+// The envelope the mixer gives a voice that has none: the peak at once, held for 268435455
+// frames (about 100 minutes), no fall.
+inline constexpr TEnvelope kHeldEnvelope{0, 268435455, 0};
+
 // The code of an instrument: the body of its InitSample function, or none for an instrument
 // that has no code yet (the editor then offers the default code; the song file writes it as an
 // empty body, so as a value it equals an empty code). The text never changes in place, so

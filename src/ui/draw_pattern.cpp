@@ -101,6 +101,26 @@ void DrawGridAndKeyboard(QImage& image, const PatternView& view, int32_t row) {
     }
 }
 
+// A held key: the key's own pixels in its tone's row (a black key's left part, a white key's
+// part without the lines between white keys) take the lit colour.
+void DrawLitKeys(QImage& image, const PatternView& view, std::span<const int32_t> lit) {
+    const int keysEnd = ImageColumn(kKeyboardWidth, view.H, image.width());
+    const int blackEnd = ImageColumn(kBlackKeyWidth, view.H, image.width());
+    for (const int32_t tone : lit) {
+        const int64_t top = ToneY(tone, view);
+        const int end = IsBlackKey(tone) ? blackEnd : keysEnd;
+        for (int64_t y = std::max<int64_t>(top, 0);
+             y < std::min<int64_t>(top + kToneHeight, image.height()); ++y) {
+            uint32_t* pixels = PixelRow(image, static_cast<int>(y));
+            for (int x = 0; x < end; ++x) {
+                if (pixels[x] != Grey(0x77)) {
+                    pixels[x] = kLitKeyColour;
+                }
+            }
+        }
+    }
+}
+
 // C8 in the row of tone 72 down to C1 in the row of tone -12, at the keyboard's right side.
 void DrawOctaveLabels(QImage& image, int h, int v) {
     LabelWriter labels(image);
@@ -157,6 +177,7 @@ void DrawPatternGrid(QImage& image, const PatternPicture& picture) {
         return;
     }
     DrawGridAndKeyboard(image, picture.View, picture.Row);
+    DrawLitKeys(image, picture.View, picture.Lit);
     DrawOctaveLabels(image, picture.View.H, picture.View.V);
     DrawNotes(image, picture);
     if (picture.Band) {

@@ -21,14 +21,17 @@ struct PatternPicture {
     // Indices into Notes of the selected notes; indices outside Notes are ignored.
     std::span<const int32_t> Selected = {};
     std::optional<RubberBand> Band = {};
+    // Tones whose keys are held down: lit on the keyboard.
+    std::span<const int32_t> Lit = {};
 };
 
 // The piano-roll picture (see pattern_geometry.h for the world): the grid with its bands of Row
-// steps, the keyboard and its octave labels; then the notes of the other instruments as dim
-// fills in their instruments' colours; then the current instrument's notes as grey frames just
-// inside their cells, each around a fill whose brightness follows its Vol; the selected notes'
-// cells outlined in the selection colour; and last the rubber band's outline. At the default
-// cell width with only the current instrument's notes, the picture is the classic greys alone.
+// steps, the keyboard with its held keys lit, and its octave labels; then the notes of the other
+// instruments as dim fills in their instruments' colours; then the current instrument's notes as
+// grey frames just inside their cells, each around a fill whose brightness follows its Vol; the
+// selected notes' cells outlined in the selection colour; and last the rubber band's outline.
+// At the default cell width with only the current instrument's notes and no key held, the
+// picture is the classic greys alone.
 void DrawPatternGrid(QImage& image, const PatternPicture& picture);
 
 // The fixed palette of instrument colours (0xAARRGGBB, never grey), by instrument index modulo
@@ -37,6 +40,8 @@ constexpr int kInstrumentColourCount = 12;
 uint32_t InstrumentColour(int32_t instrument);
 // The outline of the selected notes' cells and of the rubber band.
 constexpr uint32_t kSelectionColour = 0xFF00FFFFu;
+// A held key of the keyboard.
+constexpr uint32_t kLitKeyColour = 0xFFFFB000u;
 
 // The name of a tone as the keyboard labels it: tone 0 is C2, tone 72 C8, tone 39 D#5.
 QString ToneName(int32_t tone);

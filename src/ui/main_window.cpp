@@ -9,13 +9,17 @@
 #include "env_form.h"
 #include "example_songs.h"
 #include "image_view.h"
+#include "keyboard_input.h"
+#include "midi_menu.h"
 #include "number_list.h"
+#include "preferences_dialog.h"
 #include "qt_dialogs.h"
 #include "reverb_form.h"
 #include "script_highlighter.h"
 #include "stereo_form.h"
 
 #include "script/exec.h"
+#include "ui/model/settings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -180,6 +184,7 @@ TKellixForm::TKellixForm(ToolWindows tools, LiveOutput& live, Scripting& scripts
 
     BuildTrackPanel();
     BuildInstrumentPanel();
+    keyboard_ = new KeyboardInput(*model_, EditPattern, [this] { return PatternViewNow(); });
     SamCode->Highlighter()->SetNames(
         NamesOfTable(scripts.Names().data(), static_cast<int32_t>(scripts.Names().size())));
 
@@ -190,6 +195,9 @@ TKellixForm::TKellixForm(ToolWindows tools, LiveOutput& live, Scripting& scripts
     // Code shown after an error is text, whatever it holds ("<b>" included).
     StatusPanel->setTextFormat(Qt::PlainText);
     statusBar()->addWidget(StatusPanel, 1);
+    OctavePanel = new QLabel(this);
+    OctavePanel->setObjectName("OctavePanel");
+    statusBar()->addPermanentWidget(OctavePanel);
     statusBar()->setSizeGripEnabled(true);
 
     BuildMenu();
@@ -270,6 +278,9 @@ TKellixForm::~TKellixForm() {
         tools_.StereoDelay->OnDelayChange = nullptr;
         tools_.StereoDelay->OnHide = nullptr;
     }
+    // The live inputs call the model: they go before it.
+    delete keyboard_;
+    delete midi_;
     model_->Destroy();
 }
 
@@ -466,6 +477,9 @@ void TKellixForm::BuildMenu() {
         undo->setEnabled(true);
         redo->setEnabled(true);
     });
+    edit->addSeparator();
+    add(edit, "Preferences...", QKeySequence(),
+        [this] { PreferencesDialog(DefaultSettingsFile(), this).exec(); });
 
     QMenu* controll = bar->addMenu("Controll");
     add(controll, "Play", QKeySequence("F5"), [this] { model_->Play(); });
@@ -490,6 +504,14 @@ void TKellixForm::BuildMenu() {
     MCReverb = toolItem("Reverb", tools_.Reverb);
     MCEnv = toolItem("Env", tools_.Env);
     MCStereoDelay = toolItem("Stereo Delay", tools_.StereoDelay);
+    controll->addSeparator();
+    MCRecord = add(controll, "Record", QKeySequence("F4"),
+                   [this] { model_->SetRecording(MCRecord->isChecked()); });
+    MCRecord->setCheckable(true);
+    QMenu* midiInput = controll->addMenu("MIDI Input");
+    midiInput->setObjectName("MIDIInput");
+    midi_ = new MidiMenu(midiInput, *model_, DefaultSettingsFile(), MakeRtMidiInput(), this);
+    midi_->OnError = [this](const QString& message) { StatusPanel->setText(message); };
 
     for (QMenu* menu : {file, edit, controll}) {
         connect(menu, &QMenu::aboutToShow, this, [this] { model_->PutBackCounts(); });
@@ -739,6 +761,7 @@ void TKellixForm::EditPatternRepaint() {
     if (pattern) {
         picture.Notes = std::span(pattern->Points.begin(), pattern->Points.end());
     }
+    picture.Lit = model_->HeldKeys();
     DrawPatternGrid(EditPattern->Image(), picture);
     EditPattern->update();
 }
@@ -840,6 +863,10 @@ void TKellixForm::Refresh(uint32_t parts) {
     }
     if (parts & kViewRecent) {
         RebuildRecent();
+    }
+    if (parts & kViewLiveInput) {
+        OctavePanel->setText(QString::fromStdString(model_->LiveInputText()));
+        MCRecord->setChecked(model_->Recording());
     }
     refreshing_ = outer;
 }

@@ -23,6 +23,8 @@ namespace kellix {
 
 class CodeEditor;
 class ImageView;
+class KeyboardInput;
+class MidiMenu;
 class NumberListModel;
 class QtDialogs;
 class TFromenvForm;
@@ -50,6 +52,7 @@ class TKellixForm : public QMainWindow, public EditorView {
     ~TKellixForm() override;
 
     EditorModel& Model() { return *model_; }
+    MidiMenu& Midi() { return *midi_; }
 
     // The controls, named as in the layout.
     QListView* Instruments;
@@ -81,6 +84,8 @@ class TKellixForm : public QMainWindow, public EditorView {
     QAction* MCReverb;
     QAction* MCEnv;
     QAction* MCStereoDelay;
+    QAction* MCRecord;
+    QLabel* OctavePanel;
 
     // EditorView.
     void DrawSample(const SampleBlock* sample) override;
@@ -137,6 +142,8 @@ class TKellixForm : public QMainWindow, public EditorView {
     QMenu* recentMenu_ = nullptr;
     QTimer* playTimer_ = nullptr;
     QTimer* recoveryTimer_ = nullptr;
+    KeyboardInput* keyboard_ = nullptr;
+    MidiMenu* midi_ = nullptr;
 };
 
 } // namespace kellix

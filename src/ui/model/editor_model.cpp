@@ -4,6 +4,7 @@
 #include "songtext/song_reader.h"
 #include "support/numtext.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace kellix {
@@ -15,6 +16,14 @@ namespace {
 
 bool InRange(int32_t index, int32_t count) {
     return index >= 0 && index < count;
+}
+
+// Instruments the editor makes sound at once: from first on they get the envelope the mixer
+// gives a voice that has none. Instruments read from a file keep what the file says.
+void GiveHeldEnvelope(TTrack& song, int32_t first) {
+    for (int32_t i = std::max(first, 0); i < song.InstrumentCount(); ++i) {
+        song.Instrument.EditAt(i).Env = kHeldEnvelope;
+    }
 }
 
 } // namespace
@@ -34,6 +43,7 @@ void EditorModel::Create() {
 
 void EditorModel::ShowNewSong() {
     doc_.Song = NewSong();
+    GiveHeldEnvelope(doc_.Song, 0);
     doc_.Samples = SampleSet();
     FitSamples(doc_);
     InstrumentFill();
@@ -228,7 +238,9 @@ bool EditorModel::CommitCount(CountEdit which, const std::string& text) {
         }
         StoreCodeBox(false);
         if (n != song.InstrumentCount()) {
+            const int32_t kept = song.InstrumentCount();
             ResizeInstruments(song, n);
+            GiveHeldEnvelope(song, kept);
             SongChanged(0);
         }
         InstrumentFill();
@@ -351,6 +363,7 @@ void EditorModel::PlayRequested(const PlayRequest& request, PlayRecord record) {
     const int64_t clock = live_.Play(doc_.Song, doc_.Samples, request);
     play_ = std::move(record);
     play_.Start = clock;
+    ++keys_.Take;
     view_.Refresh(kViewPlaying);
 }
 
@@ -376,6 +389,7 @@ void EditorModel::PlayPattern() {
 void EditorModel::Stop() {
     live_.Stop();
     play_ = PlayRecord{};
+    ++keys_.Take;
 }
 
 PlayPosition EditorModel::PlayPositionNow() const {

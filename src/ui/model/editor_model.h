@@ -6,6 +6,7 @@
 #include "song/document.h"
 #include "songtext/song_reader.h"
 #include "ui/model/dialogs.h"
+#include "ui/model/live_input.h"
 #include "ui/model/play_position.h"
 #include "ui/model/recent_songs.h"
 #include "ui/model/recovery.h"
@@ -58,6 +59,7 @@ enum ViewPart : uint32_t {
     kViewSample = 1u << 12,     // the sample picture is shown again
     kViewPlaying = 1u << 13,    // a play command was given: the window follows the position
     kViewRecent = 1u << 14,     // the list of recent songs changed
+    kViewLiveInput = 1u << 15,  // the octave, the Record mark and the step cursor
 };
 
 // What the window does for the model.
@@ -222,6 +224,37 @@ class EditorModel {
     // Exit or the window's close box: asks to save unsaved changes; false to stay open.
     bool ConfirmClose();
 
+    // ---- Playing live (live_input.cpp): the computer keyboard, MIDI keyboards and the mouse on
+    // the keyboard beside the grid end here.
+    // A key pressed at the tone: the current instrument plays it once with the Volume box's
+    // value scaled by velocity / 127 and the Pan box's value, and while recording the note goes
+    // into the shown pattern. The key is lit until released. Tones the keyboard beside the grid
+    // does not show are ignored.
+    void PlayKey(int32_t tone, int32_t velocity = kMaxVelocity);
+    // A key held without sounding through here (the mouse on the keyboard) is lit too.
+    void HoldKey(int32_t tone);
+    // The key lets go: its light goes out; the note, a one-shot, sounds on.
+    void ReleaseKey(int32_t tone);
+    void ReleaseKeys();
+    const std::vector<int32_t>& HeldKeys() const { return keys_.Held; }
+    // Note-on plays the tone whose row the grid's keyboard names as MIDI names the note, with
+    // its velocity; note-off only releases the key; every other message is ignored.
+    void MidiIn(const MidiMessage& message);
+    // The computer keyboard's octave (its lower row starts at the C labelled with it).
+    int32_t Octave() const { return keys_.Octave; }
+    void SetOctave(int32_t octave);
+    // Record: while something plays, each key played goes in at the step heard; otherwise at
+    // the step cursor, which then moves on by one step. Switching it on puts the cursor at step
+    // 0; switching it, a play command and Stop end the take (one undo step).
+    bool Recording() const { return keys_.Recording; }
+    void SetRecording(bool on);
+    int32_t StepCursor() const { return keys_.StepCursor; }
+    // Puts a note of the current instrument at the tone into the shown pattern where Record
+    // says, unless the instrument has a note in that cell.
+    void RecordNote(int32_t tone, int32_t vol);
+    // The status bar's text for the keys: "Octave 4", "Octave 4, Record at step 3".
+    std::string LiveInputText() const;
+
   private:
     // The refresh routines of the lists: each fills its list again and picks the first item.
     void InstrumentFill();
@@ -286,6 +319,7 @@ class EditorModel {
     RecentSongs recent_;
     // A change since the last recovery write.
     bool recoveryDirty_ = false;
+    LiveInputState keys_;
     // The last recovery write failed (said once in the status bar, and again once it works).
     bool recoveryFailing_ = false;
 };

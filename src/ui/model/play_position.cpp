@@ -101,6 +101,7 @@ PlayPosition PositionAt(const PlayRecord& r, int64_t heardFrame, int32_t shownPa
                                                     : Holds(r.Song, r.Track, shownPattern);
     }
     p.Playing = true;
+    p.HeardStep = static_cast<double>(sinceStart) / static_cast<double>(r.StepFrames);
     if (shown && shownPattern >= 0) {
         p.Step = static_cast<double>(sinceStart) / static_cast<double>(r.StepFrames);
     }

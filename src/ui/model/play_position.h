@@ -29,6 +29,9 @@ struct PlayPosition {
     bool Waiting = false; // scheduled but not heard yet: the mixer works ahead of the speaker
     int32_t Entry = -1;   // the play-list row being played, -1 when not a song
     double Step = -1.0;   // time steps into the shown pattern, negative when it is not playing
+    // Time steps into what is heard: the play-list entry, the track or the pattern; negative
+    // when nothing plays.
+    double HeardStep = -1.0;
 };
 
 // A record of the command about to schedule the song from the given entry (0 for Play), a

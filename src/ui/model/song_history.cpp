@@ -18,7 +18,7 @@ SongHistory::SongHistory(std::size_t maxSteps, std::size_t maxBytes)
 void SongHistory::Record(ChangeKind kind, int64_t target, const TTrack& song,
                          std::shared_ptr<const CodeBoxChange> box) {
     const bool mergeable = kind == ChangeKind::RemoveNotes || kind == ChangeKind::PlayListEntry ||
-                           kind == ChangeKind::Envelope;
+                           kind == ChangeKind::Envelope || kind == ChangeKind::RecordTake;
     if (open_ && mergeable && kind == openKind_ && target == openTarget_) {
         return;
     }

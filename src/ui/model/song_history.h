@@ -19,6 +19,7 @@ enum class ChangeKind : uint8_t {
     PlayListEntry,  // typing into the Track box for one play-list row
     Envelope,       // typing into one box of the Env window
     OpenInstrument, // the code box and one sample; the song itself stays as it was
+    RecordTake,     // the notes recorded in one take
 };
 
 // What Open Instrument changes besides the song: the code box of BoxInstrument (the instrument
