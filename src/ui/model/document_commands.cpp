@@ -272,7 +272,8 @@ void EditorModel::WriteRecovery() {
         return;
     }
     std::string error;
-    const bool ok = recovery_.Write(RecoveryText(), {doc_.FileName, doc_.Stamp}, &error);
+    const bool ok =
+        recovery_.Write(RecoveryText(), {doc_.FileName, doc_.Stamp, doc_.UnreadTail}, &error);
     recoveryDirty_ = !ok;
     // Said once when the work can no longer be kept, and once when it can again.
     if (ok == recoveryFailing_) {
@@ -319,7 +320,7 @@ bool EditorModel::RestoreLeftOver(const std::string& left) {
     const RecoveredFile file = RecoveryStore::FileOf(left);
     doc_.FileName = file.Name;
     doc_.Stamp = file.Stamp;
-    doc_.UnreadTail = false;
+    doc_.UnreadTail = file.UnreadTail;
     ReadIntoSong(text);
     doc_.Saved.reset();
     // This run keeps the work from now on, before the left-over file goes.

@@ -38,7 +38,8 @@ std::string RunOf(const fs::path& file) {
     return name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
 }
 
-// Beside the recovery file: its song file's stamp on the first line, then the name's bytes.
+// Beside the recovery file: its song file's stamp and unread tail on the first line, then the
+// name's bytes.
 std::string FileNotePath(const std::string& recoveryPath) {
     return recoveryPath + ".file";
 }
@@ -116,7 +117,8 @@ bool RecoveryStore::Write(const std::string& text, const RecoveredFile& file, st
         const FileStamp& t = file.Stamp;
         const std::string content = std::to_string(t.Exists) + " " + std::to_string(t.Device) +
                                     " " + std::to_string(t.Inode) + " " + std::to_string(t.Size) +
-                                    " " + std::to_string(t.ModifiedNs) + "\n" + file.Name;
+                                    " " + std::to_string(t.ModifiedNs) + " " +
+                                    std::to_string(file.UnreadTail) + "\n" + file.Name;
         ok = WriteFileAtomically(note, content.data(), content.size(), error);
     }
     return ok;
@@ -185,7 +187,7 @@ RecoveredFile RecoveryStore::FileOf(const std::string& path) {
     std::istringstream stamp(content.substr(0, lineEnd));
     FileStamp& t = file.Stamp;
     if (lineEnd == std::string::npos ||
-        !(stamp >> t.Exists >> t.Device >> t.Inode >> t.Size >> t.ModifiedNs)) {
+        !(stamp >> t.Exists >> t.Device >> t.Inode >> t.Size >> t.ModifiedNs >> file.UnreadTail)) {
         return {};
     }
     file.Name = content.substr(lineEnd + 1);

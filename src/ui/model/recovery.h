@@ -7,11 +7,13 @@
 
 namespace kellix {
 
-// The song file that recovered work belongs to: its name (empty for a song never saved) and its
-// stamp when it was last opened or saved.
+// The song file that recovered work belongs to: its name (empty for a song never saved), its
+// stamp when it was last opened or saved, and whether it holds text after a zero byte that was
+// not read (a save then asks before it replaces that text).
 struct RecoveredFile {
     std::string Name;
     FileStamp Stamp;
+    bool UnreadTail = false;
 };
 
 // Where a run keeps its unsaved work, so that a run that ends without a clean exit (a crash, a
