@@ -17,8 +17,6 @@ namespace {
 
 TEST(SongEffects, ANewSongSoundsAsAtStartAndTheReverbRunsAfterTheDelay) {
     EXPECT_EQ(EffectsOf(TEffects{}), StartupEffects());
-    EXPECT_EQ(LimitEffects({50000, -3, 40000, -1, 7, 99999, 10400, 600}),
-              (TEffects{44099, 0, 40000, -1, 1, 44100, 10000, 512}));
 
     TTrack song = NewSong();
     SampleSet samples;
