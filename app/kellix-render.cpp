@@ -3,12 +3,12 @@
 // (from the last instrument to the first), and renders the song as "Save result as.." does.
 #include "audio/device/play_module.h"
 #include "audio/effects.h"
+#include "audio/sequencer.h"
 #include "audio/wav_export.h"
 #include "script/dllgen.h"
 #include "script/exec.h"
-#include "script/smplescript.h"
-#include "audio/sequencer.h"
 #include "script/scripting.h"
+#include "script/smplescript.h"
 #include "song/document.h"
 #include "song/track.h"
 #include "songtext/song_presence.h"
@@ -33,6 +33,7 @@
 #include <dlfcn.h>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -51,7 +52,9 @@ constexpr const char* kUsage =
     "  --samples DIR        also write every generated instrument sample as\n"
     "                       DIR/instrumentNNNN.wav\n"
     "  --stereo-delay DECAYL,DECAYR,DELAYL,DELAYR\n"
-    "                       the stereo delay for the render (default 9980,8191,10584,15876)\n"
+    "                       the stereo delay for the render instead of the song's (a song\n"
+    "                       without effects has 9980,8191,10584,15876); the reverb stays\n"
+    "                       as the song has it\n"
     "  --resave FILE        also write the song as read, as song text (refused when the text\n"
     "                       would be larger than a song file may be)\n"
     "  --tail SECONDS       render that much more after the song's end, so that the delay and\n"
@@ -68,7 +71,8 @@ constexpr const char* kUsage =
     "Instruments whose code has mistakes are reported as\n"
     "  instrument N (InitSampleK), line L: warning: ...   (the code runs all the same)\n"
     "  instrument N (InitSampleK), line L: error: ...     (the instrument has no sample)\n"
-    "with L counted from the first line of the instrument's code. Tables of the song beyond\n"
+    "with L counted from the first line of the instrument's code. An instrument without code\n"
+    "and without notes (one the song does not use) is not reported. Tables of the song beyond\n"
     "what a song may hold, and a zero byte (reading stops there), are reported as\n"
     "  SONG.txt: warning: Tracks: 70000 tracks, more than the 65536 a song may hold; not read\n"
     "  SONG.txt: warning: a zero byte at 200; what follows was not read\n"
@@ -78,8 +82,8 @@ constexpr const char* kUsage =
     "  1  the song cannot be read, the file holds no song at all (empty, binary, or cut\n"
     "     before any part of a song), or an output cannot be written\n"
     "  2  bad arguments, or an output that is the song itself or another output\n"
-    "  3  the WAV file was written (or the song played), but an instrument did not compile\n"
-    "     or made no sample\n"
+    "  3  the WAV file was written (or the song played), but an instrument that has notes\n"
+    "     did not compile or made no sample: its notes are silent\n"
     "On SIGINT, SIGTERM, SIGHUP or SIGXFSZ it removes what it was writing, says\n"
     "\"interrupted\" and ends by that signal (status 128 + its number in the shell).\n";
 
@@ -95,7 +99,7 @@ struct Options {
     bool quiet = false;
     bool play = false;
     double tailSeconds = 0.0;
-    StereoDelaySettings delay{9980, 8191, 10584, 15876};
+    std::optional<StereoDelaySettings> delay; // instead of the song's
 };
 
 [[noreturn]] void BadArguments(const std::string& message) {
@@ -276,12 +280,32 @@ std::string RestOfLine(const char* code, std::ptrdiff_t pos) {
     return std::string(from, std::strcspn(from, "\r\n"));
 }
 
+// Whether the code holds anything but blanks and line breaks.
+bool HasCode(const std::string& code) {
+    return code.find_first_not_of(" \t\r\n") != std::string::npos;
+}
+
+// Which instruments the song's notes name.
+std::vector<bool> InstrumentsWithNotes(const TTrack& song) {
+    std::vector<bool> used(static_cast<std::size_t>(song.InstrumentCount()), false);
+    for (const TPattern& pattern : song.Patterns) {
+        for (const TIdPoint& point : pattern.Points) {
+            if (point.Instrument >= 0 && point.Instrument < song.InstrumentCount()) {
+                used[static_cast<std::size_t>(point.Instrument)] = true;
+            }
+        }
+    }
+    return used;
+}
+
 // Runs every instrument's code that has no sample yet, from the last instrument to the first,
 // and reports, in instrument order, the compiler's warnings and every instrument left without
-// a sample. Returns the number of those.
+// a sample, except those without code and without notes (the window's untouched instruments).
+// Returns the number of instruments with notes left without a sample.
 int32_t GenerateSamples(Scripting& scripts, Document& doc) {
     const TTrack& song = doc.Song;
     std::vector<std::vector<std::string>> reports(static_cast<std::size_t>(song.InstrumentCount()));
+    const std::vector<bool> withNotes = InstrumentsWithNotes(song);
     int32_t withoutSample = 0;
     FitSamples(doc);
     MakeMissingSamples(scripts, song, doc.Samples, [&](int32_t k, const ScriptRun& run) {
@@ -292,6 +316,10 @@ int32_t GenerateSamples(Scripting& scripts, Document& doc) {
             return where + ", line " + std::to_string(LineOfPosition(code, pos));
         };
         std::vector<std::string>& report = reports[static_cast<std::size_t>(k)];
+        const bool used = withNotes[static_cast<std::size_t>(k)];
+        if (!used && !HasCode(song.Instrument[k].Code.Text())) {
+            return;
+        }
         for (const CompileWarning& w : run.Warnings) {
             report.push_back(at(w.Pos) + ": warning: " + w.Text);
         }
@@ -306,7 +334,7 @@ int32_t GenerateSamples(Scripting& scripts, Document& doc) {
         } else if (!made) {
             report.push_back(where + ": error: no sample (RESULT is 0 at the end of the code)");
         }
-        withoutSample += made ? 0 : 1;
+        withoutSample += made || !used ? 0 : 1;
     });
     for (const std::vector<std::string>& report : reports) {
         for (const std::string& line : report) {
@@ -427,9 +455,6 @@ int main(int argc, char** argv) {
         return 2;
     }
     TestCPU();
-    MasterEffects effects = StartupEffects();
-    SetStereoDelay(effects, o.delay.DecayL, o.delay.DecayR, o.delay.DelayL, o.delay.DelayR);
-
     const auto started = std::chrono::steady_clock::now();
     // As the window opens a file: a song with a new song's Speed and Row, then read.
     Document doc;
@@ -452,6 +477,11 @@ int main(int argc, char** argv) {
     if (!HoldsSong(doc.Song, report)) {
         std::fprintf(stderr, "kellix-render: \"%s\" holds no song\n", o.song.c_str());
         return 1;
+    }
+    // The song's effects, with the delay given on the command line instead of its own.
+    MasterEffects effects = EffectsOf(doc.Song.Effects);
+    if (o.delay) {
+        SetStereoDelay(effects, o.delay->DecayL, o.delay->DecayR, o.delay->DelayL, o.delay->DelayR);
     }
     const std::unique_ptr<Scripting> scripts = StartScripting();
     const int32_t withoutSample = GenerateSamples(*scripts, doc);

@@ -10,8 +10,6 @@ namespace kellix {
 
 namespace {
 
-constexpr int32_t kMaxDelay = 44099;
-
 int32_t Clamp16Echo(int64_t v) {
     return static_cast<int32_t>(std::clamp<int64_t>(v, -32767, 32766));
 }
@@ -20,8 +18,8 @@ int32_t Clamp16Echo(int64_t v) {
 
 void SetStereoDelay(MasterEffects& effects, int32_t decayL, int32_t decayR, int32_t delayL,
                     int32_t delayR) {
-    effects.Delay = {decayL, decayR, std::clamp(delayL, 0, kMaxDelay),
-                     std::clamp(delayR, 0, kMaxDelay)};
+    effects.Delay = {decayL, decayR, std::clamp(delayL, 0, kMaxEffectDelay),
+                     std::clamp(delayR, 0, kMaxEffectDelay)};
 }
 
 void SetReverb(MasterEffects& effects, int32_t amplitude, int32_t spare, int32_t step, int32_t band,
@@ -33,6 +31,14 @@ MasterEffects StartupEffects() {
     MasterEffects effects{};
     SetReverb(effects, 4000, 20000, 10400, 256, 256);
     SetStereoDelay(effects, 9980, 8191, 10584, 15876);
+    return effects;
+}
+
+MasterEffects EffectsOf(const TEffects& song) {
+    MasterEffects effects{};
+    SetStereoDelay(effects, song.DecayL, song.DecayR, song.DelayL, song.DelayR);
+    SetReverb(effects, song.Amplitude, 20000, song.Step, song.Cutoff, 256);
+    effects.ReverbOn = song.Reverb != 0;
     return effects;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "song/song_effects.h"
+
 #include <cstdint>
 
 namespace kellix {
@@ -39,6 +41,11 @@ void SetReverb(MasterEffects& effects, int32_t amplitude, int32_t spare, int32_t
 // The start-up values: SetReverb(4000, 20000, 10400, 256, 256) and
 // SetStereoDelay(9980, 8191, 10584, 15876).
 MasterEffects StartupEffects();
+
+// The effects a song asks for: SetStereoDelay(DecayL, DecayR, DelayL, DelayR),
+// SetReverb(Amplitude, 20000, Step, Cutoff, 256) (the window's Cutoff box is the band) and the
+// reverb on unless Reverb is 0. A new song's effects give StartupEffects().
+MasterEffects EffectsOf(const TEffects& song);
 
 struct SoundBuffer;
 // Runs the mixer's stereo feedback delay over n frames of the ring starting at frame

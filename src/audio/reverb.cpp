@@ -86,8 +86,8 @@ void SetUpGains(ReverbState& s, double r) {
 void SetUpAll(ReverbState& s) {
     const ReverbSettings& in = s.Settings;
     const double r = std::clamp(in.Cutoff, 1, 256) / 256.0;
-    SetUpTaps(s, std::clamp(in.Amplitude, 0, kReverbMaxAmplitude),
-              std::clamp(in.Step, 0, kReverbMaxStep));
+    SetUpTaps(s, std::clamp(in.Amplitude, 0, kMaxReverbAmplitude),
+              std::clamp(in.Step, 0, kMaxReverbStep));
     SetUpFilter(s, in.Band, r);
     SetUpGains(s, r);
 }

@@ -45,6 +45,7 @@
 // belongs to one mixer and is set up and run on the thread that mixes.
 
 #include "audio/effects.h"
+#include "song/song_effects.h"
 
 #include <cstdint>
 
@@ -52,8 +53,6 @@ namespace kellix {
 
 constexpr int32_t kReverbTaps = 41;
 constexpr int32_t kReverbFrames = 65536; // frames of memory, a power of two
-constexpr int32_t kReverbMaxAmplitude = 44100;
-constexpr int32_t kReverbMaxStep = 10000;
 
 struct ReverbState {
     int16_t* Memory = nullptr;              // kReverbFrames mono frames

@@ -11,10 +11,12 @@
 // - TInstrument: one instrument: its tuning (SampleTone), its envelope (Env: rise over Attack
 //   frames, hold for Cont frames, fall over Ende frames) and its code, the script whose run
 //   makes its sample. The samples themselves are not part of the song (see SampleSet).
+// - TEffects: the master effects the song is heard with (song_effects.h).
 // A song is a value: copies share their arrays until one of them changes (SharedArray), and
 // two songs compare equal when everything the song file would hold is equal.
 
 #include "song/shared_array.h"
+#include "song/song_effects.h"
 
 #include <cstdint>
 #include <memory>
@@ -92,6 +94,7 @@ struct TTrack {
     SharedArray<TTrackPattern> Tracks;
     SharedArray<TPattern> Patterns;
     SharedArray<TInstrument> Instrument;
+    TEffects Effects;
 
     int32_t TrackIndexCount() const { return TracksIndex.size(); }
     int32_t TrackCount() const { return Tracks.size(); }

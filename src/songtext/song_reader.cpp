@@ -1,5 +1,6 @@
 #include "songtext/song_reader.h"
 
+#include "songtext/effects_record.h"
 #include "songtext/text_file.h"
 #include "support/numtext.h"
 #include "support/text.h"
@@ -26,6 +27,7 @@ enum class Section {
     TracksIndex,
     Tracks,
     Track,
+    Effects,
     Function
 };
 
@@ -35,6 +37,16 @@ bool IsWordChar(char c) {
 
 bool Same(const char* word, const char* expected) {
     return std::strcmp(word, expected) == 0;
+}
+
+// An upper-cased word against a label as the writer spells it.
+bool SameLabel(const char* word, const char* label) {
+    for (; *word && *label; ++word, ++label) {
+        if (*word != UpperAscii(*label)) {
+            return false;
+        }
+    }
+    return *word == *label;
 }
 
 bool StartsWith(const char* word, const char* prefix) {
@@ -513,6 +525,27 @@ void TrackWord(SongReader& r, const char* word) {
     }
 }
 
+// The effects record: its type, then each field's label and value in the order of the text.
+// Values are taken as the mixer would use them; the section ends after the last one.
+void EffectsWord(SongReader& r, const char* word) {
+    if (r.step == 1) {
+        if (SameLabel(word, kEffectsRecordType)) {
+            r.step = 2;
+        }
+        return;
+    }
+    const std::size_t field = static_cast<std::size_t>(r.step - 2) / 2;
+    if (r.step % 2 == 0) {
+        if (SameLabel(word, kEffectsFields[field].Label)) {
+            ++r.step;
+        }
+        return;
+    }
+    r.song.Effects.*kEffectsFields[field].Member = TextToInt(word);
+    r.song.Effects = LimitEffects(r.song.Effects);
+    r.step = field + 1 < kEffectsFields.size() ? r.step + 1 : 0;
+}
+
 // The body runs from the first non-delimiter after "begin" to the first whole-word "end"
 // outside a comment, without its trailing blanks; it is stored with one leading space. Words
 // go on from the end of the body. Without an "end" nothing is stored and words go on after
@@ -570,6 +603,8 @@ bool StartSection(SongReader& r, const char* word) {
         section = Section::Tracks;
     } else if (Same(word, "TRACK")) {
         section = Section::Track;
+    } else if (SameLabel(word, kEffectsRecordName)) {
+        section = Section::Effects;
     } else if (Same(word, "FUNCTION")) {
         section = Section::Function;
     } else {
@@ -587,9 +622,10 @@ bool ReadWord(SongReader& r, const char* word) {
         if (!StartSection(r, word)) {
             return false;
         }
-        // The root record and the functions compare the word after their name with step 1;
-        // every other section checks its header straight after the name.
-        if (r.section == Section::Track || r.section == Section::Function) {
+        // The records and the functions compare the word after their name with step 1; every
+        // other section checks its header straight after the name.
+        if (r.section == Section::Track || r.section == Section::Effects ||
+            r.section == Section::Function) {
             return false;
         }
     }
@@ -612,6 +648,9 @@ bool ReadWord(SongReader& r, const char* word) {
         return TracksIndexWord(r, word);
     case Section::Track:
         TrackWord(r, word);
+        return false;
+    case Section::Effects:
+        EffectsWord(r, word);
         return false;
     case Section::Function:
         FunctionWord(r, word);

@@ -47,9 +47,9 @@ struct SongReadReport {
 
 // Reads a song text, up to its first zero byte, into song and returns what else it found. The
 // text is cut into words in place (delimiters are overwritten). Instruments (with their codes)
-// are emptied first; patterns, tracks, the play list, Speed and Row keep whatever the text does
-// not set. Unexpected words are skipped; tables over the limits are left out and named in the
-// report.
+// are emptied first; patterns, tracks, the play list, Speed, Row and the effects keep whatever
+// the text does not set (effects read are limited as LimitEffects does). Unexpected words are
+// skipped; tables over the limits are left out and named in the report.
 SongReadReport ReadSongTextInPlace(TTrack& song, char* text);
 // The same on a copy of text, whose first zero byte the report gives.
 SongReadReport ReadSongText(TTrack& song, std::string_view text);

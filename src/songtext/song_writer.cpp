@@ -1,5 +1,6 @@
 #include "songtext/song_writer.h"
 
+#include "songtext/effects_record.h"
 #include "support/atomic_file.h"
 #include "support/numtext.h"
 
@@ -203,6 +204,7 @@ std::string SongText(const TTrack& song) {
     PutTracks(out, song);
     PutPlayList(out, song);
     PutRoot(out, song);
+    PutEffectsRecord(out, song.Effects);
     PutFunctions(out, song);
     return out;
 }

@@ -15,8 +15,9 @@ namespace kellix {
 // one ("  Point3", "  PatternIndex0").
 void ArrayHeader(std::string& out, const char* name, const char* type, int32_t n);
 
-// The song text of a song: every table as an array constant, the root record
-// and one InitSample function per instrument, CR LF line breaks. Counts, indices, Time,
+// The song text of a song: every table as an array constant, the root record, the effects
+// record when the effects are not a new song's (effects_record.h) and one InitSample function
+// per instrument, CR LF line breaks. Counts, indices, Time,
 // Instrument, Vol, Pan, the envelope, Speed and Row are written unsigned (a negative value as
 // itself plus 2^32), SampleTone and Tone signed. Sample blocks and names are written as nil.
 // Lines have no length limit. Instruments without code are written with empty bodies.

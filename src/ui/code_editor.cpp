@@ -19,6 +19,10 @@ namespace kellix {
 namespace {
 
 constexpr int kNumberPadding = 4; // pixels left and right of the line numbers
+// The margin behind the number of a line the compiler warned about.
+QColor WarningMark() {
+    return {255, 200, 80};
+}
 
 class LineNumberArea : public QWidget {
   public:
@@ -60,6 +64,7 @@ void CodeEditor::SetCode(const std::string& bytes) {
                                [crDefault](bool cr) { return cr != crDefault; });
     settingCode_ = true;
     ClearErrorMark();
+    MarkWarnings({});
     highlighter_->SetCrBreaksOfNextText(
         mixedBreaks_ ? std::move(shown.BreakHasCr) : std::vector<bool>(), crDefault);
     setPlainText(shown.Text);
@@ -115,6 +120,12 @@ void CodeEditor::ClearErrorMark() {
     setExtraSelections({});
 }
 
+void CodeEditor::MarkWarnings(const std::vector<int>& lines) {
+    warningLines_ = lines;
+    std::sort(warningLines_.begin(), warningLines_.end());
+    lineNumbers_->update();
+}
+
 bool CodeEditor::UndoAvailable() const {
     return document()->isUndoAvailable();
 }
@@ -141,6 +152,10 @@ void CodeEditor::PaintLineNumbers(QPaintEvent* event) {
     while (block.isValid() && top <= event->rect().bottom()) {
         const int bottom = top + qRound(blockBoundingRect(block).height());
         if (block.isVisible() && bottom >= event->rect().top()) {
+            if (std::binary_search(warningLines_.begin(), warningLines_.end(),
+                                   block.blockNumber() + 1)) {
+                painter.fillRect(0, top, lineNumbers_->width(), bottom - top, WarningMark());
+            }
             painter.drawText(0, top, width, fontMetrics().height(), Qt::AlignRight,
                              QString::number(block.blockNumber() + 1));
         }

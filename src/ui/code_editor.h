@@ -9,6 +9,7 @@ class QMimeData;
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace kellix {
 
@@ -38,6 +39,10 @@ class CodeEditor : public QPlainTextEdit {
     // line with a soft red background until ClearErrorMark or the next SetCode.
     void MarkError(std::ptrdiff_t bytePos);
     void ClearErrorMark();
+    // Marks the numbers of these lines (from 1) in the margin, for the compiler's warnings,
+    // until the next call or SetCode.
+    void MarkWarnings(const std::vector<int>& lines);
+    const std::vector<int>& WarningMarks() const { return warningLines_; }
 
     // Whether the box's own typing history can go back or forward (the undoAvailable and
     // redoAvailable signals tell of changes; undo() and redo() act).
@@ -83,6 +88,7 @@ class CodeEditor : public QPlainTextEdit {
     // The shown code's breaks are not all of its form's kind; the first edit makes them so.
     bool mixedBreaks_ = false;
     bool settingCode_ = false;
+    std::vector<int> warningLines_; // sorted
 };
 
 } // namespace kellix

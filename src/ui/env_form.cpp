@@ -14,6 +14,7 @@ TFromenvForm::TFromenvForm() : ToolWindow(QStringLiteral("Env"), 156, 106, 105, 
     Edit2 = AddEdit(QStringLiteral("0"), 51, 32, 49);
     Label3 = AddLabel(QStringLiteral("End"), 5, 59);
     Edit3 = AddEdit(QStringLiteral("0"), 51, 56, 49);
+    FitCaptions({{Label1, Edit1}, {Label2, Edit2}, {Label3, Edit3}});
     connect(Edit1, &QLineEdit::textChanged, this, [this] { BoxChange(0, Edit1); });
     connect(Edit2, &QLineEdit::textChanged, this, [this] { BoxChange(1, Edit2); });
     connect(Edit3, &QLineEdit::textChanged, this, [this] { BoxChange(2, Edit3); });

@@ -2,8 +2,8 @@
 
 #include "about_box.h"
 #include "code_editor.h"
+#include "diagnostics_strip.h"
 #include "draw_pattern.h"
-#include "pattern_geometry.h"
 #include "draw_sample.h"
 #include "draw_track.h"
 #include "env_form.h"
@@ -12,11 +12,13 @@
 #include "keyboard_input.h"
 #include "midi_menu.h"
 #include "number_list.h"
+#include "pattern_geometry.h"
 #include "preferences_dialog.h"
 #include "qt_dialogs.h"
 #include "reverb_form.h"
 #include "script_highlighter.h"
 #include "stereo_form.h"
+#include "tool_placement.h"
 
 #include "script/exec.h"
 #include "ui/model/settings.h"
@@ -39,6 +41,7 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -73,6 +76,17 @@ QLabel* AddLabel(QWidget* parent, const char* text, int left, int top) {
     label->move(left, top);
     label->adjustSize();
     return label;
+}
+
+// A panel of fixed width grows, when the application's font needs it, until every caption in it
+// shows whole; the controls keep their designed places.
+void FitCaptions(QWidget* panel) {
+    constexpr int kMargin = 4;
+    int width = panel->minimumWidth();
+    for (const QLabel* label : panel->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+        width = std::max(width, label->x() + label->sizeHint().width() + kMargin);
+    }
+    panel->setFixedWidth(width);
 }
 
 QLineEdit* AddEdit(QWidget* parent, const char* name, const char* text, int left, int top,
@@ -121,8 +135,7 @@ void SelectRow(QListView* list, int32_t row) {
 
 } // namespace
 
-TKellixForm::TKellixForm(ToolWindows tools, LiveOutput& live, Scripting& scripts,
-                         Dialogs* dialogs)
+TKellixForm::TKellixForm(ToolWindows tools, LiveOutput& live, Scripting& scripts, Dialogs* dialogs)
     : tools_(tools) {
     setObjectName("KellixForm");
     setWindowTitle("Kellix");
@@ -268,6 +281,7 @@ TKellixForm::~TKellixForm() {
     // The tool windows outlive the window: they must call nothing of it any more.
     if (tools_.Reverb) {
         tools_.Reverb->OnReverbChange = nullptr;
+        tools_.Reverb->OnReverbSwitch = nullptr;
         tools_.Reverb->OnHide = nullptr;
     }
     if (tools_.Env) {
@@ -306,6 +320,7 @@ void TKellixForm::BuildTrackPanel() {
     AddLabel(p, "Track", 8, 160);
     Track = AddCombo(p, "Track", trackItems_, 8, 176, 105);
     AddLabel(p, "Patterns", 8, 200);
+    FitCaptions(p);
     TrackEdit = new ImageView(p);
     TrackEdit->setObjectName("TrackEdit");
     TrackEdit->setGeometry(8, 216, 97, 265);
@@ -355,13 +370,20 @@ void TKellixForm::BuildInstrumentPanel() {
     auto* options = new QHBoxLayout(Panel1);
     options->setContentsMargins(0, 0, 0, 0);
     options->setSpacing(0);
+    auto* codeColumn = new QVBoxLayout();
+    codeColumn->setContentsMargins(0, 0, 0, 0);
+    codeColumn->setSpacing(0);
     SamCode = new CodeEditor(Panel1);
     SamCode->setObjectName("SamCode");
     SamCode->setToolTip("Generator Sample");
+    WarningStrip = new DiagnosticsStrip(Panel1);
+    WarningStrip->setObjectName("WarningStrip");
+    codeColumn->addWidget(SamCode, 1);
+    codeColumn->addWidget(WarningStrip);
     PlaneOptions = new QWidget(Panel1);
     PlaneOptions->setObjectName("PlaneOptions");
     PlaneOptions->setFixedWidth(108);
-    options->addWidget(SamCode, 1);
+    options->addLayout(codeColumn, 1);
     options->addWidget(PlaneOptions);
 
     QWidget* o = PlaneOptions;
@@ -377,6 +399,7 @@ void TKellixForm::BuildInstrumentPanel() {
     PatternCount = AddEdit(o, "PatternCount", "10", 8, 179, 89);
     AddLabel(o, "Pattern", 8, 203);
     Pattern = AddCombo(o, "Pattern", patternItems_, 8, 219, 89);
+    FitCaptions(o);
 
     EditPattern = new ImageView(p);
     EditPattern->setObjectName("EditPattern");
@@ -490,12 +513,16 @@ void TKellixForm::BuildMenu() {
     controll->addSeparator();
     MCGeneratorExe =
         add(controll, "Generator Exe", QKeySequence("F9"), [this] { RequestGeneratorExe(); });
-    // The check mark follows the window: set here, cleared by the window's OnHide.
-    auto toolItem = [this, controll](const char* caption, QWidget* window) {
+    // The check mark follows the window: set here, cleared by the window's OnHide. A window
+    // shown for the first time opens beside the main window, in a place of its own.
+    auto toolItem = [this, controll](const char* caption, ToolWindow* window) {
         QAction* item = controll->addAction(caption);
         item->setCheckable(true);
-        connect(item, &QAction::triggered, this, [window](bool checked) {
+        connect(item, &QAction::triggered, this, [this, window](bool checked) {
             if (window) {
+                if (checked) {
+                    PlaceBesideOnce(*this, {tools_.Reverb, tools_.Env, tools_.StereoDelay}, window);
+                }
                 window->setVisible(checked);
             }
         });
@@ -534,6 +561,7 @@ void TKellixForm::HookToolWindows() {
         tools_.Reverb->OnReverbChange = [this](int32_t amplitude, int32_t step, int32_t band) {
             model_->SetReverb(amplitude, step, band);
         };
+        tools_.Reverb->OnReverbSwitch = [this](bool on) { model_->SetReverbOn(on); };
         tools_.Reverb->OnHide = [this] { MCReverb->setChecked(false); };
     }
     if (tools_.Env) {
@@ -543,8 +571,8 @@ void TKellixForm::HookToolWindows() {
         tools_.Env->OnHide = [this] { MCEnv->setChecked(false); };
     }
     if (tools_.StereoDelay) {
-        tools_.StereoDelay->OnDelayChange = [this](int32_t decayL, int32_t decayR,
-                                                   int32_t delayL, int32_t delayR) {
+        tools_.StereoDelay->OnDelayChange = [this](int32_t decayL, int32_t decayR, int32_t delayL,
+                                                   int32_t delayR) {
             model_->SetStereoDelay(decayL, decayR, delayL, delayR);
         };
         tools_.StereoDelay->OnHide = [this] { MCStereoDelay->setChecked(false); };
@@ -682,8 +710,7 @@ bool TKellixForm::ListClick(QListView* list, QMouseEvent* event) {
     }
     const bool outer = refreshing_;
     refreshing_ = true;
-    SelectRow(list,
-              list == Instruments ? model_->InstrumentRow() : model_->Selected().PlayListRow);
+    SelectRow(list, list == Instruments ? model_->InstrumentRow() : model_->Selected().PlayListRow);
     refreshing_ = outer;
     return true;
 }
@@ -700,7 +727,7 @@ bool TKellixForm::eventFilter(QObject* watched, QEvent* event) {
     } else if (event->type() == QEvent::Paint && watched == SampleImage) {
         // Whenever the window paints, the active instrument's sample is drawn again.
         if (model_->ActiveInstrument()) {
-            kellix::DrawSample(SampleImage->Image(), SampleImage->width(), model_->ActiveSample());
+            DrawSample(model_->ActiveSample());
         }
     }
     return QMainWindow::eventFilter(watched, event);
@@ -781,6 +808,11 @@ PatternView TKellixForm::PatternViewNow() const {
 
 void TKellixForm::DrawSample(const SampleBlock* sample) {
     kellix::DrawSample(SampleImage->Image(), SampleImage->width(), sample);
+    // Without a sample the picture is empty: it never shows another instrument's wave (after
+    // New, for an instrument without code, after a failed run).
+    if (!sample) {
+        SampleImage->Image().fill(0xFFFFFFFFu);
+    }
 }
 
 void TKellixForm::ShowStatus() {
@@ -839,11 +871,21 @@ void TKellixForm::Refresh(uint32_t parts) {
     if (parts & kViewCode) {
         SamCode->SetCode(model_->Code());
     }
-    if (parts & kViewStatus) {
+    if (parts & kViewRun) {
         if (model_->LastRun().ErrorPos >= 0) {
             SamCode->MarkError(model_->LastRun().ErrorPos);
         } else {
             SamCode->ClearErrorMark();
+        }
+        SamCode->MarkWarnings(model_->LastRunNotes().WarningLines);
+        WarningStrip->ShowNotes(model_->LastRunNotes());
+    }
+    if (parts & kViewEffects) {
+        if (tools_.StereoDelay) {
+            tools_.StereoDelay->ShowEffects(model_->Song().Effects);
+        }
+        if (tools_.Reverb) {
+            tools_.Reverb->ShowEffects(model_->Song().Effects);
         }
     }
     if ((parts & kViewEnv) && tools_.Env) {

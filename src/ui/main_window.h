@@ -22,6 +22,7 @@ class QTimer;
 namespace kellix {
 
 class CodeEditor;
+class DiagnosticsStrip;
 class ImageView;
 class KeyboardInput;
 class MidiMenu;
@@ -69,6 +70,7 @@ class TKellixForm : public QMainWindow, public EditorView {
     ImageView* SampleImage;
     QWidget* Panel1;
     CodeEditor* SamCode;
+    DiagnosticsStrip* WarningStrip; // under the code box: the last run's warnings
     QWidget* PlaneOptions;
     QLineEdit* Volume;
     QLineEdit* Panning;

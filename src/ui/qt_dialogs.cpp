@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QStandardPaths>
@@ -13,54 +14,65 @@ namespace kellix {
 
 namespace {
 
-std::optional<std::string> AskFile(QWidget* parent, const FileDialogSettings& s, bool save,
-                                   QString& folder) {
-    QFileDialog dialog(parent);
-    // Without a path of its own the dialog opens where the user last was, as a platform file
-    // dialog does, not in whatever folder the program was started from.
-    if (!folder.isEmpty()) {
-        dialog.setDirectory(folder);
-    }
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setNameFilter(QString::fromStdString(DialogFilter(s.Filter)));
-    dialog.setDefaultSuffix(QString::fromStdString(DialogSuffix(s.DefaultExt)));
-    const QString name = QFile::decodeName(s.FileName.c_str());
-    // A wildcard is a filter, not a name to suggest.
-    if (!name.isEmpty() && !name.contains('*')) {
-        const QFileInfo info(name);
-        if (info.isAbsolute()) {
-            dialog.setDirectory(info.absolutePath());
-        }
-        dialog.selectFile(info.fileName());
-    }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return std::nullopt;
-    }
-    const QString chosen = dialog.selectedFiles().first();
-    folder = QFileInfo(chosen).absolutePath();
-    return QFile::encodeName(chosen).toStdString();
-}
-
-// Before the song has a file the dialogs start in the user's music folder, or at home without
-// one.
+// Before the song has a file the dialogs start in the user's music folder (as xdg-user-dir
+// MUSIC names it), or at home without one.
 QString MusicFolder() {
     const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
     return !music.isEmpty() && QFileInfo(music).isDir() ? music : QDir::homePath();
 }
 
+// A wildcard is a filter, not a name to suggest.
+QString SuggestedName(const FileDialogSettings& s) {
+    const QString name = QFile::decodeName(s.FileName.c_str());
+    return name.contains('*') ? QString() : name;
+}
+
 } // namespace
+
+QString QtDialogs::FolderFor(const FileDialogSettings& settings, bool save) const {
+    const QFileInfo suggested(SuggestedName(settings));
+    if (!suggested.filePath().isEmpty() && suggested.isAbsolute()) {
+        return suggested.absolutePath();
+    }
+    // A new song is never saved into the folder last opened from, which may be the program's
+    // own examples.
+    if (save) {
+        return songFolder_.isEmpty() ? MusicFolder() : songFolder_;
+    }
+    return folder_;
+}
+
+std::optional<std::string> QtDialogs::AskFile(const FileDialogSettings& s, bool save) {
+    QFileDialog dialog(parent_);
+    // Without a path of its own the dialog opens where the user last was, as a platform file
+    // dialog does, not in whatever folder the program was started from.
+    dialog.setDirectory(FolderFor(s, save));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilter(QString::fromStdString(DialogFilter(s.Filter)));
+    dialog.setDefaultSuffix(QString::fromStdString(DialogSuffix(s.DefaultExt)));
+    const QString name = SuggestedName(s);
+    if (!name.isEmpty()) {
+        dialog.selectFile(QFileInfo(name).fileName());
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    const QString chosen = dialog.selectedFiles().first();
+    folder_ = QFileInfo(chosen).absolutePath();
+    return QFile::encodeName(chosen).toStdString();
+}
 
 QtDialogs::QtDialogs(QWidget* parent) : parent_(parent), folder_(MusicFolder()) {}
 
 QtDialogs::~QtDialogs() = default;
 
 std::optional<std::string> QtDialogs::OpenFile(const FileDialogSettings& settings) {
-    return AskFile(parent_, settings, false, folder_);
+    return AskFile(settings, false);
 }
 
 std::optional<std::string> QtDialogs::SaveFile(const FileDialogSettings& settings) {
-    return AskFile(parent_, settings, true, folder_);
+    return AskFile(settings, true);
 }
 
 SaveAnswer QtDialogs::AskSaveChanges() {
@@ -73,8 +85,10 @@ SaveAnswer QtDialogs::AskSaveChanges() {
 }
 
 void QtDialogs::RememberFile(const std::string& path) {
+    songFolder_ =
+        path.empty() ? QString() : QFileInfo(QFile::decodeName(path.c_str())).absolutePath();
     if (!path.empty()) {
-        folder_ = QFileInfo(QFile::decodeName(path.c_str())).absolutePath();
+        folder_ = songFolder_;
     }
 }
 
@@ -121,6 +135,15 @@ bool QtDialogs::Progress(int64_t done, int64_t total) {
 
 void QtDialogs::EndProgress() {
     progress_.reset();
+}
+
+std::optional<double> QtDialogs::AskTail(double seconds) {
+    bool ok = false;
+    const double tail =
+        QInputDialog::getDouble(parent_, "Save result as..",
+                                "Tail: seconds after the song's end, for the sound to ring out",
+                                seconds, 0.0, kMaxTailSeconds, 1, &ok);
+    return ok ? std::optional<double>(tail) : std::nullopt;
 }
 
 bool QtDialogs::AskRestoreRecovery() {

@@ -13,6 +13,8 @@ namespace kellix {
 namespace {
 
 constexpr int kEditHeight = 21;
+// The least room between a caption and its box.
+constexpr int kCaptionGap = 4;
 constexpr int kMessageMargin = 4;
 // A report quoting a long text is cut after this many lines (the whole of it is in the tip).
 constexpr int kMessageMaxLines = 5;
@@ -59,6 +61,27 @@ QLineEdit* ToolWindow::AddEdit(const QString& text, int left, int top, int width
     auto* box = new QLineEdit(text, this);
     box->setGeometry(left, top, width, kEditHeight);
     return box;
+}
+
+void ToolWindow::PlaceOnce(QPoint topLeft) {
+    if (!placed_) {
+        placed_ = true;
+        move(topLeft);
+    }
+}
+
+void ToolWindow::FitCaptions(const std::vector<std::pair<QLabel*, QWidget*>>& rows) {
+    int shift = 0;
+    for (const auto& [label, box] : rows) {
+        shift = std::max(shift, label->x() + label->sizeHint().width() + kCaptionGap - box->x());
+    }
+    if (shift <= 0) {
+        return;
+    }
+    for (const auto& row : rows) {
+        row.second->move(row.second->x() + shift, row.second->y());
+    }
+    WidenClient(clientWidth_ + shift);
 }
 
 void ToolWindow::WidenClient(int width) {

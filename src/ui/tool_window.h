@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <utility>
+#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -28,6 +30,10 @@ class ToolWindow : public QWidget {
     // The shown report of a failed number reading, empty while none is shown.
     QString NumberError() const;
 
+    // Moves the window (its frame's top left) unless it was placed before: the first showing
+    // puts it beside the main window, later ones where the user left it.
+    void PlaceOnce(QPoint topLeft);
+
   protected:
     ToolWindow(const QString& caption, int left, int top, int clientWidth, int clientHeight);
 
@@ -36,6 +42,9 @@ class ToolWindow : public QWidget {
     // Makes the client area at least this wide, for a caption the application's font needs
     // more room for than the design gave it.
     void WidenClient(int width);
+    // Moves the boxes right, all by the same distance, as far as the widest caption left of
+    // them needs, and widens the window by as much; boxes whose captions fit stay put.
+    void FitCaptions(const std::vector<std::pair<QLabel*, QWidget*>>& rows);
 
     // Reads the whole text of a box as a whole number. On failure shows
     // "'<text>' is not a valid integer value" and returns false.
@@ -52,6 +61,7 @@ class ToolWindow : public QWidget {
     QLabel* message_;
     int clientWidth_;
     int clientHeight_;
+    bool placed_ = false;
 };
 
 } // namespace kellix

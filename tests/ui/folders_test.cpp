@@ -1,5 +1,6 @@
 // Where the window's file dialogs start: in the user's music folder (at home without one), and
-// from Help > Example Songs... in the example songs' folder, installed or in the source tree.
+// from Help > Example Songs... in the example songs' folder, installed or in the source tree;
+// Save as.. of a new song in the music folder.
 #include "ui/example_songs.h"
 #include "ui/main_window.h"
 #include "ui_fixture.h"
@@ -85,6 +86,19 @@ class FoldersTest : public QObject {
         const std::filesystem::path songs =
             std::filesystem::path(qgetenv("KELLIX_SOURCE_DIR").toStdString()) / "songs";
         QCOMPARE(FolderShownBy([&] { items[2]->trigger(); }), Path(songs));
+    }
+
+    // A new song is not saved among the examples opened before it, but in the music folder.
+    void saveAsOfANewSongStartsInTheMusicFolder() {
+        TempFolder home;
+        std::filesystem::create_directory(home.Path / "Music");
+        const QByteArray oldHome = qgetenv("HOME");
+        qputenv("HOME", QByteArray::fromStdString(home.Path.string()));
+        TKellixForm f(ToolWindows{}, *rig_->Live, *rig_->Scripts, nullptr);
+        const auto songs = std::filesystem::path(qgetenv("KELLIX_SOURCE_DIR").toStdString());
+        QVERIFY(f.Model().OpenPath(songs / "songs/neon-steps.txt") && f.Model().New());
+        QCOMPARE(FolderShownBy([&] { f.Model().SaveAs(); }), Path(home.Path / "Music"));
+        qputenv("HOME", oldHome);
     }
 
     // Installed, the songs are in share/kellix/songs beside the programs' bin/.

@@ -34,6 +34,9 @@ struct PreparedDialogs final : Dialogs {
     int ProgressCalls = 0;
     int CancelAtProgress = -1; // the Progress call (from 1) at which Cancel is pressed
     bool InProgress = false;
+    // The tails chosen for "Save result as.."; an empty queue keeps the one offered.
+    std::deque<std::optional<double>> TailAnswers;
+    std::vector<double> TailsOffered;
 
     std::optional<std::string> OpenFile(const FileDialogSettings& s) override {
         OpenAsked.push_back(s);
@@ -60,6 +63,11 @@ struct PreparedDialogs final : Dialogs {
             WhileAskingRestore();
         }
         return Take(RestoreAnswers, false);
+    }
+
+    std::optional<double> AskTail(double seconds) override {
+        TailsOffered.push_back(seconds);
+        return Take(TailAnswers, std::optional<double>(seconds));
     }
 
   private:

@@ -24,6 +24,9 @@ std::string DialogSuffix(const std::string& defaultExt);
 
 enum class SaveAnswer { Save, Discard, Cancel };
 
+// The longest tail a render from the window offers.
+constexpr double kMaxTailSeconds = 10.0;
+
 // Everything the editor asks the user goes through this seam: the window answers with real
 // dialogs, tests with prepared answers.
 class Dialogs {
@@ -45,6 +48,9 @@ class Dialogs {
     virtual void EndProgress() = 0;
     // A run that did not end cleanly left unsaved work: restore it?
     virtual bool AskRestoreRecovery() = 0;
+    // "Save result as..": the seconds rendered after the song's end (0 to kMaxTailSeconds),
+    // offering the last choice; nothing when cancelled.
+    virtual std::optional<double> AskTail(double seconds) = 0;
 };
 
 } // namespace kellix

@@ -2,6 +2,7 @@
 #include "ui/model/editor_model.h"
 
 #include "audio/live_output.h"
+#include "audio/sequencer.h"
 #include "songtext/song_presence.h"
 #include "songtext/song_reader.h"
 #include "songtext/song_writer.h"
@@ -9,7 +10,10 @@
 #include "support/atomic_file.h"
 #include "support/file_stamp.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -39,6 +43,11 @@ bool EndsWithWav(const std::string& name) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
     return ext == ".wav";
+}
+
+// The name of the file without its folder, for the status bar.
+std::string NameOnly(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
 }
 
 std::string AbsolutePath(const std::string& path) {
@@ -169,6 +178,7 @@ SongReadReport EditorModel::ReadIntoSong(const std::string& text) {
     TracksIndexFill();
     TracksFill();
     PutBackCounts();
+    FollowEffects();
     history_.Clear();
     return report;
 }
@@ -238,7 +248,8 @@ bool EditorModel::SaveTo(const std::string& path) {
     cleanCode_ = code_;
     recovery_.Discard();
     recent_.Add(AbsolutePath(path));
-    view_.Refresh(kViewRecent);
+    status_ = "Saved " + NameOnly(path);
+    view_.Refresh(kViewRecent | kViewStatus);
     return true;
 }
 
@@ -261,7 +272,8 @@ void EditorModel::WriteRecovery() {
         return;
     }
     std::string error;
-    const bool ok = recovery_.Write(RecoveryText(), &error);
+    const bool ok =
+        recovery_.Write(RecoveryText(), {doc_.FileName, doc_.Stamp, doc_.UnreadTail}, &error);
     recoveryDirty_ = !ok;
     // Said once when the work can no longer be kept, and once when it can again.
     if (ok == recoveryFailing_) {
@@ -303,7 +315,12 @@ bool EditorModel::RestoreLeftOver(const std::string& left) {
         RecoveryStore::RemoveLeftOver(left);
         return false;
     }
-    doc_.FileName.clear();
+    // The work keeps its file: Save writes there (asking, as ever, when the file was changed
+    // since), and the song counts as changed until then.
+    const RecoveredFile file = RecoveryStore::FileOf(left);
+    doc_.FileName = file.Name;
+    doc_.Stamp = file.Stamp;
+    doc_.UnreadTail = file.UnreadTail;
     ReadIntoSong(text);
     doc_.Saved.reset();
     // This run keeps the work from now on, before the left-over file goes.
@@ -378,17 +395,33 @@ bool EditorModel::SaveResultAs() {
                            "\" is the song being edited: the result was not written");
         return false;
     }
+    // The tail lets the releases, the echoes and the reverb ring out after the song's end.
+    const std::optional<double> tail = dialogs_.AskTail(tailSeconds_);
+    if (!tail) {
+        return false;
+    }
+    tailSeconds_ = std::clamp(*tail, 0.0, kMaxTailSeconds);
+    const int64_t tailFrames = std::llround(tailSeconds_ * 44100);
     std::string error;
     bool cancelled = false;
     dialogs_.BeginProgress("Save result as..");
-    const bool ok = live_.Export(doc_.Song, doc_.Samples, effects_, *path, &error,
-                                 [&](int64_t done, int64_t total) {
-                                     cancelled = cancelled || !dialogs_.Progress(done, total);
-                                     return !cancelled;
-                                 });
+    const bool ok = live_.Export(
+        doc_.Song, doc_.Samples, Effects(), *path, &error,
+        [&](int64_t done, int64_t total) {
+            cancelled = cancelled || !dialogs_.Progress(done, total);
+            return !cancelled;
+        },
+        tailFrames);
     dialogs_.EndProgress();
     if (!ok && !cancelled) {
         dialogs_.ShowError(error);
+    }
+    if (ok) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.2f",
+                      static_cast<double>(SongFrames(doc_.Song) + tailFrames) / 44100);
+        status_ = "Wrote " + NameOnly(*path) + " (" + seconds + " s)";
+        view_.Refresh(kViewStatus);
     }
     return ok;
 }

@@ -1,4 +1,4 @@
-// The editor model's edits of notes, tracks, the play list and the tool windows' settings.
+// The editor model's edits of notes, tracks, the play list and the envelope.
 #include "ui/model/editor_model.h"
 
 #include "support/numtext.h"
@@ -122,17 +122,6 @@ void EditorModel::SetEnvelope(int field, int32_t value) {
         (field == 0 ? edited.Attack : field == 1 ? edited.Cont : edited.Ende) = value;
         SongChanged(0);
     }
-}
-
-void EditorModel::SetStereoDelay(int32_t decayL, int32_t decayR, int32_t delayL, int32_t delayR) {
-    kellix::SetStereoDelay(effects_, decayL, decayR, delayL, delayR);
-    live_.SetEffects(effects_);
-}
-
-void EditorModel::SetReverb(int32_t amplitude, int32_t step, int32_t band) {
-    // The spare value is always 20000 and the cutoff 256; the window's cutoff box is the band.
-    kellix::SetReverb(effects_, amplitude, 20000, step, band, 256);
-    live_.SetEffects(effects_);
 }
 
 void EditorModel::ClearPattern() {

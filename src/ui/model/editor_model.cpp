@@ -35,7 +35,7 @@ EditorModel::EditorModel(EditorView& view, Dialogs& dialogs, LiveOutput& live, S
 
 void EditorModel::Create() {
     live_.StartWorker();
-    live_.SetEffects(effects_);
+    live_.SetEffects(EffectsOf(heard_));
     sel_.Instrument = -1;
     ShowNewSong();
     live_.PlayOutput();
@@ -54,6 +54,7 @@ void EditorModel::ShowNewSong() {
     code_ = DefaultInstrumentCode;
     cleanCode_ = code_;
     doc_.MarkSaved();
+    FollowEffects();
     view_.Refresh(kViewTitle | kViewCode | kViewPattern | kViewTrack);
 }
 
@@ -128,7 +129,7 @@ void EditorModel::InstrumentFill() {
         code_ = doc_.Song.Instrument[k].Code.Text();
         sel_.Instrument = k;
         sel_.Editing = true;
-        ShowRun(run);
+        ShowRun(run, code_);
     });
     sel_.Instrument = 0;
     sel_.Editing = n > 0;
@@ -269,11 +270,12 @@ void EditorModel::SetNoteTexts(std::string volume, std::string panning) {
 
 // ---- Instrument panel.
 
-void EditorModel::ShowRun(const ScriptRun& run) {
-    status_ = run.Status;
+void EditorModel::ShowRun(const ScriptRun& run, const std::string& code) {
+    runNotes_ = NotesOfRun(run, code);
+    status_ = runNotes_.Status;
     lastRun_ = run;
     lastRun_.Sample = nullptr;
-    uint32_t parts = kViewStatus;
+    uint32_t parts = kViewStatus | kViewRun;
     if (sel_.Active() >= 0) {
         view_.DrawSample(ActiveSample());
         parts |= kViewSample;
@@ -292,7 +294,7 @@ void EditorModel::RunFor(const std::string& text) {
         run = scripts_.RunAlone(text);
     }
     run.Sample = nullptr;
-    ShowRun(run);
+    ShowRun(run, text);
 }
 
 void EditorModel::MakeSample(int32_t instrument, const std::string& text) {
@@ -406,6 +408,7 @@ void EditorModel::BeforeChange(ChangeKind kind, int64_t target) {
 void EditorModel::SongChanged(uint32_t parts) {
     FitSamples(doc_);
     RepairSelection();
+    FollowEffects();
     recoveryDirty_ = true;
     view_.Refresh(parts);
 }

@@ -10,6 +10,7 @@
 #include "ui/model/play_position.h"
 #include "ui/model/recent_songs.h"
 #include "ui/model/recovery.h"
+#include "ui/model/run_notes.h"
 #include "ui/model/selection.h"
 #include "ui/model/song_history.h"
 
@@ -59,7 +60,9 @@ enum ViewPart : uint32_t {
     kViewSample = 1u << 12,     // the sample picture is shown again
     kViewPlaying = 1u << 13,    // a play command was given: the window follows the position
     kViewRecent = 1u << 14,     // the list of recent songs changed
-    kViewLiveInput = 1u << 15,  // the octave, the Record mark and the step cursor
+    kViewEffects = 1u << 15,    // the Stereo Delay and Reverb windows show the song's effects
+    kViewRun = 1u << 16,        // the code box's marks and the warning strip show LastRunNotes()
+    kViewLiveInput = 1u << 17,  // the octave, the Record mark and the step cursor
 };
 
 // What the window does for the model.
@@ -104,6 +107,8 @@ class EditorModel {
     const std::string& Status() const { return status_; }
     // The last run of the code: its error (position in Code(), -1 for none) and warnings.
     const ScriptRun& LastRun() const { return lastRun_; }
+    // The same as the window tells it: status, error line, warnings with their lines.
+    const RunNotes& LastRunNotes() const { return runNotes_; }
     const std::string& FileName() const { return doc_.FileName; }
     std::string Title() const;
     EditFocus Focus() const { return focus_; }
@@ -125,8 +130,8 @@ class EditorModel {
     // The decimal text of the song value behind a count edit ("" for SampleTone without an
     // active instrument).
     std::string CountText(CountEdit which) const;
-    // The effects the live output applies and a render uses.
-    const MasterEffects& Effects() const { return effects_; }
+    // The effects the live output applies and a render uses: the song's.
+    MasterEffects Effects() const;
     // The dialogs' remembered settings.
     const FileDialogSettings& OpenDialogSettings() const { return openDialog_; }
     const FileDialogSettings& SaveDialogSettings() const { return saveDialog_; }
@@ -178,6 +183,8 @@ class EditorModel {
     void SetEnvelope(int field, int32_t value);
     void SetStereoDelay(int32_t decayL, int32_t decayR, int32_t delayL, int32_t delayR);
     void SetReverb(int32_t amplitude, int32_t step, int32_t band);
+    // The Reverb window's "On" box: one step of its own.
+    void SetReverbOn(bool on);
 
     // ---- Undo and redo of the song's changes. The code box keeps its own typing history.
     bool CanUndo() const { return history_.CanUndo(); }
@@ -201,7 +208,7 @@ class EditorModel {
     // file is removed.
     void WriteRecovery();
     // At start: when a run that ended without a clean exit left a recovery file, asks whether
-    // to restore it. A restored song has no file name and counts as changed.
+    // to restore it. A restored song keeps the file it belonged to and counts as changed.
     bool OfferRecovery();
     // This run's recovery file while one is written.
     std::optional<std::string> RecoveryFile() const;
@@ -274,7 +281,7 @@ class EditorModel {
     // Runs code for the edited instrument (or none), which takes the sample made; the status,
     // the error mark and the sample picture show the run.
     void RunFor(const std::string& text);
-    void ShowRun(const ScriptRun& run);
+    void ShowRun(const ScriptRun& run, const std::string& code);
     // Runs code for an instrument without showing anything.
     void MakeSample(int32_t instrument, const std::string& text);
     // Stores the code box for the current instrument, as one undo step of its own unless the
@@ -295,6 +302,10 @@ class EditorModel {
     // lists; returns what the reader could not take.
     SongReadReport ReadIntoSong(const std::string& text);
     void PlayRequested(const PlayRequest& request, PlayRecord record);
+    // Changes the song's effects, limited as the mixer uses them, as a step of the kind.
+    void ChangeEffects(TEffects effects, ChangeKind kind);
+    // After the song's effects may have changed: the live output and the windows follow.
+    void FollowEffects();
 
     EditorView& view_;
     Dialogs& dialogs_;
@@ -302,10 +313,14 @@ class EditorModel {
     Scripting& scripts_;
     Document doc_;
     Selection sel_;
-    MasterEffects effects_ = StartupEffects();
+    // The song's effects the live output was last given.
+    TEffects heard_;
     std::string code_;
     std::string status_;
     ScriptRun lastRun_;
+    RunNotes runNotes_;
+    // The render's tail last chosen.
+    double tailSeconds_ = 0.0;
     std::string volumeText_ = "256";
     std::string panningText_ = "128";
     EditFocus focus_ = EditFocus::Code;

@@ -1,11 +1,14 @@
 #include "ui/model/recovery.h"
 
 #include "songtext/song_writer.h"
+#include "songtext/text_file.h"
+#include "support/atomic_file.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <sstream>
 #include <sys/file.h>
 #include <system_error>
 #include <unistd.h>
@@ -33,6 +36,12 @@ std::string RunOf(const fs::path& file) {
         return {};
     }
     return name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+}
+
+// Beside the recovery file: its song file's stamp and unread tail on the first line, then the
+// name's bytes.
+std::string FileNotePath(const std::string& recoveryPath) {
+    return recoveryPath + ".file";
 }
 
 // Whether some living run holds the lock.
@@ -92,21 +101,33 @@ bool RecoveryStore::Claim(std::string* error) {
     return lockFd_ >= 0;
 }
 
-bool RecoveryStore::Write(const std::string& text, std::string* error) {
+bool RecoveryStore::Write(const std::string& text, const RecoveredFile& file, std::string* error) {
     if (!Claim(error)) {
         return false;
     }
     // A failed write leaves the previous file in place: it stays this run's file, but the
     // failure is reported so that the write is tried again.
     // Refused, like a save, when the reader could not read it back.
-    const bool ok = WriteSongText(path_, text, error);
+    bool ok = WriteSongText(path_, text, error);
     written_ = written_ || ok;
+    const std::string note = FileNotePath(path_);
+    if (ok && file.Name.empty()) {
+        unlink(note.c_str());
+    } else if (ok) {
+        const FileStamp& t = file.Stamp;
+        const std::string content = std::to_string(t.Exists) + " " + std::to_string(t.Device) +
+                                    " " + std::to_string(t.Inode) + " " + std::to_string(t.Size) +
+                                    " " + std::to_string(t.ModifiedNs) + " " +
+                                    std::to_string(file.UnreadTail) + "\n" + file.Name;
+        ok = WriteFileAtomically(note, content.data(), content.size(), error);
+    }
     return ok;
 }
 
 void RecoveryStore::Discard() {
     if (written_) {
         unlink(path_.c_str());
+        unlink(FileNotePath(path_).c_str());
         written_ = false;
     }
 }
@@ -152,7 +173,25 @@ void RecoveryStore::ReleaseLeftOver() {
 void RecoveryStore::RemoveLeftOver(const std::string& path) {
     const fs::path file(path);
     unlink(path.c_str());
+    unlink(FileNotePath(path).c_str());
     unlink(LockPathOf(file.parent_path(), RunOf(file)).c_str());
+}
+
+RecoveredFile RecoveryStore::FileOf(const std::string& path) {
+    std::string content;
+    RecoveredFile file;
+    if (!ReadTextFile(FileNotePath(path), content, nullptr)) {
+        return file;
+    }
+    const std::size_t lineEnd = content.find('\n');
+    std::istringstream stamp(content.substr(0, lineEnd));
+    FileStamp& t = file.Stamp;
+    if (lineEnd == std::string::npos ||
+        !(stamp >> t.Exists >> t.Device >> t.Inode >> t.Size >> t.ModifiedNs >> file.UnreadTail)) {
+        return {};
+    }
+    file.Name = content.substr(lineEnd + 1);
+    return file;
 }
 
 } // namespace kellix

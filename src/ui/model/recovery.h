@@ -1,9 +1,20 @@
 #pragma once
 
+#include "support/file_stamp.h"
+
 #include <optional>
 #include <string>
 
 namespace kellix {
+
+// The song file that recovered work belongs to: its name (empty for a song never saved), its
+// stamp when it was last opened or saved, and whether it holds text after a zero byte that was
+// not read (a save then asks before it replaces that text).
+struct RecoveredFile {
+    std::string Name;
+    FileStamp Stamp;
+    bool UnreadTail = false;
+};
 
 // Where a run keeps its unsaved work, so that a run that ends without a clean exit (a crash, a
 // kill, a power cut) can be restored at the next start. Each run has its own recovery file and
@@ -20,8 +31,9 @@ class RecoveryStore {
     // $XDG_STATE_HOME/kellix, or ~/.local/state/kellix.
     static std::string DefaultFolder();
 
-    // Replaces this run's recovery file by the text, atomically.
-    bool Write(const std::string& text, std::string* error);
+    // Replaces this run's recovery file by the text, atomically. The song file the work
+    // belongs to is kept in a file beside it, so that the recovery file stays a song file.
+    bool Write(const std::string& text, const RecoveredFile& file, std::string* error);
     // Removes this run's recovery file (after a save, or at a clean exit).
     void Discard();
     bool HasFile() const { return written_; }
@@ -34,8 +46,11 @@ class RecoveryStore {
     // run offers it meanwhile. False when another run holds it.
     bool ClaimLeftOver(const std::string& path);
     void ReleaseLeftOver();
-    // Removes a left-over file and the lock file of its run.
+    // Removes a left-over file, the note of its song file and the lock file of its run.
     static void RemoveLeftOver(const std::string& path);
+    // The song file a recovery file was written for; an empty name when it had none or the
+    // note cannot be read.
+    static RecoveredFile FileOf(const std::string& path);
 
   private:
     bool Claim(std::string* error);

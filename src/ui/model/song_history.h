@@ -18,6 +18,7 @@ enum class ChangeKind : uint8_t {
     RemoveNotes,    // one right-button gesture over one pattern
     PlayListEntry,  // typing into the Track box for one play-list row
     Envelope,       // typing into one box of the Env window
+    Effects,        // typing into one box, or moving one bar, of the Stereo Delay or Reverb window
     OpenInstrument, // the code box and one sample; the song itself stays as it was
     RecordTake,     // the notes recorded in one take
 };

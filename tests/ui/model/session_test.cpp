@@ -39,8 +39,8 @@ TEST(PlayPosition, FollowsTheEntriesAndTheShownPattern) {
     EXPECT_DOUBLE_EQ(PositionAt(RecordTrackPlay(song, 1, t), t + 4096 * 3, 5).Step, 3.0);
 }
 
-// The child edits, the thirty-second write happens, it edits again and is killed: the next
-// start offers the song as it was at the write.
+// The child saves, edits, the thirty-second write happens, it edits again and is killed: the
+// next start offers the song as it was at the write, with its effects and its file.
 TEST_F(ModelBase, AKilledRunLeavesItsWorkForTheNextStart) {
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
@@ -49,6 +49,9 @@ TEST_F(ModelBase, AKilledRunLeavesItsWorkForTheNextStart) {
     if (child == 0) {
         EditorModel model(View, Ask, Live, *Scripts, Files);
         model.Create();
+        Ask.SaveAnswers = {Dir / "named.txt"};
+        model.SaveAs();
+        model.SetReverbOn(true);
         model.PlaceNote(1, 40);
         model.SetCodeText(kCode100);
         model.WriteRecovery();
@@ -75,11 +78,13 @@ TEST_F(ModelBase, AKilledRunLeavesItsWorkForTheNextStart) {
             ASSERT_EQ(song.Patterns[0].PointsCount(), 1) << "the note after the write is lost";
             EXPECT_EQ(song.Patterns[0].Points[0].Tone, 40);
             EXPECT_EQ(song.Instrument[0].Code.Text(), kCode100) << "typed code is kept too";
+            EXPECT_EQ(song.Effects.Reverb, 1);
+            EXPECT_EQ(model.FileName(), Dir / "named.txt");
             model.WriteRecovery();
             const std::optional<std::string> file = model.RecoveryFile();
             ASSERT_TRUE(file && std::filesystem::exists(*file));
-            Ask.SaveAnswers = {Dir / "saved.txt"};
-            ASSERT_TRUE(model.SaveAs());
+            ASSERT_TRUE(model.Save()) << "saved where it belongs, without a question";
+            EXPECT_TRUE(Ask.Confirmed.empty() && Ask.SaveAsked.empty());
             EXPECT_FALSE(std::filesystem::exists(*file)) << "a save removes the recovery file";
         }
         model.Destroy();
@@ -90,12 +95,12 @@ TEST_F(ModelBase, AKilledRunLeavesItsWorkForTheNextStart) {
 TEST(RecoveryStore, AFailedWriteIsReportedWhileAnOlderFileStays) {
     TempFolder dir;
     RecoveryStore store(dir / "state");
-    ASSERT_TRUE(store.Write("first", nullptr));
+    ASSERT_TRUE(store.Write("first", {}, nullptr));
     const std::string path = store.Path();
     std::filesystem::remove(path);
     std::filesystem::create_directories(path + "/in-the-way"); // the file cannot replace it
     std::string error;
-    EXPECT_FALSE(store.Write("second", &error));
+    EXPECT_FALSE(store.Write("second", {}, &error));
     EXPECT_FALSE(error.empty());
     EXPECT_TRUE(store.HasFile());
     std::filesystem::remove_all(path);
