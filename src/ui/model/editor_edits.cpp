@@ -59,6 +59,7 @@ void EditorModel::RemoveNote(int32_t time, int32_t tone) {
     if (time >= 0 && k >= 0) {
         BeforeChange(ChangeKind::RemoveNotes, sel_.Pattern);
         DeletePoint(doc_.Song.Patterns.EditAt(sel_.Pattern), k);
+        sel_.NoteRemoved(k);
         SongChanged(0);
     }
     view_.Refresh(kViewPattern);
