@@ -28,7 +28,8 @@ struct PatternPicture {
 // fills in their instruments' colours; then the current instrument's notes as grey frames just
 // inside their cells, each around a fill whose brightness follows its Vol; the selected notes'
 // cells outlined in the selection colour; and last the rubber band's outline. At the default
-// cell width with only the current instrument's notes, the picture is the classic greys alone.
+// cell width with only the current instrument's notes, every pixel but the fills inside the
+// frames is the classic grey picture's.
 void DrawPatternGrid(QImage& image, const PatternPicture& picture);
 
 // The fixed palette of instrument colours (0xAARRGGBB, never grey), by instrument index modulo

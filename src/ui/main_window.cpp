@@ -2,23 +2,27 @@
 
 #include "about_box.h"
 #include "code_editor.h"
+#include "code_text.h"
 #include "draw_pattern.h"
-#include "pattern_geometry.h"
 #include "draw_sample.h"
 #include "draw_track.h"
 #include "env_form.h"
 #include "example_songs.h"
 #include "image_view.h"
 #include "number_list.h"
+#include "pattern_geometry.h"
+#include "piano_roll_input.h"
 #include "qt_dialogs.h"
 #include "reverb_form.h"
 #include "script_highlighter.h"
 #include "stereo_form.h"
 
 #include "script/exec.h"
+#include "ui/model/song_labels.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDragEnterEvent>
@@ -100,6 +104,16 @@ QString Decimal(int32_t value) {
     return QString::number(value);
 }
 
+void ToClipboard(const std::string& text) {
+    if (!text.empty()) {
+        QApplication::clipboard()->setText(QString::fromStdString(text));
+    }
+}
+
+std::string FromClipboard() {
+    return QApplication::clipboard()->text().toStdString();
+}
+
 // The item a typed combo text names, -1 for none.
 int32_t ItemNamed(const QComboBox* combo, const QString& text) {
     return combo->findText(text, Qt::MatchExactly);
@@ -129,8 +143,14 @@ TKellixForm::TKellixForm(ToolWindows tools, LiveOutput& live, Scripting& scripts
     model_ = std::make_unique<EditorModel>(*this, *dialogs, live, scripts);
     const EditorModel& m = *model_;
 
-    instrumentItems_ = new NumberListModel([&m] { return m.Song().InstrumentCount(); },
-                                           [](int row) { return Decimal(row + 1); }, this);
+    // "2  bass": the number, and the name the instrument's code gives it in its first comment.
+    instrumentItems_ = new NumberListModel(
+        [&m] { return m.Song().InstrumentCount(); },
+        [&m](int row) {
+            const std::string name = InstrumentName(InstrumentCodeAt(m.Song(), row).Text());
+            return name.empty() ? Decimal(row + 1) : Decimal(row + 1) + "  " + ShowCode(name).Text;
+        },
+        this);
     playListItems_ = new NumberListModel([&m] { return m.Song().TrackIndexCount(); },
                                          [&m](int row) {
                                              const TTrack& song = m.Song();
@@ -294,6 +314,8 @@ void TKellixForm::BuildTrackPanel() {
     TrackCount = AddEdit(p, "TrackCount", "10", 8, 136, 105);
     AddLabel(p, "Track", 8, 160);
     Track = AddCombo(p, "Track", trackItems_, 8, 176, 105);
+    Track->setToolTip("Track: the number of the track the selected play-list row plays, shown "
+                      "below (from 1)");
     AddLabel(p, "Patterns", 8, 200);
     TrackEdit = new ImageView(p);
     TrackEdit->setObjectName("TrackEdit");
@@ -399,22 +421,12 @@ void TKellixForm::BuildInstrumentPanel() {
     SamCode->OnUserEdit = [this](std::string bytes) { model_->SetCodeText(std::move(bytes)); };
     SamCode->OnFocusIn = [this] { model_->SetEditFocus(EditFocus::Code); };
 
-    // A left press places (and auditions) a note, a right press or drag removes notes.
-    EditPattern->OnMouseDown = [this](Qt::MouseButton b, int x, int y) {
-        const PatternCell cell = PatternCellAt(x, y, PatternViewNow());
-        model_->BeginPatternGesture();
-        if (b == Qt::LeftButton) {
-            model_->PlaceNote(cell.Time, cell.Tone);
-        } else if (b == Qt::RightButton) {
-            model_->RemoveNote(cell.Time, cell.Tone);
-        }
-    };
-    EditPattern->OnMouseMove = [this](Qt::MouseButtons buttons, int x, int y) {
-        if (buttons & Qt::RightButton) {
-            const PatternCell cell = PatternCellAt(x, y, PatternViewNow());
-            model_->RemoveNote(cell.Time, cell.Tone);
-        }
-    };
+    pianoRoll_ =
+        new PianoRollInput(*EditPattern, *ScrollHPattern, *ScrollVPattern, *model_,
+                           {.View = [this] { return PatternViewNow(); },
+                            .Zoom = [this](int cellWidth, int x) { ZoomPattern(cellWidth, x); },
+                            .Repaint = [this] { EditPatternRepaint(); }});
+    Pattern->setToolTip("Pattern: the number of the pattern the piano roll shows (from 1)");
     for (QScrollBar* bar : {ScrollHPattern, ScrollVPattern}) {
         connect(bar, &QScrollBar::valueChanged, this, [this] { EditPatternRepaint(); });
     }
@@ -467,6 +479,11 @@ void TKellixForm::BuildMenu() {
         redo->setEnabled(true);
     });
 
+    edit->addSeparator();
+    add(edit, "Set Volume/Pan", QKeySequence(), [this] { model_->SetSelectionVolPan(); });
+    add(edit, "Duplicate Pattern", QKeySequence(), [this] { model_->DuplicatePattern(); });
+    add(edit, "Clear Pattern", QKeySequence(), [this] { model_->ClearPattern(); });
+
     QMenu* controll = bar->addMenu("Controll");
     add(controll, "Play", QKeySequence("F5"), [this] { model_->Play(); });
     add(controll, "Play From", QKeySequence(), [this] { model_->PlayFrom(); });
@@ -490,6 +507,10 @@ void TKellixForm::BuildMenu() {
     MCReverb = toolItem("Reverb", tools_.Reverb);
     MCEnv = toolItem("Env", tools_.Env);
     MCStereoDelay = toolItem("Stereo Delay", tools_.StereoDelay);
+    controll->addSeparator();
+    MCFollow = controll->addAction("Follow");
+    MCFollow->setCheckable(true);
+    MCFollow->setChecked(true);
 
     for (QMenu* menu : {file, edit, controll}) {
         connect(menu, &QMenu::aboutToShow, this, [this] { model_->PutBackCounts(); });
@@ -531,16 +552,12 @@ void TKellixForm::HookToolWindows() {
 
 void TKellixForm::EditCommand(int which) {
     if (model_->Focus() != EditFocus::Code) {
-        if (which == 0) {
-            if (model_->Focus() == EditFocus::Pattern) {
-                model_->ClearPattern();
-            } else {
-                model_->ClearTrack();
-            }
-        } else if (which == 3) {
+        if (which == 3) {
             model_->Undo();
         } else if (which == 4) {
             model_->Redo();
+        } else {
+            ClipboardCommand(which);
         }
         return;
     }
@@ -555,6 +572,31 @@ void TKellixForm::EditCommand(int which) {
         SamCode->undo();
     } else {
         SamCode->redo();
+    }
+}
+
+void TKellixForm::ClipboardCommand(int which) {
+    if (model_->Focus() == EditFocus::Track) {
+        // Cut empties the track and leaves the clipboard alone.
+        if (which == 0) {
+            model_->ClearTrack();
+        } else if (which == 1) {
+            ToClipboard(model_->TrackText());
+        } else {
+            model_->PasteTrack(FromClipboard());
+        }
+        return;
+    }
+    const bool selected = !model_->Selected().Notes.empty();
+    if (which == 0 && selected) {
+        ToClipboard(model_->CutSelection());
+    } else if (which == 0) {
+        // Without a selection Cut empties the pattern (Undo brings it back).
+        model_->ClearPattern();
+    } else if (which == 1) {
+        ToClipboard(model_->SelectionText());
+    } else {
+        model_->PasteNotes(FromClipboard(), pianoRoll_->PasteStep());
     }
 }
 
@@ -614,6 +656,10 @@ void TKellixForm::dropEvent(QDropEvent* event) {
 void TKellixForm::FollowPlayPosition() {
     const PlayPosition at = model_->PlayPositionNow();
     playListItems_->SetHighlight(at.Playing ? at.Entry : -1);
+    if (at.Playing && MCFollow->isChecked()) {
+        ScrollHPattern->setValue(
+            FollowH(at.Step, PatternViewNow(), EditPattern->width() - kScrollBarWidth));
+    }
     EditPattern->SetMarker(PlayLineX(at.Step, PatternViewNow()));
     if (!at.Playing && !at.Waiting) {
         playTimer_->stop();
@@ -699,14 +745,50 @@ void TKellixForm::PanelInstrumentResize() {
     const int patternHeight = EditPattern->height();
     ScrollVPattern->setGeometry(w - kScrollBarWidth, EditPattern->y(), kScrollBarWidth,
                                 std::max(patternHeight - kScrollBarWidth, 0));
-    ScrollVPattern->setMaximum(PatternScrollVMax(patternHeight));
     ScrollHPattern->setGeometry(0, h - kScrollBarWidth, EditPattern->width(), kScrollBarWidth);
-    // A short Row in a wide window would give a negative range: the view then does not scroll.
-    ScrollHPattern->setMaximum(
-        PatternScrollHMax(model_->Song().Row, kDefaultCellWidth, EditPattern->width()));
+    SetPatternScrollRanges();
     ScrollVPattern->raise();
     ScrollHPattern->raise();
     EditPatternRepaint();
+}
+
+void TKellixForm::SetPatternScrollRanges() {
+    const int width = EditPattern->width();
+    const int height = EditPattern->height();
+    ScrollVPattern->setMaximum(PatternScrollVMax(height));
+    // A short Row in a wide window would give a negative range: the view then does not scroll.
+    ScrollHPattern->setMaximum(PatternScrollHMax(model_->Song().Row, cellWidth_, width));
+    // The arrows move one cell, the page steps one screen of grid.
+    ScrollVPattern->setSingleStep(kToneHeight);
+    ScrollVPattern->setPageStep(std::max(height - kScrollBarWidth, kToneHeight));
+    ScrollHPattern->setSingleStep(cellWidth_);
+    ScrollHPattern->setPageStep(std::max(width - kScrollBarWidth - kKeyboardWidth, cellWidth_));
+}
+
+void TKellixForm::ZoomPattern(int cellWidth, int x) {
+    cellWidth = ClampCellWidth(cellWidth);
+    if (cellWidth == cellWidth_) {
+        return;
+    }
+    const int h = ZoomedH(ScrollHPattern->value(), x, cellWidth_, cellWidth);
+    cellWidth_ = cellWidth;
+    const QSignalBlocker still(ScrollHPattern);
+    SetPatternScrollRanges();
+    ScrollHPattern->setValue(h);
+    EditPatternRepaint();
+}
+
+void TKellixForm::ShowPatternNotes() {
+    const TPattern* pattern = model_->ActivePattern();
+    if (!pattern) {
+        return;
+    }
+    const PatternView view = ViewOnNotes(std::span(pattern->Points.begin(), pattern->Points.end()),
+                                         model_->Selected().Instrument, PatternViewNow(),
+                                         EditPattern->width() - kScrollBarWidth,
+                                         EditPattern->height() - kScrollBarWidth);
+    ScrollHPattern->setValue(view.H);
+    ScrollVPattern->setValue(view.V);
 }
 
 void TKellixForm::PanelTracksResize() {
@@ -739,6 +821,8 @@ void TKellixForm::EditPatternRepaint() {
     if (pattern) {
         picture.Notes = std::span(pattern->Points.begin(), pattern->Points.end());
     }
+    std::vector<TIdPoint> moved;
+    pianoRoll_->Decorate(picture, moved);
     DrawPatternGrid(EditPattern->Image(), picture);
     EditPattern->update();
 }
@@ -753,7 +837,7 @@ void TKellixForm::EditTrackRepaint() {
 }
 
 PatternView TKellixForm::PatternViewNow() const {
-    return {ScrollHPattern->value(), ScrollVPattern->value(), kDefaultCellWidth};
+    return {ScrollHPattern->value(), ScrollVPattern->value(), cellWidth_};
 }
 
 void TKellixForm::DrawSample(const SampleBlock* sample) {
@@ -810,6 +894,10 @@ void TKellixForm::Refresh(uint32_t parts) {
         SpeedTrack->setText(QString::fromStdString(model_->CountText(CountEdit::SpeedTrack)));
         PatternRow->setText(QString::fromStdString(model_->CountText(CountEdit::PatternRow)));
     }
+    if (parts & (kViewCounts | kViewStatus)) {
+        // A change of Speed says in the status bar what it means; the tooltip always does.
+        SpeedTrack->setToolTip(QString::fromStdString(TempoText(model_->Song().Speed)));
+    }
     if ((parts & kViewSampleTone) && model_->ActiveInstrument()) {
         SampleTone->setText(QString::fromStdString(model_->CountText(CountEdit::SampleTone)));
     }
@@ -822,6 +910,15 @@ void TKellixForm::Refresh(uint32_t parts) {
         } else {
             SamCode->ClearErrorMark();
         }
+    }
+    if (parts & (kViewCode | kViewSample)) {
+        // The names come from the stored code, which changes when it is run or left.
+        instrumentItems_->TextsChanged();
+    }
+    if ((parts & (kViewPatterns | kViewPattern)) &&
+        ((parts & kViewPatterns) || model_->Selected().Pattern != shownPattern_)) {
+        shownPattern_ = model_->Selected().Pattern;
+        ShowPatternNotes();
     }
     if ((parts & kViewEnv) && tools_.Env) {
         tools_.Env->SetEnv(model_->EditedEnv());

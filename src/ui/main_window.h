@@ -24,6 +24,7 @@ namespace kellix {
 class CodeEditor;
 class ImageView;
 class NumberListModel;
+class PianoRollInput;
 class QtDialogs;
 class TFromenvForm;
 class TformstereoForm;
@@ -81,6 +82,8 @@ class TKellixForm : public QMainWindow, public EditorView {
     QAction* MCReverb;
     QAction* MCEnv;
     QAction* MCStereoDelay;
+    // Controll > Follow: the view keeps the play line in sight while playing.
+    QAction* MCFollow;
 
     // EditorView.
     void DrawSample(const SampleBlock* sample) override;
@@ -112,6 +115,14 @@ class TKellixForm : public QMainWindow, public EditorView {
     void EditTrackRepaint();
     // 0 Cut, 1 Copy, 2 Paste, 3 Undo, 4 Redo: on the code box when the code has the focus.
     void EditCommand(int which);
+    // Cut, Copy and Paste on the selected notes or the shown track's pattern list.
+    void ClipboardCommand(int which);
+    // The pattern editor's scroll ranges and steps for the image size, Row and cell width.
+    void SetPatternScrollRanges();
+    // The time axis at cellWidth pixels a step, the time under image column x kept in place.
+    void ZoomPattern(int cellWidth, int x);
+    // Scrolls to the notes of a pattern shown anew.
+    void ShowPatternNotes();
     void ShowStatus();
     void FollowPlayPosition();
     void RebuildRecent();
@@ -137,6 +148,11 @@ class TKellixForm : public QMainWindow, public EditorView {
     QMenu* recentMenu_ = nullptr;
     QTimer* playTimer_ = nullptr;
     QTimer* recoveryTimer_ = nullptr;
+    PianoRollInput* pianoRoll_ = nullptr;
+    // The pattern editor's zoom: the width of a time step in pixels.
+    int cellWidth_ = kDefaultCellWidth;
+    // The pattern the editor showed last, to scroll to the notes of another.
+    int32_t shownPattern_ = -1;
 };
 
 } // namespace kellix
