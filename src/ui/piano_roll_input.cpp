@@ -49,8 +49,10 @@ void PianoRollInput::Decorate(PatternPicture& picture, std::vector<TIdPoint>& sc
         scratch.assign(picture.Notes.begin(), picture.Notes.end());
         for (const int32_t i : model_.Selected().Notes) {
             if (i >= 0 && static_cast<std::size_t>(i) < scratch.size()) {
-                scratch[static_cast<std::size_t>(i)].Time += dTime_;
-                scratch[static_cast<std::size_t>(i)].Tone += dTone_;
+                // Wrapped rather than overflowing for a selection changed during the drag.
+                TIdPoint& note = scratch[static_cast<std::size_t>(i)];
+                note.Time = static_cast<int32_t>(int64_t{note.Time} + dTime_);
+                note.Tone = static_cast<int32_t>(int64_t{note.Tone} + dTone_);
             }
         }
         picture.Notes = scratch;

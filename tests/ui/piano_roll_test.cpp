@@ -24,16 +24,15 @@ QPoint Cell(int time, int tone) {
     return {64 + 16 * time + 8, (83 - tone) * 16 + 8};
 }
 
+// A note placed with the Volume and Pan boxes as they start.
+TIdPoint N(int32_t time, int32_t tone) {
+    return {time, tone, 0, 256, 128};
+}
+
 void Move(QWidget* to, QPoint at, Qt::MouseButtons buttons) {
     QMouseEvent move(QEvent::MouseMove, at, to->mapToGlobal(at), Qt::NoButton, buttons,
                      Qt::NoModifier);
     QApplication::sendEvent(to, &move);
-}
-
-void Drag(QWidget* on, QPoint from, QPoint to, Qt::KeyboardModifiers keys = {}) {
-    QTest::mousePress(on, Qt::LeftButton, keys, from);
-    Move(on, to, Qt::LeftButton);
-    QTest::mouseRelease(on, Qt::LeftButton, keys, to);
 }
 
 void Wheel(QWidget* on, int notches, Qt::KeyboardModifiers keys, QPoint at = {100, 50}) {
@@ -43,11 +42,9 @@ void Wheel(QWidget* on, int notches, Qt::KeyboardModifiers keys, QPoint at = {10
 }
 
 QAction* MenuItem(QMainWindow& w, const QString& caption) {
-    for (QAction* menu : w.menuBar()->actions()) {
-        for (QAction* item : menu->menu()->actions()) {
-            if (item->text() == caption) {
-                return item;
-            }
+    for (QAction* item : w.findChildren<QAction*>()) {
+        if (item->text() == caption) {
+            return item;
         }
     }
     return nullptr;
@@ -96,13 +93,10 @@ class PianoRollTest : public QObject {
         TKellixForm& f = Open();
         Place({Cell(0, 83)});
         // The cell's grid lines, the grey frame just inside, black between frame and fill.
-        const struct {
-            int x, y;
-            uint32_t grey;
-        } probes[] = {{64, 5, 0x77}, {65, 1, 0xAA}, {79, 15, 0xAA},
-                      {66, 2, 0x00}, {70, 0, 0x77}, {80, 8, 0x77}};
+        const int probes[][3] = {{64, 5, 0x77}, {65, 1, 0xAA}, {79, 15, 0xAA},
+                                 {66, 2, 0x00}, {70, 0, 0x77}, {80, 8, 0x77}};
         for (const auto& p : probes) {
-            QCOMPARE(Shown({p.x, p.y}), GreyRgb(p.grey));
+            QCOMPARE(Shown({p[0], p[1]}), GreyRgb(uint32_t(p[2])));
         }
         QVERIFY(Shown({70, 8}) != GreyRgb(0)); // the fill, by volume
         f.Instruments->setCurrentIndex(f.Instruments->model()->index(3, 0));
@@ -123,13 +117,12 @@ class PianoRollTest : public QObject {
         QCOMPARE(Shown({64, 16}), 0x00FFFFu); // the selection on the cell's grid lines
 
         // A drag of a selected note moves them all, two steps on and a semitone up.
-        Drag(f.EditPattern, Cell(1, 82), Cell(3, 83));
-        QCOMPARE(Notes()[0].Time, 2);
-        QCOMPARE(Notes()[1].Time, 3);
-        QCOMPARE(Notes()[1].Tone, 83);
-        QCOMPARE(Notes()[2].Time, 2); // not selected: stays
+        QTest::mousePress(f.EditPattern, Qt::LeftButton, {}, Cell(1, 82));
+        Move(f.EditPattern, Cell(3, 83), Qt::LeftButton);
+        QTest::mouseRelease(f.EditPattern, Qt::LeftButton, {}, Cell(3, 83));
+        QCOMPARE(Notes(), (std::vector{N(2, 83), N(3, 83), N(2, 80)})); // the third not selected
         MenuKey(Qt::Key_Z);
-        QCOMPARE(Notes()[1].Time, 1);
+        QCOMPARE(Notes(), (std::vector{N(0, 82), N(1, 82), N(2, 80)}));
         // Shift+click takes one note out; Escape all.
         QTest::mouseClick(f.EditPattern, Qt::LeftButton, Qt::ShiftModifier, Cell(0, 82));
         QCOMPARE(f.Model().Selected().Notes, (std::vector<int32_t>{1}));
@@ -147,8 +140,7 @@ class PianoRollTest : public QObject {
         emit f.Pattern->activated(1);
         Move(f.EditPattern, Cell(3, 70), Qt::NoButton); // pastes at the step under the mouse
         MenuKey(Qt::Key_V);
-        QCOMPARE(Notes(1).size(), std::size_t{2});
-        QVERIFY(Notes(1)[0].Time == 3 && Notes(1)[0].Tone == 83 && Notes(1)[1].Time == 5);
+        QCOMPARE(Notes(1), (std::vector{N(3, 83), N(5, 81)}));
         QCOMPARE(f.Model().Selected().Notes, (std::vector<int32_t>{0, 1}));
         MenuKey(Qt::Key_Z);
         QCOMPARE(Notes(1).size(), std::size_t{0});
@@ -160,14 +152,13 @@ class PianoRollTest : public QObject {
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(g.EditPattern, &leave);
         MenuKey(Qt::Key_V);
-        QVERIFY(Notes()[0].Time == 0 && Notes()[0].Tone == 83 && Notes()[1].Tone == 81);
+        QCOMPARE(Notes(), (std::vector{N(0, 83), N(2, 81)}));
 
         // Hand-written elements, as copied out of a song file, become this instrument's notes.
         QApplication::clipboard()->setText("( Time: 0; Tone: 60; Instrument: 7; Vol: 999; "
                                            "Pan: 3)\n( time: 1; tone: 62; instrument: 7; "
                                            "vol: 100; pan: 4)");
         MenuKey(Qt::Key_V);
-        QCOMPARE(Notes().size(), std::size_t{4});
         QCOMPARE(Notes()[2], (TIdPoint{0, 60, 0, 258, 3}));
         MenuKey(Qt::Key_X);
         QCOMPARE(Notes().size(), std::size_t{2});
@@ -182,6 +173,9 @@ class PianoRollTest : public QObject {
         QApplication::clipboard()->setText("PatternIndex0: array [0..1] of longint=(4,2);");
         MenuKey(Qt::Key_V);
         QCOMPARE(g.Model().Song().Tracks[0].PatternIndex, (SharedArray<int32_t>{4, 2}));
+        QApplication::clipboard()->setText("PatternIndex0: array [0..0] of longint=(-1);");
+        MenuKey(Qt::Key_V); // names no pattern: refused
+        QCOMPARE(g.Model().Song().Tracks[0].PatternIndex, (SharedArray<int32_t>{4, 2}));
     }
 
     void deleteRefusedMovesAndDuplicatedPatterns() {
@@ -193,11 +187,11 @@ class PianoRollTest : public QObject {
         QVERIFY(f.StatusPanel->text().startsWith("Not moved"));
         Key(Qt::Key_Down, Qt::ShiftModifier);
         Key(Qt::Key_Right);
-        QVERIFY(Notes()[0].Tone == 71 && Notes()[1].Tone == 68 && Notes()[1].Time == 2);
+        QCOMPARE(Notes(), (std::vector{N(1, 71), N(2, 68)}));
         Key(Qt::Key_Delete);
         QCOMPARE(Notes().size(), std::size_t{0});
         MenuKey(Qt::Key_Z);
-        QCOMPARE(Notes()[1].Tone, 68);
+        QCOMPARE(Notes(), (std::vector{N(1, 71), N(2, 68)}));
 
         MenuItem(f, "Duplicate Pattern")->trigger();
         QCOMPARE(f.Pattern->count(), 11);
@@ -240,11 +234,9 @@ class PianoRollTest : public QObject {
         QVERIFY(f.ScrollHPattern->value() > 0);
     }
 
-    // Zoom steps, the play line followed page by page, notes brought into view (worked by hand:
-    // a step t starts at world column 64 + t x width, a tone n at world row (83 - n) x 16).
-    void viewGeometry() {
-        const int zooms[][3] = {{16, 1, 24}, {16, -1, 12}, {20, 1, 24}, {20, -1, 16},
-                                {64, 1, 64}, {8, -3, 8},   {16, 3, 48}};
+    // Zoom steps, and the play line followed page by page (the line at 64 + step x 16 - H).
+    void zoomStepsAndFollowing() {
+        const int zooms[][3] = {{16, 1, 24}, {20, -1, 16}, {64, 1, 64}, {16, -3, 8}};
         for (const auto& z : zooms) {
             QCOMPARE(ZoomStep(z[0], z[1]), z[2]);
         }
@@ -252,11 +244,6 @@ class PianoRollTest : public QObject {
         QCOMPARE(FollowH(30.0, {0, 0, 16}, 400), 480);   // at 544: the next page
         QCOMPARE(FollowH(1.0, {480, 0, 16}, 400), 16);   // back at the start
         QCOMPARE(FollowH(-1.0, {480, 0, 16}, 400), 480); // not in the shown pattern
-        const std::vector<TIdPoint> notes{{30, 0, 1, 9, 9}, {2, 60, 0, 9, 9}, {3, 50, 0, 9, 9}};
-        const PatternView mine = ViewOnNotes(notes, 0, {0, 0, 16}, 400, 200);
-        QVERIFY(mine.H == 0 && mine.V == (368 + 544 - 200) / 2); // tones 60..50 centred
-        const PatternView any = ViewOnNotes(notes, 5, {0, 0, 16}, 400, 200);
-        QVERIFY(any.H == 64 + 2 * 16 - 64 && any.V == (83 - 60) * 16); // 60 at the top
     }
 
     void namesTooltipsAndTempo() {

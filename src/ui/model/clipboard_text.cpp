@@ -50,7 +50,8 @@ std::string NotesClipText(std::span<const TIdPoint> notes) {
         })->Time;
     std::vector<TIdPoint> relative(notes.begin(), notes.end());
     for (TIdPoint& note : relative) {
-        note.Time -= first;
+        // Notes read from a file may lie further apart than a Time can say.
+        note.Time = static_cast<int32_t>(std::min<int64_t>(int64_t{note.Time} - first, INT32_MAX));
     }
     std::string text;
     PutPointSection(text, 0, relative);

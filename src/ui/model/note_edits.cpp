@@ -230,6 +230,13 @@ bool EditorModel::PasteNotes(std::string_view text, int32_t time) {
     }
     std::vector<TIdPoint> notes(pattern->Points.begin(), pattern->Points.end());
     std::vector<int32_t> pasted = AddNotes(notes, added, sel_.Instrument);
+    // A pattern the song text reader would leave out is never made.
+    if (notes.size() > static_cast<std::size_t>(kMaxSongListEntries)) {
+        status_ = "Nothing pasted: a pattern holds at most " + std::to_string(kMaxSongListEntries) +
+                  " notes";
+        view_.Refresh(kViewStatus);
+        return false;
+    }
     StoreNotes(std::move(notes), std::move(pasted));
     return true;
 }
