@@ -915,9 +915,7 @@ void TKellixForm::Refresh(uint32_t parts) {
         // The names come from the stored code, which changes when it is run or left.
         instrumentItems_->TextsChanged();
     }
-    if ((parts & (kViewPatterns | kViewPattern)) &&
-        ((parts & kViewPatterns) || model_->Selected().Pattern != shownPattern_)) {
-        shownPattern_ = model_->Selected().Pattern;
+    if (parts & kViewNewPattern) {
         ShowPatternNotes();
     }
     if ((parts & kViewEnv) && tools_.Env) {

@@ -151,8 +151,6 @@ class TKellixForm : public QMainWindow, public EditorView {
     PianoRollInput* pianoRoll_ = nullptr;
     // The pattern editor's zoom: the width of a time step in pixels.
     int cellWidth_ = kDefaultCellWidth;
-    // The pattern the editor showed last, to scroll to the notes of another.
-    int32_t shownPattern_ = -1;
 };
 
 } // namespace kellix

@@ -10,11 +10,12 @@ namespace kellix {
 void EditorModel::ShowPattern(int32_t item) {
     sel_.PatternItem = item;
     if (item >= 0 && item < doc_.Song.PatternCount()) {
-        if (item != sel_.Pattern) {
+        const bool other = item != sel_.Pattern;
+        if (other) {
             sel_.Notes.clear();
         }
         sel_.Pattern = item;
-        view_.Refresh(kViewPattern);
+        view_.Refresh(kViewPattern | (other ? uint32_t{kViewNewPattern} : 0u));
     }
 }
 

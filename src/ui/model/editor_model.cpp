@@ -135,7 +135,7 @@ void EditorModel::PatternFill() {
     sel_.PatternItem = doc_.Song.PatternCount() > 0 ? 0 : -1;
     sel_.Pattern = sel_.PatternItem;
     sel_.Notes.clear();
-    view_.Refresh(kViewPatterns);
+    view_.Refresh(kViewPatterns | kViewNewPattern);
 }
 
 void EditorModel::TracksFill() {

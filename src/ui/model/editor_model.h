@@ -60,6 +60,7 @@ enum ViewPart : uint32_t {
     kViewSample = 1u << 12,     // the sample picture is shown again
     kViewPlaying = 1u << 13,    // a play command was given: the window follows the position
     kViewRecent = 1u << 14,     // the list of recent songs changed
+    kViewNewPattern = 1u << 15, // another pattern is shown: the editor scrolls to its notes
 };
 
 // What the window does for the model.

@@ -276,7 +276,7 @@ void EditorModel::DuplicatePattern() {
     doc_.Song.Patterns.EditAt(n) = copy;
     sel_.Pattern = sel_.PatternItem = n;
     sel_.Notes.clear();
-    SongChanged(kViewPatterns | kViewPattern | kViewCounts);
+    SongChanged(kViewPatterns | kViewPattern | kViewNewPattern | kViewCounts);
 }
 
 std::string EditorModel::TrackText() const {
