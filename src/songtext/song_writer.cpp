@@ -4,6 +4,7 @@
 #include "support/atomic_file.h"
 #include "support/numtext.h"
 
+#include <span>
 #include <utility>
 
 namespace kellix {
@@ -57,28 +58,7 @@ void PutInstruments(std::string& out, const TTrack& song) {
 void PutPoints(std::string& out, const TTrack& song) {
     for (int32_t p = 0; p < song.PatternCount(); ++p) {
         const TPattern& pattern = song.Patterns[p];
-        if (pattern.PointsCount() <= 0) {
-            continue;
-        }
-        out += "  Point";
-        PutUnsigned(out, p);
-        ArrayHeader(out, nullptr, "TIdPoint", pattern.PointsCount() - 1);
-        for (int32_t i = 0; i < pattern.PointsCount(); ++i) {
-            const TIdPoint& point = pattern.Points[i];
-            out += "\r\n   ( Time: ";
-            PutUnsigned(out, point.Time);
-            out += "; Tone: ";
-            PutSigned(out, point.Tone);
-            out += "; Instrument: ";
-            PutUnsigned(out, point.Instrument);
-            out += "; Vol: ";
-            PutUnsigned(out, point.Vol);
-            out += "; Pan: ";
-            PutUnsigned(out, point.Pan);
-            out += ")";
-            out += Separator(i, pattern.PointsCount());
-        }
-        out += ");\r\n\r\n";
+        PutPointSection(out, p, std::span(pattern.Points.begin(), pattern.Points.end()));
     }
 }
 
@@ -117,24 +97,19 @@ void PutPatterns(std::string& out, const TTrack& song) {
                          });
 }
 
-void PutNumberList(std::string& out, const SharedArray<int32_t>& values) {
-    for (int32_t i = 0; i < values.size(); ++i) {
-        PutUnsigned(out, values[i]);
-        out += Separator(i, values.size());
+void PutNumberList(std::string& out, std::span<const int32_t> values) {
+    const auto count = static_cast<int32_t>(values.size());
+    for (int32_t i = 0; i < count; ++i) {
+        PutUnsigned(out, values[static_cast<std::size_t>(i)]);
+        out += Separator(i, count);
     }
 }
 
 void PutPatternLists(std::string& out, const TTrack& song) {
     for (int32_t t = 0; t < song.TrackCount(); ++t) {
         const TTrackPattern& track = song.Tracks[t];
-        if (track.PatternCount() <= 0) {
-            continue;
-        }
-        out += "  PatternIndex";
-        PutUnsigned(out, t);
-        ArrayHeader(out, nullptr, "longint", track.PatternCount() - 1);
-        PutNumberList(out, track.PatternIndex);
-        out += ");\r\n\r\n";
+        PutPatternIndexSection(out, t,
+                               std::span(track.PatternIndex.begin(), track.PatternIndex.end()));
     }
 }
 
@@ -149,7 +124,7 @@ void PutTracks(std::string& out, const TTrack& song) {
 void PutPlayList(std::string& out, const TTrack& song) {
     if (song.TrackIndexCount() >= 1) {
         ArrayHeader(out, "TracksIndex", "Longint", song.TrackIndexCount() - 1);
-        PutNumberList(out, song.TracksIndex);
+        PutNumberList(out, std::span(song.TracksIndex.begin(), song.TracksIndex.end()));
     }
     out += ");\r\n\r\n";
 }
@@ -182,6 +157,43 @@ void PutFunctions(std::string& out, const TTrack& song) {
 }
 
 } // namespace
+
+void PutPointSection(std::string& out, int32_t pattern, std::span<const TIdPoint> points) {
+    const auto count = static_cast<int32_t>(points.size());
+    if (count <= 0) {
+        return;
+    }
+    out += "  Point";
+    PutUnsigned(out, pattern);
+    ArrayHeader(out, nullptr, "TIdPoint", count - 1);
+    for (int32_t i = 0; i < count; ++i) {
+        const TIdPoint& point = points[static_cast<std::size_t>(i)];
+        out += "\r\n   ( Time: ";
+        PutUnsigned(out, point.Time);
+        out += "; Tone: ";
+        PutSigned(out, point.Tone);
+        out += "; Instrument: ";
+        PutUnsigned(out, point.Instrument);
+        out += "; Vol: ";
+        PutUnsigned(out, point.Vol);
+        out += "; Pan: ";
+        PutUnsigned(out, point.Pan);
+        out += ")";
+        out += Separator(i, count);
+    }
+    out += ");\r\n\r\n";
+}
+
+void PutPatternIndexSection(std::string& out, int32_t track, std::span<const int32_t> patterns) {
+    if (patterns.empty()) {
+        return;
+    }
+    out += "  PatternIndex";
+    PutUnsigned(out, track);
+    ArrayHeader(out, nullptr, "longint", static_cast<int32_t>(patterns.size()) - 1);
+    PutNumberList(out, patterns);
+    out += ");\r\n\r\n";
+}
 
 void ArrayHeader(std::string& out, const char* name, const char* type, int32_t n) {
     if (name) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace kellix {
@@ -14,6 +15,14 @@ namespace kellix {
 // name writes neither the spaces nor a name, for callers that have already written a composed
 // one ("  Point3", "  PatternIndex0").
 void ArrayHeader(std::string& out, const char* name, const char* type, int32_t n);
+
+// One pattern's notes as the song text holds them: "  PointN: array [0..n-1] of TIdPoint=(", one
+// "( Time: 1; Tone: 2; Instrument: 0; Vol: 256; Pan: 128)" element a line, ");" and a blank
+// line. Nothing for no notes. The clipboard carries notes in this form too.
+void PutPointSection(std::string& out, int32_t pattern, std::span<const TIdPoint> points);
+// One track's pattern numbers: "  PatternIndexN: array [0..n-1] of longint=(3,0,7);" and a blank
+// line. Nothing for none.
+void PutPatternIndexSection(std::string& out, int32_t track, std::span<const int32_t> patterns);
 
 // The song text of a song: every table as an array constant, the root record, the effects
 // record when the effects are not a new song's (effects_record.h) and one InitSample function

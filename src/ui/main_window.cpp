@@ -2,6 +2,7 @@
 
 #include "about_box.h"
 #include "code_editor.h"
+#include "code_text.h"
 #include "diagnostics_strip.h"
 #include "draw_pattern.h"
 #include "draw_sample.h"
@@ -13,6 +14,7 @@
 #include "midi_menu.h"
 #include "number_list.h"
 #include "pattern_geometry.h"
+#include "piano_roll_input.h"
 #include "preferences_dialog.h"
 #include "qt_dialogs.h"
 #include "reverb_form.h"
@@ -22,9 +24,11 @@
 
 #include "script/exec.h"
 #include "ui/model/settings.h"
+#include "ui/model/song_labels.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDragEnterEvent>
@@ -118,6 +122,16 @@ QString Decimal(int32_t value) {
     return QString::number(value);
 }
 
+void ToClipboard(const std::string& text) {
+    if (!text.empty()) {
+        QApplication::clipboard()->setText(QString::fromStdString(text));
+    }
+}
+
+std::string FromClipboard() {
+    return QApplication::clipboard()->text().toStdString();
+}
+
 // The item a typed combo text names, -1 for none.
 int32_t ItemNamed(const QComboBox* combo, const QString& text) {
     return combo->findText(text, Qt::MatchExactly);
@@ -146,8 +160,14 @@ TKellixForm::TKellixForm(ToolWindows tools, LiveOutput& live, Scripting& scripts
     model_ = std::make_unique<EditorModel>(*this, *dialogs, live, scripts);
     const EditorModel& m = *model_;
 
-    instrumentItems_ = new NumberListModel([&m] { return m.Song().InstrumentCount(); },
-                                           [](int row) { return Decimal(row + 1); }, this);
+    // "2  bass": the number, and the name the instrument's code gives it in its first comment.
+    instrumentItems_ = new NumberListModel(
+        [&m] { return m.Song().InstrumentCount(); },
+        [&m](int row) {
+            const std::string name = InstrumentName(InstrumentCodeAt(m.Song(), row).Text());
+            return name.empty() ? Decimal(row + 1) : Decimal(row + 1) + "  " + ShowCode(name).Text;
+        },
+        this);
     playListItems_ = new NumberListModel([&m] { return m.Song().TrackIndexCount(); },
                                          [&m](int row) {
                                              const TTrack& song = m.Song();
@@ -319,6 +339,8 @@ void TKellixForm::BuildTrackPanel() {
     TrackCount = AddEdit(p, "TrackCount", "10", 8, 136, 105);
     AddLabel(p, "Track", 8, 160);
     Track = AddCombo(p, "Track", trackItems_, 8, 176, 105);
+    Track->setToolTip("Track: the number of the track the selected play-list row plays, shown "
+                      "below (from 1)");
     AddLabel(p, "Patterns", 8, 200);
     FitCaptions(p);
     TrackEdit = new ImageView(p);
@@ -433,22 +455,12 @@ void TKellixForm::BuildInstrumentPanel() {
     SamCode->OnUserEdit = [this](std::string bytes) { model_->SetCodeText(std::move(bytes)); };
     SamCode->OnFocusIn = [this] { model_->SetEditFocus(EditFocus::Code); };
 
-    // A left press places (and auditions) a note, a right press or drag removes notes.
-    EditPattern->OnMouseDown = [this](Qt::MouseButton b, int x, int y) {
-        const PatternCell cell = PatternCellAt(x, y, PatternViewNow());
-        model_->BeginPatternGesture();
-        if (b == Qt::LeftButton) {
-            model_->PlaceNote(cell.Time, cell.Tone);
-        } else if (b == Qt::RightButton) {
-            model_->RemoveNote(cell.Time, cell.Tone);
-        }
-    };
-    EditPattern->OnMouseMove = [this](Qt::MouseButtons buttons, int x, int y) {
-        if (buttons & Qt::RightButton) {
-            const PatternCell cell = PatternCellAt(x, y, PatternViewNow());
-            model_->RemoveNote(cell.Time, cell.Tone);
-        }
-    };
+    pianoRoll_ =
+        new PianoRollInput(*EditPattern, *ScrollHPattern, *ScrollVPattern, *model_,
+                           {.View = [this] { return PatternViewNow(); },
+                            .Zoom = [this](int cellWidth, int x) { ZoomPattern(cellWidth, x); },
+                            .Repaint = [this] { EditPatternRepaint(); }});
+    Pattern->setToolTip("Pattern: the number of the pattern the piano roll shows (from 1)");
     for (QScrollBar* bar : {ScrollHPattern, ScrollVPattern}) {
         connect(bar, &QScrollBar::valueChanged, this, [this] { EditPatternRepaint(); });
     }
@@ -504,6 +516,11 @@ void TKellixForm::BuildMenu() {
     add(edit, "Preferences...", QKeySequence(),
         [this] { PreferencesDialog(DefaultSettingsFile(), this).exec(); });
 
+    edit->addSeparator();
+    add(edit, "Set Volume/Pan", QKeySequence(), [this] { model_->SetSelectionVolPan(); });
+    add(edit, "Duplicate Pattern", QKeySequence(), [this] { model_->DuplicatePattern(); });
+    add(edit, "Clear Pattern", QKeySequence(), [this] { model_->ClearPattern(); });
+
     QMenu* controll = bar->addMenu("Controll");
     add(controll, "Play", QKeySequence("F5"), [this] { model_->Play(); });
     add(controll, "Play From", QKeySequence(), [this] { model_->PlayFrom(); });
@@ -539,6 +556,9 @@ void TKellixForm::BuildMenu() {
     midiInput->setObjectName("MIDIInput");
     midi_ = new MidiMenu(midiInput, *model_, DefaultSettingsFile(), MakeRtMidiInput(), this);
     midi_->OnError = [this](const QString& message) { StatusPanel->setText(message); };
+    MCFollow = controll->addAction("Follow");
+    MCFollow->setCheckable(true);
+    MCFollow->setChecked(true);
 
     for (QMenu* menu : {file, edit, controll}) {
         connect(menu, &QMenu::aboutToShow, this, [this] { model_->PutBackCounts(); });
@@ -581,16 +601,12 @@ void TKellixForm::HookToolWindows() {
 
 void TKellixForm::EditCommand(int which) {
     if (model_->Focus() != EditFocus::Code) {
-        if (which == 0) {
-            if (model_->Focus() == EditFocus::Pattern) {
-                model_->ClearPattern();
-            } else {
-                model_->ClearTrack();
-            }
-        } else if (which == 3) {
+        if (which == 3) {
             model_->Undo();
         } else if (which == 4) {
             model_->Redo();
+        } else {
+            ClipboardCommand(which);
         }
         return;
     }
@@ -605,6 +621,31 @@ void TKellixForm::EditCommand(int which) {
         SamCode->undo();
     } else {
         SamCode->redo();
+    }
+}
+
+void TKellixForm::ClipboardCommand(int which) {
+    if (model_->Focus() == EditFocus::Track) {
+        // Cut empties the track and leaves the clipboard alone.
+        if (which == 0) {
+            model_->ClearTrack();
+        } else if (which == 1) {
+            ToClipboard(model_->TrackText());
+        } else {
+            model_->PasteTrack(FromClipboard());
+        }
+        return;
+    }
+    const bool selected = !model_->Selected().Notes.empty();
+    if (which == 0 && selected) {
+        ToClipboard(model_->CutSelection());
+    } else if (which == 0) {
+        // Without a selection Cut empties the pattern (Undo brings it back).
+        model_->ClearPattern();
+    } else if (which == 1) {
+        ToClipboard(model_->SelectionText());
+    } else {
+        model_->PasteNotes(FromClipboard(), pianoRoll_->PasteStep());
     }
 }
 
@@ -664,6 +705,10 @@ void TKellixForm::dropEvent(QDropEvent* event) {
 void TKellixForm::FollowPlayPosition() {
     const PlayPosition at = model_->PlayPositionNow();
     playListItems_->SetHighlight(at.Playing ? at.Entry : -1);
+    if (at.Playing && MCFollow->isChecked()) {
+        ScrollHPattern->setValue(
+            FollowH(at.Step, PatternViewNow(), EditPattern->width() - kScrollBarWidth));
+    }
     EditPattern->SetMarker(PlayLineX(at.Step, PatternViewNow()));
     if (!at.Playing && !at.Waiting) {
         playTimer_->stop();
@@ -748,14 +793,50 @@ void TKellixForm::PanelInstrumentResize() {
     const int patternHeight = EditPattern->height();
     ScrollVPattern->setGeometry(w - kScrollBarWidth, EditPattern->y(), kScrollBarWidth,
                                 std::max(patternHeight - kScrollBarWidth, 0));
-    ScrollVPattern->setMaximum(PatternScrollVMax(patternHeight));
     ScrollHPattern->setGeometry(0, h - kScrollBarWidth, EditPattern->width(), kScrollBarWidth);
-    // A short Row in a wide window would give a negative range: the view then does not scroll.
-    ScrollHPattern->setMaximum(
-        PatternScrollHMax(model_->Song().Row, kDefaultCellWidth, EditPattern->width()));
+    SetPatternScrollRanges();
     ScrollVPattern->raise();
     ScrollHPattern->raise();
     EditPatternRepaint();
+}
+
+void TKellixForm::SetPatternScrollRanges() {
+    const int width = EditPattern->width();
+    const int height = EditPattern->height();
+    ScrollVPattern->setMaximum(PatternScrollVMax(height));
+    // A short Row in a wide window would give a negative range: the view then does not scroll.
+    ScrollHPattern->setMaximum(PatternScrollHMax(model_->Song().Row, cellWidth_, width));
+    // The arrows move one cell, the page steps one screen of grid.
+    ScrollVPattern->setSingleStep(kToneHeight);
+    ScrollVPattern->setPageStep(std::max(height - kScrollBarWidth, kToneHeight));
+    ScrollHPattern->setSingleStep(cellWidth_);
+    ScrollHPattern->setPageStep(std::max(width - kScrollBarWidth - kKeyboardWidth, cellWidth_));
+}
+
+void TKellixForm::ZoomPattern(int cellWidth, int x) {
+    cellWidth = ClampCellWidth(cellWidth);
+    if (cellWidth == cellWidth_) {
+        return;
+    }
+    const int h = ZoomedH(ScrollHPattern->value(), x, cellWidth_, cellWidth);
+    cellWidth_ = cellWidth;
+    const QSignalBlocker still(ScrollHPattern);
+    SetPatternScrollRanges();
+    ScrollHPattern->setValue(h);
+    EditPatternRepaint();
+}
+
+void TKellixForm::ShowPatternNotes() {
+    const TPattern* pattern = model_->ActivePattern();
+    if (!pattern) {
+        return;
+    }
+    const PatternView view = ViewOnNotes(std::span(pattern->Points.begin(), pattern->Points.end()),
+                                         model_->Selected().Instrument, PatternViewNow(),
+                                         EditPattern->width() - kScrollBarWidth,
+                                         EditPattern->height() - kScrollBarWidth);
+    ScrollHPattern->setValue(view.H);
+    ScrollVPattern->setValue(view.V);
 }
 
 void TKellixForm::PanelTracksResize() {
@@ -789,6 +870,8 @@ void TKellixForm::EditPatternRepaint() {
         picture.Notes = std::span(pattern->Points.begin(), pattern->Points.end());
     }
     picture.Lit = model_->HeldKeys();
+    std::vector<TIdPoint> moved;
+    pianoRoll_->Decorate(picture, moved);
     DrawPatternGrid(EditPattern->Image(), picture);
     EditPattern->update();
 }
@@ -803,7 +886,7 @@ void TKellixForm::EditTrackRepaint() {
 }
 
 PatternView TKellixForm::PatternViewNow() const {
-    return {ScrollHPattern->value(), ScrollVPattern->value(), kDefaultCellWidth};
+    return {ScrollHPattern->value(), ScrollVPattern->value(), cellWidth_};
 }
 
 void TKellixForm::DrawSample(const SampleBlock* sample) {
@@ -865,6 +948,10 @@ void TKellixForm::Refresh(uint32_t parts) {
         SpeedTrack->setText(QString::fromStdString(model_->CountText(CountEdit::SpeedTrack)));
         PatternRow->setText(QString::fromStdString(model_->CountText(CountEdit::PatternRow)));
     }
+    if (parts & (kViewCounts | kViewStatus)) {
+        // A change of Speed says in the status bar what it means; the tooltip always does.
+        SpeedTrack->setToolTip(QString::fromStdString(TempoText(model_->Song().Speed)));
+    }
     if ((parts & kViewSampleTone) && model_->ActiveInstrument()) {
         SampleTone->setText(QString::fromStdString(model_->CountText(CountEdit::SampleTone)));
     }
@@ -887,6 +974,13 @@ void TKellixForm::Refresh(uint32_t parts) {
         if (tools_.Reverb) {
             tools_.Reverb->ShowEffects(model_->Song().Effects);
         }
+    }
+    if (parts & (kViewCode | kViewSample)) {
+        // The names come from the stored code, which changes when it is run or left.
+        instrumentItems_->TextsChanged();
+    }
+    if (parts & kViewNewPattern) {
+        ShowPatternNotes();
     }
     if ((parts & kViewEnv) && tools_.Env) {
         tools_.Env->SetEnv(model_->EditedEnv());

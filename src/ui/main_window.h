@@ -27,6 +27,7 @@ class ImageView;
 class KeyboardInput;
 class MidiMenu;
 class NumberListModel;
+class PianoRollInput;
 class QtDialogs;
 class TFromenvForm;
 class TformstereoForm;
@@ -88,6 +89,8 @@ class TKellixForm : public QMainWindow, public EditorView {
     QAction* MCStereoDelay;
     QAction* MCRecord;
     QLabel* OctavePanel;
+    // Controll > Follow: the view keeps the play line in sight while playing.
+    QAction* MCFollow;
 
     // EditorView.
     void DrawSample(const SampleBlock* sample) override;
@@ -119,6 +122,14 @@ class TKellixForm : public QMainWindow, public EditorView {
     void EditTrackRepaint();
     // 0 Cut, 1 Copy, 2 Paste, 3 Undo, 4 Redo: on the code box when the code has the focus.
     void EditCommand(int which);
+    // Cut, Copy and Paste on the selected notes or the shown track's pattern list.
+    void ClipboardCommand(int which);
+    // The pattern editor's scroll ranges and steps for the image size, Row and cell width.
+    void SetPatternScrollRanges();
+    // The time axis at cellWidth pixels a step, the time under image column x kept in place.
+    void ZoomPattern(int cellWidth, int x);
+    // Scrolls to the notes of a pattern shown anew.
+    void ShowPatternNotes();
     void ShowStatus();
     void FollowPlayPosition();
     void RebuildRecent();
@@ -146,6 +157,9 @@ class TKellixForm : public QMainWindow, public EditorView {
     QTimer* recoveryTimer_ = nullptr;
     KeyboardInput* keyboard_ = nullptr;
     MidiMenu* midi_ = nullptr;
+    PianoRollInput* pianoRoll_ = nullptr;
+    // The pattern editor's zoom: the width of a time step in pixels.
+    int cellWidth_ = kDefaultCellWidth;
 };
 
 } // namespace kellix

@@ -14,6 +14,12 @@ void NumberListModel::Reset() {
     endResetModel();
 }
 
+void NumberListModel::TextsChanged() {
+    if (rows_ > 0) {
+        emit dataChanged(index(0), index(rows_ - 1), {Qt::DisplayRole});
+    }
+}
+
 void NumberListModel::SetHighlight(int row) {
     if (row == highlight_) {
         return;

@@ -16,6 +16,8 @@ class NumberListModel : public QAbstractListModel {
 
     // The song changed: every item is read anew.
     void Reset();
+    // The items' texts may have changed (not their number): they are read anew when shown.
+    void TextsChanged();
     // Marks one row (the play-list entry being heard) without selecting it; -1 for none.
     void SetHighlight(int row);
 

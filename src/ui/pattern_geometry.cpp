@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <iterator>
 
 namespace kellix {
 
@@ -64,6 +65,63 @@ int ZoomedH(int h, int x, int oldWidth, int newWidth) {
     }
     const int64_t zoomed = d * ClampCellWidth(newWidth) / ClampCellWidth(oldWidth);
     return static_cast<int>(std::clamp<int64_t>(kKeyboardWidth + zoomed - x, 0, INT_MAX));
+}
+
+int ZoomStep(int cellWidth, int steps) {
+    static constexpr int kWidths[] = {8, 12, 16, 24, 32, 48, 64};
+    constexpr int last = static_cast<int>(std::size(kWidths)) - 1;
+    const int width = ClampCellWidth(cellWidth);
+    // From the first step at or above the width; a width between two steps reaches the one
+    // above with the first step up.
+    const int at = static_cast<int>(
+        std::lower_bound(std::begin(kWidths), std::end(kWidths), width) - std::begin(kWidths));
+    if (steps > 0 && kWidths[at] > width) {
+        --steps;
+    }
+    return kWidths[std::clamp(at + steps, 0, last)];
+}
+
+PatternView ViewOnNotes(std::span<const TIdPoint> notes, int32_t instrument,
+                        const PatternView& view, int width, int height) {
+    const bool own = std::any_of(notes.begin(), notes.end(),
+                                 [&](const TIdPoint& p) { return p.Instrument == instrument; });
+    int64_t first = INT64_MAX;
+    int64_t last = INT64_MIN;
+    int64_t low = INT64_MAX;
+    int64_t high = INT64_MIN;
+    for (const TIdPoint& p : notes) {
+        if (!own || p.Instrument == instrument) {
+            first = std::min<int64_t>(first, p.Time);
+            last = std::max<int64_t>(last, p.Time);
+            low = std::min<int64_t>(low, p.Tone);
+            high = std::max<int64_t>(high, p.Tone);
+        }
+    }
+    PatternView shown = view;
+    if (first > last) {
+        return shown;
+    }
+    const int cell = ClampCellWidth(view.CellWidth);
+    const int64_t left = StepWorldX(first, cell);
+    const int64_t right = StepWorldX(last + 1, cell);
+    if (left < view.H || right > int64_t{view.H} + width) {
+        shown.H = right <= width ? 0 : ClampToInt(std::max<int64_t>(left - kKeyboardWidth, 0));
+    }
+    const int64_t top = ToneWorldY(high);
+    const int64_t bottom = ToneWorldY(low) + kToneHeight;
+    if (top < view.V || bottom > int64_t{view.V} + height) {
+        const int64_t v = bottom - top <= height ? (top + bottom - height) / 2 : top;
+        shown.V = ClampToInt(std::max<int64_t>(v, 0));
+    }
+    return shown;
+}
+
+int FollowH(double step, const PatternView& view, int width) {
+    const int x = PlayLineX(step, view);
+    if (!(step >= 0.0) || (x >= 0 && x < width)) {
+        return view.H;
+    }
+    return ClampToInt(static_cast<int64_t>(x) + view.H - kKeyboardWidth);
 }
 
 PatternCell PatternCellAt(int x, int y, const PatternView& view) {

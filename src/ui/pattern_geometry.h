@@ -60,6 +60,22 @@ int PatternScrollVMax(int imageHeight);
 // width changes from oldWidth to newWidth (the offset unchanged over the keyboard); at least 0.
 int ZoomedH(int h, int x, int oldWidth, int newWidth);
 
+// The next cell width of the zoom steps 8, 12, 16, 24, 32, 48, 64 in the direction of steps
+// (positive: wider), stopping at either end.
+int ZoomStep(int cellWidth, int steps);
+
+// The scroll offsets that bring notes into a view of width x height pixels: the instrument's
+// notes when it has any in the list, else all of them. An axis on which they are all in view
+// keeps its offset. Otherwise horizontally the view starts at 0 when they fit there, else a
+// keyboard's width before the earliest; vertically their rows are centred, or the highest is at
+// the top when they do not fit. The view itself when there are no notes.
+PatternView ViewOnNotes(std::span<const TIdPoint> notes, int32_t instrument,
+                        const PatternView& view, int width, int height);
+
+// The horizontal offset that keeps the play line at a step in a view width pixels wide: the
+// same while it is in view, else the line a keyboard's width from the left (0 at the start).
+int FollowH(double step, const PatternView& view, int width);
+
 struct PatternCell {
     int32_t Time; // negative on the keyboard
     int32_t Tone;

@@ -225,7 +225,7 @@ class WindowTest : public QObject {
 
         PatternClick(Qt::LeftButton, 64 + 16 * 3 + 5, 20);
         QTest::keyClick(&f, Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(f.SamCode->Code(), std::string()); // Paste acts on the code only
+        QCOMPARE(f.SamCode->Code(), std::string()); // "abc" is no notes: the code stays as it is
         QTest::keyClick(&f, Qt::Key_X, Qt::ControlModifier);
         QCOMPARE(Notes(), 0);
     }

@@ -10,11 +10,12 @@ namespace kellix {
 void EditorModel::ShowPattern(int32_t item) {
     sel_.PatternItem = item;
     if (item >= 0 && item < doc_.Song.PatternCount()) {
-        if (item != sel_.Pattern) {
+        const bool other = item != sel_.Pattern;
+        if (other) {
             sel_.Notes.clear();
         }
         sel_.Pattern = item;
-        view_.Refresh(kViewPattern);
+        view_.Refresh(kViewPattern | (other ? uint32_t{kViewNewPattern} : 0u));
     }
 }
 
@@ -59,6 +60,7 @@ void EditorModel::RemoveNote(int32_t time, int32_t tone) {
     if (time >= 0 && k >= 0) {
         BeforeChange(ChangeKind::RemoveNotes, sel_.Pattern);
         DeletePoint(doc_.Song.Patterns.EditAt(sel_.Pattern), k);
+        sel_.NoteRemoved(k);
         SongChanged(0);
     }
     view_.Refresh(kViewPattern);

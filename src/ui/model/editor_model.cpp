@@ -3,6 +3,7 @@
 #include "audio/sequencer.h"
 #include "songtext/song_reader.h"
 #include "support/numtext.h"
+#include "ui/model/song_labels.h"
 
 #include <algorithm>
 #include <string_view>
@@ -145,7 +146,7 @@ void EditorModel::PatternFill() {
     sel_.PatternItem = doc_.Song.PatternCount() > 0 ? 0 : -1;
     sel_.Pattern = sel_.PatternItem;
     sel_.Notes.clear();
-    view_.Refresh(kViewPatterns);
+    view_.Refresh(kViewPatterns | kViewNewPattern);
 }
 
 void EditorModel::TracksFill() {
@@ -216,6 +217,10 @@ bool EditorModel::CommitCount(CountEdit which, const std::string& text) {
             BeforeChange(ChangeKind::Edit);
             value = n;
             SongChanged(0);
+            if (which == CountEdit::SpeedTrack) {
+                status_ = TempoText(n);
+                view_.Refresh(kViewStatus);
+            }
         }
         view_.Refresh(kViewPattern);
         break;
@@ -324,6 +329,10 @@ void EditorModel::StoreCodeBox(bool record) {
 void EditorModel::SelectInstrument(int32_t row) {
     PutBackCounts();
     sel_.Editing = false;
+    if (row != sel_.Instrument) {
+        // The selection holds the current instrument's notes only.
+        sel_.Notes.clear();
+    }
     if (row >= doc_.Song.InstrumentCount()) {
         // A click below the last instrument: none is edited or selected.
         return;

@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace kellix {
 
@@ -63,6 +65,7 @@ enum ViewPart : uint32_t {
     kViewEffects = 1u << 15,    // the Stereo Delay and Reverb windows show the song's effects
     kViewRun = 1u << 16,        // the code box's marks and the warning strip show LastRunNotes()
     kViewLiveInput = 1u << 17,  // the octave, the Record mark and the step cursor
+    kViewNewPattern = 1u << 18, // another pattern is shown: the editor scrolls to its notes
 };
 
 // What the window does for the model.
@@ -169,6 +172,33 @@ class EditorModel {
     void PlaceNote(int32_t time, int32_t tone);
     // Removes the current instrument's note at the cell.
     void RemoveNote(int32_t time, int32_t tone);
+
+    // ---- The selected notes of the shown pattern: the current instrument's (note_edits.cpp).
+    // The selection becomes the given notes of the current instrument.
+    void SelectNotes(std::vector<int32_t> notes);
+    void ToggleNoteSelected(int32_t note);
+    // All of the current instrument's notes in the shown pattern; none.
+    void SelectAllNotes();
+    void ClearNoteSelection();
+    // Edits of the selection, each one undo step; the edited notes stay selected. A move that
+    // would take a note off the grid is refused as a whole (the status bar says why).
+    bool SelectionMoveFits(int32_t dTime, int32_t dTone) const;
+    bool MoveSelection(int32_t dTime, int32_t dTone);
+    void DeleteSelection();
+    // The Volume and Panning values (clamped as for a placed note) into every selected note.
+    void SetSelectionVolPan();
+    // The selected notes as clipboard text (clipboard_text.h); empty for none. Cut removes them.
+    std::string SelectionText() const;
+    std::string CutSelection();
+    // Adds the notes of a clipboard text to the shown pattern as the current instrument's, the
+    // earliest at the given step (0 for a negative one), and selects them. Refused when a note
+    // would leave the grid or the text holds none.
+    bool PasteNotes(std::string_view text, int32_t time);
+    // Appends a copy of the shown pattern (every instrument's notes) and shows it.
+    void DuplicatePattern();
+    // The shown track's pattern list as clipboard text, and a pasted one in its place.
+    std::string TrackText() const;
+    bool PasteTrack(std::string_view text);
 
     // ---- Track editor and play list.
     // Adds pattern n to the shown track, or takes it out when it is there.
@@ -306,6 +336,8 @@ class EditorModel {
     void ChangeEffects(TEffects effects, ChangeKind kind);
     // After the song's effects may have changed: the live output and the windows follow.
     void FollowEffects();
+    // One undo step: the shown pattern gets the notes, the selection the indices.
+    void StoreNotes(std::vector<TIdPoint> notes, std::vector<int32_t> selected);
 
     EditorView& view_;
     Dialogs& dialogs_;

@@ -47,8 +47,10 @@ void EditorModel::Restore(const HistoryStep& step, const std::string* boxText) {
         InstrumentCodeAt(before, sel_.Instrument) != InstrumentCodeAt(doc_.Song, sel_.Instrument);
 
     // Everything the song shows, but not the code box (showing it again clears its own typing
-    // history), not the marks of the last run and not what concerns playing or the recent songs.
-    uint32_t parts = ~uint32_t{kViewCode | kViewStatus | kViewRun | kViewPlaying | kViewRecent};
+    // history), not the marks of the last run, not what concerns playing or the recent songs,
+    // and the view stays where it is.
+    uint32_t parts = ~uint32_t{kViewCode | kViewStatus | kViewRun | kViewPlaying | kViewRecent |
+                               kViewNewPattern};
     if (shownCodeChanged && sel_.Instrument >= 0 && sel_.Instrument < doc_.Song.InstrumentCount()) {
         const CodeText& stored = InstrumentCodeAt(doc_.Song, sel_.Instrument);
         code_ = stored.Exists() ? stored.Text() : DefaultInstrumentCode;

@@ -21,15 +21,25 @@ uint32_t Selection::Repair(const TTrack& song) {
         (SeenTracks == 0 && song.TrackCount() > 0)) {
         refill |= kRefillTracks;
     }
-    const int32_t notes =
-        Pattern >= 0 && Pattern < song.PatternCount() ? song.Patterns[Pattern].PointsCount() : 0;
-    Notes.erase(std::remove_if(Notes.begin(), Notes.end(),
-                               [notes](int32_t i) { return i < 0 || i >= notes; }),
-                Notes.end());
+    const TPattern* shown =
+        Pattern >= 0 && Pattern < song.PatternCount() ? &song.Patterns[Pattern] : nullptr;
+    const int32_t notes = shown ? shown->PointsCount() : 0;
+    std::erase_if(Notes, [&](int32_t i) {
+        return i < 0 || i >= notes || shown->Points[i].Instrument != Instrument;
+    });
+    std::sort(Notes.begin(), Notes.end());
+    Notes.erase(std::unique(Notes.begin(), Notes.end()), Notes.end());
     SeenInstruments = instruments;
     SeenTracks = song.TrackCount();
     SeenEntries = song.TrackIndexCount();
     return refill;
+}
+
+void Selection::NoteRemoved(int32_t index) {
+    std::erase(Notes, index);
+    for (int32_t& i : Notes) {
+        i -= i > index ? 1 : 0;
+    }
 }
 
 } // namespace kellix

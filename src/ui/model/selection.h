@@ -21,7 +21,8 @@ struct Selection {
     int32_t Track = -1;       // shown in the track editor
     int32_t TrackItem = -1;   // picked in the Track box
     int32_t PlayListRow = -1;
-    // Selected notes of the shown pattern: indices into its notes, ascending.
+    // Selected notes of the shown pattern: indices into its notes, ascending, each naming a note
+    // of Instrument.
     std::vector<int32_t> Notes;
 
     // The instrument being edited, -1 for none.
@@ -37,8 +38,12 @@ struct Selection {
     };
     // Run after every change of the song (undo and redo, count edits, Open): a choice that names
     // nothing any more, or a table that had no elements and has some again, goes back to its
-    // first element (or none); notes past the shown pattern are no longer selected.
+    // first element (or none); notes past the shown pattern or of another instrument are no
+    // longer selected.
     uint32_t Repair(const TTrack& song);
+    // Note index of the shown pattern was removed: it is no longer selected, and the selected
+    // notes after it move down by one.
+    void NoteRemoved(int32_t index);
 
     // The counts the selection was last repaired or filled against.
     int32_t SeenInstruments = 0;
