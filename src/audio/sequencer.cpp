@@ -26,10 +26,8 @@ struct Sink {
 
 void AddNote(const Sink& sink, const TInstrument& inst, const SampleBlock* sample, int64_t start,
              int32_t tone, int32_t vol, int32_t pan) {
-    // The pitch is formed exactly, then handed over in single precision.
-    float pitch = static_cast<float>(static_cast<double>(tone) + inst.SampleTone * 0.0625);
-    int64_t peak = std::clamp<int64_t>(int64_t{vol} * 127, INT32_MIN, INT32_MAX);
-    sink.Add(start, PitchToStep(pitch), static_cast<int32_t>(peak), pan, &inst.Env, sample);
+    const NoteVoice v = VoiceOfNote(inst, tone, vol, pan);
+    sink.Add(start, v.Step, v.Peak, v.Pan, &v.Env, sample);
 }
 
 void Pattern(const Sink& sink, const TTrack& song, const SampleSet& samples, int32_t pattern,
@@ -85,6 +83,13 @@ void Preview(const Sink& sink, const TTrack& song, const SampleSet& samples, int
 }
 
 } // namespace
+
+NoteVoice VoiceOfNote(const TInstrument& inst, int32_t tone, int32_t vol, int32_t pan) {
+    // The pitch is formed exactly, then handed over in single precision.
+    const float pitch = static_cast<float>(static_cast<double>(tone) + inst.SampleTone * 0.0625);
+    const int64_t peak = std::clamp<int64_t>(int64_t{vol} * 127, INT32_MIN, INT32_MAX);
+    return {PitchToStep(pitch), static_cast<int32_t>(peak), pan, inst.Env};
+}
 
 void PlayPattern(SoundBuffer* mixer, const TTrack& song, const SampleSet& samples, int32_t pattern,
                  int64_t base) {

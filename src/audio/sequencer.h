@@ -24,6 +24,16 @@ void PlayFrom(SoundBuffer* mixer, const TTrack& song, const SampleSet& samples, 
 void PreviewNote(SoundBuffer* mixer, const TTrack& song, const SampleSet& samples,
                  int32_t instrument, int32_t tone, int32_t vol, int32_t pan);
 
+// What a note of the instrument becomes: the rate from the pitch rule with the instrument's
+// tuning, peak Vol x 127, the note's pan and the instrument's envelope.
+struct NoteVoice {
+    int32_t Step;
+    int32_t Peak;
+    int32_t Pan;
+    TEnvelope Env;
+};
+NoteVoice VoiceOfNote(const TInstrument& inst, int32_t tone, int32_t vol, int32_t pan);
+
 // The same, prepared in a batch to be handed over to the live mixer in one step.
 void PlayPattern(VoiceBatch& batch, const TTrack& song, const SampleSet& samples, int32_t pattern,
                  int64_t base);
