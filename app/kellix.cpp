@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -66,7 +67,8 @@ int main(int argc, char** argv) {
     // A sound device that cannot start is reported with SDL's reason under the fixed message.
     SetFatalErrorDisplay(
         [](const char* message) { ShowFatalErrorBox(message, SoundDeviceReason()); });
-    const std::unique_ptr<OutputDevice> device = MakeSdlDevice();
+    const std::unique_ptr<OutputDevice> device =
+        MakeSdlDevice(AudioFramesSetting(std::getenv("KELLIX_AUDIO_FRAMES"), std::nullopt));
     auto live = std::make_unique<LiveOutput>(*device);
     SetFatalErrorDisplay(ShowFatalErrorBox);
 
