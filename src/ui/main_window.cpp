@@ -3,13 +3,13 @@
 #include "about_box.h"
 #include "code_editor.h"
 #include "draw_pattern.h"
-#include "pattern_geometry.h"
 #include "draw_sample.h"
 #include "draw_track.h"
 #include "env_form.h"
 #include "example_songs.h"
 #include "image_view.h"
 #include "number_list.h"
+#include "pattern_geometry.h"
 #include "qt_dialogs.h"
 #include "reverb_form.h"
 #include "script_highlighter.h"
@@ -117,8 +117,7 @@ void SelectRow(QListView* list, int32_t row) {
 
 } // namespace
 
-TKellixForm::TKellixForm(ToolWindows tools, LiveOutput& live, Scripting& scripts,
-                         Dialogs* dialogs)
+TKellixForm::TKellixForm(ToolWindows tools, LiveOutput& live, Scripting& scripts, Dialogs* dialogs)
     : tools_(tools) {
     setObjectName("KellixForm");
     setWindowTitle("Kellix");
@@ -490,6 +489,10 @@ void TKellixForm::BuildMenu() {
     MCReverb = toolItem("Reverb", tools_.Reverb);
     MCEnv = toolItem("Env", tools_.Env);
     MCStereoDelay = toolItem("Stereo Delay", tools_.StereoDelay);
+    controll->addSeparator();
+    MCLoop = add(controll, "Loop", QKeySequence("Ctrl+L"),
+                 [this] { model_->SetLoop(MCLoop->isChecked()); });
+    MCLoop->setCheckable(true);
 
     for (QMenu* menu : {file, edit, controll}) {
         connect(menu, &QMenu::aboutToShow, this, [this] { model_->PutBackCounts(); });
@@ -521,8 +524,8 @@ void TKellixForm::HookToolWindows() {
         tools_.Env->OnHide = [this] { MCEnv->setChecked(false); };
     }
     if (tools_.StereoDelay) {
-        tools_.StereoDelay->OnDelayChange = [this](int32_t decayL, int32_t decayR,
-                                                   int32_t delayL, int32_t delayR) {
+        tools_.StereoDelay->OnDelayChange = [this](int32_t decayL, int32_t decayR, int32_t delayL,
+                                                   int32_t delayR) {
             model_->SetStereoDelay(decayL, decayR, delayL, delayR);
         };
         tools_.StereoDelay->OnHide = [this] { MCStereoDelay->setChecked(false); };
@@ -660,8 +663,7 @@ bool TKellixForm::ListClick(QListView* list, QMouseEvent* event) {
     }
     const bool outer = refreshing_;
     refreshing_ = true;
-    SelectRow(list,
-              list == Instruments ? model_->InstrumentRow() : model_->Selected().PlayListRow);
+    SelectRow(list, list == Instruments ? model_->InstrumentRow() : model_->Selected().PlayListRow);
     refreshing_ = outer;
     return true;
 }

@@ -81,6 +81,7 @@ class TKellixForm : public QMainWindow, public EditorView {
     QAction* MCReverb;
     QAction* MCEnv;
     QAction* MCStereoDelay;
+    QAction* MCLoop;
 
     // EditorView.
     void DrawSample(const SampleBlock* sample) override;

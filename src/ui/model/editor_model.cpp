@@ -351,6 +351,8 @@ void EditorModel::PlayRequested(const PlayRequest& request, PlayRecord record) {
     const int64_t clock = live_.Play(doc_.Song, doc_.Samples, request);
     play_ = std::move(record);
     play_.Start = clock;
+    const int64_t pass = PassFrames(doc_.Song, request);
+    RecordRepeats(play_, pass, loop_ ? kFarFrames : ClampFrames(__int128{clock} + pass));
     view_.Refresh(kViewPlaying);
 }
 
