@@ -3,7 +3,9 @@
 // chunks, at a random moment, a preview starts a click:
 // - BM_PreviewLatency: frames from the preview to the click's first frame in the pulled stream,
 //   plus the 512 frames that were pulled but not yet heard (median and worst of 1000);
-// - BM_PreviewCost: the time of the Preview call with 32 or 256 voices sounding.
+// - BM_PreviewCost: the time of the Preview call with 32 or 256 voices sounding;
+// - BM_PlayLongSong: the time of a play command (F5) on a play list of a million entries, and on
+//   ten entries of a pattern of a million notes in time order or not.
 
 #include "silent_device.h"
 
@@ -97,6 +99,10 @@ void BM_PreviewLatency(benchmark::State& state) {
         Rig rig;
         std::mt19937 rng(11);
         std::vector<int64_t> frames;
+        // Past the quarter of silence that leads the stream in.
+        while (rig.Pulled < 2 * kQuarterFrames) {
+            rig.PullChunk();
+        }
         for (int i = 0; i < 1000; ++i) {
             for (int k = static_cast<int>(rng() % 24); k > 0; --k) {
                 rig.PullChunk();
@@ -152,6 +158,33 @@ void BM_PreviewCost(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_PreviewCost)->Arg(32)->Arg(256)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+void BM_PlayLongSong(benchmark::State& state) {
+    const int shape = static_cast<int>(state.range(0));
+    Rig rig;
+    TTrack song = rig.Song;
+    std::vector<TIdPoint>& points = song.Patterns.EditAt(0).Points.Edit();
+    std::mt19937 rng(3);
+    const int32_t notes = shape == 0 ? 8 : 1000000;
+    for (int32_t i = 0; i < notes; ++i) {
+        const int32_t time = shape == 2 ? static_cast<int32_t>(rng() % 1000000) : i;
+        points.push_back({time, 24 + i % 12, 0, 200, 128});
+    }
+    AppendPatternIndex(song.Tracks.EditAt(0), 0);
+    ResizeTracksIndex(song, shape == 0 ? 1000000 : 10);
+    for (int32_t& entry : song.TracksIndex.Edit()) {
+        entry = 0;
+    }
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        rig.Live.Play(song, rig.Samples, PlayRequest{});
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        rig.Live.Stop();
+    }
+}
+// 0: a million play-list entries; 1: a pattern of a million notes in time order; 2: in no order.
+BENCHMARK(BM_PlayLongSong)->Arg(0)->Arg(1)->Arg(2)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace kellix

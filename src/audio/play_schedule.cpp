@@ -15,40 +15,42 @@ int64_t NoteOffset(const TIdPoint& p, int64_t stepFrames) {
 }
 
 // The places of the pattern's notes in the order of their offsets (ties in array order), or
-// nothing when the array is in that order already. Two counting passes of 16 bits over the
+// nothing when the array is in that order already. Three counting passes of 11 bits over the
 // Time, so that a pattern of a million notes is put in order in a few milliseconds.
 std::vector<int32_t> TimeOrder(const SharedArray<TIdPoint>& points, bool backwards) {
-    const int32_t n = points.size();
-    auto key = [&](int32_t i) {
-        const uint32_t k = static_cast<uint32_t>(points[i].Time) ^ 0x80000000u;
-        return backwards ? ~k : k;
-    };
+    const std::size_t n = static_cast<std::size_t>(points.size());
+    const TIdPoint* p = points.data();
+    // The Time as an unsigned key that sorts as the offsets do, above the note's place.
+    std::vector<uint64_t> keyed(n);
     bool ordered = true;
-    for (int32_t i = 1; i < n && ordered; ++i) {
-        ordered = key(i - 1) <= key(i);
+    for (std::size_t i = 0; i < n; ++i) {
+        uint32_t key = static_cast<uint32_t>(p[i].Time) ^ 0x80000000u;
+        key = backwards ? ~key : key;
+        keyed[i] = uint64_t{key} << 32 | i;
+        ordered = ordered && (i == 0 || keyed[i - 1] <= keyed[i]);
     }
     if (ordered) {
         return {};
     }
-    std::vector<int32_t> order(static_cast<std::size_t>(n));
-    std::vector<int32_t> passed(static_cast<std::size_t>(n));
-    for (int32_t i = 0; i < n; ++i) {
-        passed[static_cast<std::size_t>(i)] = i;
-    }
-    for (int shift : {0, 16}) {
-        std::vector<int32_t> count(65537, 0);
-        for (int32_t i : passed) {
-            ++count[((key(i) >> shift) & 0xFFFF) + 1];
+    std::vector<uint64_t> moved(n);
+    for (int shift : {32, 43, 54}) {
+        std::vector<std::size_t> count(2049, 0);
+        for (uint64_t k : keyed) {
+            ++count[((k >> shift) & 0x7FF) + 1];
         }
         for (std::size_t d = 1; d < count.size(); ++d) {
             count[d] += count[d - 1];
         }
-        for (int32_t i : passed) {
-            order[static_cast<std::size_t>(count[(key(i) >> shift) & 0xFFFF]++)] = i;
+        for (uint64_t k : keyed) {
+            moved[count[(k >> shift) & 0x7FF]++] = k;
         }
-        passed.swap(order);
+        keyed.swap(moved);
     }
-    return passed;
+    std::vector<int32_t> order(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        order[i] = static_cast<int32_t>(keyed[i] & 0xFFFFFFFFu);
+    }
+    return order;
 }
 
 bool Names(const TTrack& song, const PlayRequest& r) {
