@@ -418,17 +418,6 @@ void VoiceBatch::Add(int64_t startAfterClock, int32_t step, int32_t peak, int32_
     ++count_;
 }
 
-void HandOver(SoundBuffer* mixer, VoiceBatch& batch) {
-    if (!mixer || !batch.first_) {
-        return;
-    }
-    batch.first_->Prev = mixer->Last;
-    (mixer->Last ? mixer->Last->Next : mixer->First) = batch.first_;
-    mixer->Last = batch.last_;
-    batch.first_ = batch.last_ = nullptr;
-    batch.count_ = 0;
-}
-
 void ClearVoices(SoundBuffer* mixer) {
     if (!mixer) {
         return;

@@ -75,7 +75,8 @@ Voice MakeVoice(int32_t rate, int64_t clock, int64_t start, int32_t step, int32_
 void SetSpareVoices(SoundBuffer* mixer, int32_t count);
 
 // Voices made ready away from a mixer (allocated without holding the lock around it) and handed
-// over to it in one step. Starts are frames after the mixer's clock at the hand-over.
+// over to the live output in one step (LiveOutput::AddVoices). Starts are frames after the
+// frame at which the hand-over counts them from.
 class VoiceBatch {
   public:
     explicit VoiceBatch(int32_t rate = 44100) : rate_(rate) {}
@@ -83,7 +84,7 @@ class VoiceBatch {
     VoiceBatch(const VoiceBatch&) = delete;
     VoiceBatch& operator=(const VoiceBatch&) = delete;
 
-    // As AddVoice, with the start counted from the clock at the hand-over.
+    // As AddVoice, with the start counted from the frame of the hand-over.
     void Add(int64_t startAfterClock, int32_t step, int32_t peak, int32_t pan, const TEnvelope* env,
              const SampleBlock* sample);
     int32_t Count() const { return count_; }
@@ -92,16 +93,12 @@ class VoiceBatch {
     const Voice* First() const { return first_; }
 
   private:
-    friend void HandOver(SoundBuffer* mixer, VoiceBatch& batch);
     int32_t rate_;
     int32_t count_ = 0;
     Voice* first_ = nullptr;
     Voice* last_ = nullptr;
 };
 
-// Appends the batch's voices, in their order, after the mixer's voices; the batch is empty
-// afterwards. Allocates nothing. The batch must have been made at the mixer's rate.
-void HandOver(SoundBuffer* mixer, VoiceBatch& batch);
 int32_t VoiceCount(const SoundBuffer* mixer);
 // True when a voice of the mixer plays the block.
 bool MixerUsesSample(const SoundBuffer* mixer, const SampleBlock* sample);
