@@ -28,7 +28,9 @@ int64_t LiveOutput::EarliestFrame(int32_t tries) const {
     // Frames the device has taken, a frame it has taken in part counted whole.
     const int64_t taken = (claimed_.load(std::memory_order_seq_cst) + 3) / 4;
     const int64_t margin = int64_t{kStartMarginFrames} << std::min(tries, 8);
-    return std::max<int64_t>(0, taken + margin - kLeadFrames);
+    // Nothing starts before the last "Stop" took effect (it may have needed a larger margin):
+    // no voice then runs across the frame at which the voices before it were cut.
+    return std::max<int64_t>(stoppedAt_, taken + margin - kLeadFrames);
 }
 
 // The quarters mixed from the one holding frame `from` are mixed again from their saved memory
@@ -195,6 +197,7 @@ int64_t LiveOutput::Stop() {
                 break;
             }
         }
+        stoppedAt_ = at;
         std::vector<LiveNote>().swap(notes_);
         plays_.clear();
         spareVoices_ = kVoicesKept;

@@ -198,6 +198,7 @@ class LiveOutput {
     std::vector<int32_t> order_;  // the notes of one block in the mixer's order
     std::vector<LiveNote> added_; // notes of the command being given
     uint64_t lastPlay_ = 0;       // the command of the last play
+    int64_t stoppedAt_ = 0;       // the frame from which the last "Stop" silenced the voices
     std::vector<std::unique_ptr<PlaySchedule>> plays_;
     int32_t spareVoices_ = 0;
     // Per quarter not yet played through (mixer quarter q in place q mod 4): the mixer's memory
