@@ -48,10 +48,6 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
-    // The sound device's buffer saved in Preferences, unless KELLIX_AUDIO_FRAMES names one.
-    if (const std::optional<int32_t> frames = LoadSettings(DefaultSettingsFile()).AudioFrames) {
-        setenv("KELLIX_AUDIO_FRAMES", std::to_string(*frames).c_str(), 0);
-    }
     QApplication app(argc, argv);
     // The desktop entry's name: the desktop shows the window with the entry's icon.
     QGuiApplication::setDesktopFileName("kellix");
@@ -73,7 +69,9 @@ int main(int argc, char** argv) {
     // A sound device that cannot start is reported with SDL's reason under the fixed message.
     SetFatalErrorDisplay(
         [](const char* message) { ShowFatalErrorBox(message, SoundDeviceReason()); });
-    const std::unique_ptr<OutputDevice> device = MakeSdlDevice();
+    // The sound device's buffer saved in Preferences, unless KELLIX_AUDIO_FRAMES names one.
+    const std::unique_ptr<OutputDevice> device = MakeSdlDevice(AudioFramesSetting(
+        std::getenv("KELLIX_AUDIO_FRAMES"), LoadSettings(DefaultSettingsFile()).AudioFrames));
     auto live = std::make_unique<LiveOutput>(*device);
     SetFatalErrorDisplay(ShowFatalErrorBox);
 

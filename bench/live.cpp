@@ -38,17 +38,6 @@ double ThreadCpuSeconds() {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
-// Notification positions the play position passes over stream bytes [from, to).
-int Crossings(int64_t from, int64_t to) {
-    int n = 0;
-    for (const Notification& e : kNotifications) {
-        for (int64_t p = from - from % kRingBytes + e.Position; p < to; p += kRingBytes) {
-            n += p >= from;
-        }
-    }
-    return n;
-}
-
 // Voices of both formats at several pitches, with envelopes and pans, all sounding throughout.
 void AddVoices(LiveOutput& live, int voices, const std::vector<SampleBlock*>& samples) {
     const TEnvelope env{2000, 10000000, 5000};
@@ -71,8 +60,6 @@ void BM_FillQuarter(benchmark::State& state) {
                                                LongSample(kSampleStereo, 44100 * 200)};
     AddVoices(live, voices, samples);
     std::vector<uint8_t> out(kQuarterBytes);
-    int64_t played = 0;
-    int pendingEvents = 0;
     double longest = 0;
     double longestCpu = 0;
     double sum = 0;
@@ -82,17 +69,14 @@ void BM_FillQuarter(benchmark::State& state) {
             live.ClearVoices();
             AddVoices(live, voices, samples);
         }
-        while (pendingEvents == 0) {
-            int32_t got = live.Pull(out.data(), kQuarterBytes);
-            pendingEvents += Crossings(played, played + got);
-            played += got;
+        while (live.PendingFills() == 0) {
+            live.Pull(out.data(), kQuarterBytes);
         }
         const double cpuStart = ThreadCpuSeconds();
         const auto start = std::chrono::steady_clock::now();
         live.FillQuarter();
         const auto end = std::chrono::steady_clock::now();
         const double cpu = ThreadCpuSeconds() - cpuStart;
-        --pendingEvents;
         const double seconds = std::chrono::duration<double>(end - start).count();
         state.SetIterationTime(seconds);
         longest = std::max(longest, seconds);

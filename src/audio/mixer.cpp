@@ -372,6 +372,35 @@ void AddVoice(SoundBuffer* mixer, int64_t start, int32_t step, int32_t peak, int
     mixer->Last = v;
 }
 
+Voice MakeVoice(int32_t rate, int64_t clock, int64_t start, int32_t step, int32_t peak, int32_t pan,
+                const TEnvelope* env, const SampleBlock* sample) {
+    Voice v;
+    InitVoice(&v, rate, std::clamp(clock, -kFar, kFar) - std::clamp(start, -kFar, kFar), step, peak,
+              pan, env, sample);
+    return v;
+}
+
+void SetSpareVoices(SoundBuffer* mixer, int32_t count) {
+    if (!mixer) {
+        return;
+    }
+    int32_t spare = 0;
+    Voice** link = &mixer->FreeVoices;
+    while (*link && spare < count) {
+        link = &(*link)->Next;
+        ++spare;
+    }
+    while (Voice* extra = *link) {
+        *link = extra->Next;
+        delete extra;
+    }
+    for (; spare < count; ++spare) {
+        auto* v = new Voice;
+        v->Next = mixer->FreeVoices;
+        mixer->FreeVoices = v;
+    }
+}
+
 VoiceBatch::~VoiceBatch() {
     while (Voice* v = first_) {
         first_ = v->Next;
@@ -387,17 +416,6 @@ void VoiceBatch::Add(int64_t startAfterClock, int32_t step, int32_t peak, int32_
     (last_ ? last_->Next : first_) = v;
     last_ = v;
     ++count_;
-}
-
-void HandOver(SoundBuffer* mixer, VoiceBatch& batch) {
-    if (!mixer || !batch.first_) {
-        return;
-    }
-    batch.first_->Prev = mixer->Last;
-    (mixer->Last ? mixer->Last->Next : mixer->First) = batch.first_;
-    mixer->Last = batch.last_;
-    batch.first_ = batch.last_ = nullptr;
-    batch.count_ = 0;
 }
 
 void ClearVoices(SoundBuffer* mixer) {
@@ -418,19 +436,13 @@ bool MixerUsesSample(const SoundBuffer* mixer, const SampleBlock* sample) {
     return false;
 }
 
-void MixBlock(SoundBuffer* mixer, uint8_t* ring, int32_t n) {
+void AddVoicesToBlock(SoundBuffer* mixer, uint8_t* ring, int32_t n) {
     if (!mixer || !ring) {
         return;
     }
     n = std::clamp(n, 0, MaxBlockFrames(mixer));
     const int32_t nbytes = n * (mixer->Bits / 8) * mixer->Channels;
-
-    // Clear the block, wrapping at the end of the ring.
-    const int32_t firstPart = std::min(nbytes, mixer->Size - mixer->WritePos);
-    std::memset(ring + mixer->WritePos, 0, static_cast<std::size_t>(firstPart));
-    std::memset(ring, 0, static_cast<std::size_t>(nbytes - firstPart));
-
-    const int32_t wrap = firstPart / 4; // block frame at which the ring wraps
+    const int32_t wrap = std::min(nbytes, mixer->Size - mixer->WritePos) / 4;
     auto* blockStart = reinterpret_cast<int16_t*>(ring + mixer->WritePos);
     auto* ringStart = reinterpret_cast<int16_t*>(ring);
     for (Voice* v = mixer->First; v;) {
@@ -450,16 +462,36 @@ void MixBlock(SoundBuffer* mixer, uint8_t* ring, int32_t n) {
         }
         v = next;
     }
+}
 
+void FinishBlock(SoundBuffer* mixer, uint8_t* ring, int32_t n) {
+    if (!mixer || !ring) {
+        return;
+    }
+    n = std::clamp(n, 0, MaxBlockFrames(mixer));
     ApplyStereoDelay(mixer, ring, n);
     SetUpReverb(*mixer->Reverb, mixer->Effects.Reverb, mixer->Effects.ReverbOn);
     ApplyReverb(*mixer->Reverb, ring, mixer->Size / 4, mixer->WritePos / 4, n);
 
-    mixer->WritePos += nbytes;
+    mixer->WritePos += n * (mixer->Bits / 8) * mixer->Channels;
     while (mixer->WritePos >= mixer->Size) {
         mixer->WritePos -= mixer->Size;
     }
     mixer->Total += n;
+}
+
+void MixBlock(SoundBuffer* mixer, uint8_t* ring, int32_t n) {
+    if (!mixer || !ring) {
+        return;
+    }
+    n = std::clamp(n, 0, MaxBlockFrames(mixer));
+    const int32_t nbytes = n * (mixer->Bits / 8) * mixer->Channels;
+    // Clear the block, wrapping at the end of the ring.
+    const int32_t firstPart = std::min(nbytes, mixer->Size - mixer->WritePos);
+    std::memset(ring + mixer->WritePos, 0, static_cast<std::size_t>(firstPart));
+    std::memset(ring, 0, static_cast<std::size_t>(nbytes - firstPart));
+    AddVoicesToBlock(mixer, ring, n);
+    FinishBlock(mixer, ring, n);
 }
 
 } // namespace kellix

@@ -66,9 +66,17 @@ int32_t PitchToStep(float pitch);
 void AddVoice(SoundBuffer* mixer, int64_t start, int32_t step, int32_t peak, int32_t pan,
               const TEnvelope* env, const SampleBlock* sample);
 void ClearVoices(SoundBuffer* mixer);
+// The voice AddVoice would append to a mixer of this rate whose clock stands at clock, linked
+// nowhere (for a caller that wants its figures, such as the frame at which it ends).
+Voice MakeVoice(int32_t rate, int64_t clock, int64_t start, int32_t step, int32_t peak, int32_t pan,
+                const TEnvelope* env, const SampleBlock* sample);
+// Keeps exactly count removed voices for reuse, so that the next count AddVoice calls after a
+// ClearVoices allocate nothing; extra ones are freed.
+void SetSpareVoices(SoundBuffer* mixer, int32_t count);
 
 // Voices made ready away from a mixer (allocated without holding the lock around it) and handed
-// over to it in one step. Starts are frames after the mixer's clock at the hand-over.
+// over to the live output in one step (LiveOutput::AddVoices). Starts are frames after the
+// frame at which the hand-over counts them from.
 class VoiceBatch {
   public:
     explicit VoiceBatch(int32_t rate = 44100) : rate_(rate) {}
@@ -76,27 +84,33 @@ class VoiceBatch {
     VoiceBatch(const VoiceBatch&) = delete;
     VoiceBatch& operator=(const VoiceBatch&) = delete;
 
-    // As AddVoice, with the start counted from the clock at the hand-over.
+    // As AddVoice, with the start counted from the frame of the hand-over.
     void Add(int64_t startAfterClock, int32_t step, int32_t peak, int32_t pan, const TEnvelope* env,
              const SampleBlock* sample);
     int32_t Count() const { return count_; }
+    // The voices in their order (Next links them); starts are -Position / 4 frames after the
+    // clock at the hand-over.
+    const Voice* First() const { return first_; }
 
   private:
-    friend void HandOver(SoundBuffer* mixer, VoiceBatch& batch);
     int32_t rate_;
     int32_t count_ = 0;
     Voice* first_ = nullptr;
     Voice* last_ = nullptr;
 };
 
-// Appends the batch's voices, in their order, after the mixer's voices; the batch is empty
-// afterwards. Allocates nothing. The batch must have been made at the mixer's rate.
-void HandOver(SoundBuffer* mixer, VoiceBatch& batch);
 // True when a voice of the mixer plays the block.
 bool MixerUsesSample(const SoundBuffer* mixer, const SampleBlock* sample);
 
 // Renders n frames (n x 4 bytes) into the ring at WritePos, wrapping at Size, applies the
 // stereo delay and advances WritePos and the clock. The ring must hold Size bytes.
 void MixBlock(SoundBuffer* mixer, uint8_t* ring, int32_t n);
+// MixBlock in two halves, for a caller that keeps a block's voices before the effects and adds
+// later voices to it: AddVoicesToBlock adds the voices to what the n frames at WritePos hold
+// (with the same saturating sums, so voices added afterwards sound as if they had come last in
+// the list) and moves them on; FinishBlock applies the master effects to the n frames and
+// advances WritePos and the clock. MixBlock = clearing + AddVoicesToBlock + FinishBlock.
+void AddVoicesToBlock(SoundBuffer* mixer, uint8_t* ring, int32_t n);
+void FinishBlock(SoundBuffer* mixer, uint8_t* ring, int32_t n);
 
 } // namespace kellix

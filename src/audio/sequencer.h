@@ -10,9 +10,9 @@ namespace kellix {
 
 // The sequencer turns the song into voices at the moment a command is given; it keeps no
 // state. Each note becomes a voice with its instrument's sample (from samples), starting Time x
-// Speed x 32 frames after its pattern's offset. Offsets are frames after the mixer's clock, or
-// after the clock at the hand-over for a batch. Invalid indices schedule nothing; notes of
-// instruments without a sample are skipped.
+// Speed x 32 frames after its pattern's offset. Offsets are frames after the mixer's clock.
+// Invalid indices schedule nothing; notes of instruments without a sample are skipped. (Live
+// playback walks the same order in time: PlaySchedule.)
 void PlayPattern(SoundBuffer* mixer, const TTrack& song, const SampleSet& samples, int32_t pattern,
                  int64_t base);
 void PlayTrack(SoundBuffer* mixer, const TTrack& song, const SampleSet& samples, int32_t track,
@@ -24,15 +24,15 @@ void PlayFrom(SoundBuffer* mixer, const TTrack& song, const SampleSet& samples, 
 void PreviewNote(SoundBuffer* mixer, const TTrack& song, const SampleSet& samples,
                  int32_t instrument, int32_t tone, int32_t vol, int32_t pan);
 
-// The same, prepared in a batch to be handed over to the live mixer in one step.
-void PlayPattern(VoiceBatch& batch, const TTrack& song, const SampleSet& samples, int32_t pattern,
-                 int64_t base);
-void PlayTrack(VoiceBatch& batch, const TTrack& song, const SampleSet& samples, int32_t track,
-               int64_t base);
-void PlayFrom(VoiceBatch& batch, const TTrack& song, const SampleSet& samples, int32_t first,
-              int64_t base);
-void PreviewNote(VoiceBatch& batch, const TTrack& song, const SampleSet& samples,
-                 int32_t instrument, int32_t tone, int32_t vol, int32_t pan);
+// What a note of the instrument becomes: the rate from the pitch rule with the instrument's
+// tuning, peak Vol x 127, the note's pan and the instrument's envelope.
+struct NoteVoice {
+    int32_t Step;
+    int32_t Peak;
+    int32_t Pan;
+    TEnvelope Env;
+};
+NoteVoice VoiceOfNote(const TInstrument& inst, int32_t tone, int32_t vol, int32_t pan);
 
 // Frame arithmetic saturates far outside any real song (2^60 frames) instead of wrapping.
 constexpr int64_t kFarFrames = int64_t{1} << 60;

@@ -549,6 +549,9 @@ void TKellixForm::BuildMenu() {
     MCEnv = toolItem("Env", tools_.Env);
     MCStereoDelay = toolItem("Stereo Delay", tools_.StereoDelay);
     controll->addSeparator();
+    MCLoop = add(controll, "Loop", QKeySequence("Ctrl+L"),
+                 [this] { model_->SetLoop(MCLoop->isChecked()); });
+    MCLoop->setCheckable(true);
     MCRecord = add(controll, "Record", QKeySequence("F4"),
                    [this] { model_->SetRecording(MCRecord->isChecked()); });
     MCRecord->setCheckable(true);

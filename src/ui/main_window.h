@@ -91,6 +91,7 @@ class TKellixForm : public QMainWindow, public EditorView {
     QLabel* OctavePanel;
     // Controll > Follow: the view keeps the play line in sight while playing.
     QAction* MCFollow;
+    QAction* MCLoop;
 
     // EditorView.
     void DrawSample(const SampleBlock* sample) override;

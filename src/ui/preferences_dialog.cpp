@@ -11,13 +11,6 @@
 
 namespace kellix {
 
-namespace {
-
-// The sound device's own buffer while none is saved.
-constexpr int kShownDefaultFrames = 512;
-
-} // namespace
-
 PreferencesDialog::PreferencesDialog(std::string settingsFile, QWidget* parent)
     : QDialog(parent), settingsFile_(std::move(settingsFile)) {
     setObjectName("Preferences");
@@ -29,7 +22,7 @@ PreferencesDialog::PreferencesDialog(std::string settingsFile, QWidget* parent)
     AudioFrames->setRange(kMinAudioFrames, kMaxAudioFrames);
     AudioFrames->setSingleStep(64);
     AudioFrames->setSuffix(" frames");
-    AudioFrames->setValue(LoadSettings(settingsFile_).AudioFrames.value_or(kShownDefaultFrames));
+    AudioFrames->setValue(LoadSettings(settingsFile_).AudioFrames.value_or(kDefaultAudioFrames));
     form->addRow("Sound buffer:", AudioFrames);
     rows->addLayout(form);
     auto* note = new QLabel("A smaller buffer answers sooner; raise it if the sound crackles.\n"

@@ -59,18 +59,6 @@ TEST(Sequencer, SkipsWhatCannotPlayAndClampsWhatWouldOverflow) {
     PlayFrom(m, song, samples, 0, 0);
     EXPECT_EQ(Voices(m), "1152921504606846976:44100:254:9 1152921504606846976:44100:254:9");
 
-    // A batch holds the same voices, starting from the clock at the hand-over.
-    ClearVoices(m);
-    song.Speed = 128;
-    song.Row = 16;
-    VoiceBatch batch;
-    PlayPattern(batch, song, samples, 0, 4096);
-    PreviewNote(batch, song, samples, 0, 12, 100, 0);
-    EXPECT_EQ(batch.Count(), 3);
-    m->Total = 1000;
-    HandOver(m, batch);
-    EXPECT_EQ(batch.Count(), 0);
-    EXPECT_EQ(Voices(m), "5096:44100:32767:128 5096:44100:0:128 1000:22050:12700:0");
     FreeSoundBuffer(m);
     samples.Set(0, nullptr);
 }

@@ -1,14 +1,15 @@
 // The live output on a fake device that the test thread drives itself, against a reference
-// mixer: the quarters the notifications fill, the worker, "Stop", the release of sample blocks
+// mixer: the quarters the device asks for, the worker, "Stop", the release of sample blocks
 // that voices may still play, an export while playing, and the fatal set-up failures.
+#include "stream_reference.h"
 #include "test_blocks.h"
 #include "test_files.h"
 
 #include "audio/effects.h"
 #include "audio/live_output.h"
 #include "audio/mixer.h"
-#include "audio/wav_export.h"
 #include "audio/sequencer.h"
+#include "audio/wav_export.h"
 #include "sdl_output.h"
 #include "song/track.h"
 
@@ -69,31 +70,13 @@ template <class Target> void AddTestVoices(Target& target, std::vector<SampleBlo
 }
 
 // The live output gets the voices in one hand-over, the reference mixer directly.
-void AddTestVoices(LiveOutput& live, SoundBuffer* ref, std::vector<SampleBlock*>& blocks) {
+void AddTestVoices(LiveOutput& live, StreamReference& ref, std::vector<SampleBlock*>& blocks) {
     VoiceBatch batch;
     AddTestVoices(batch, blocks);
     live.AddVoices(batch);
-    AddTestVoices(*ref, blocks);
+    AddTestVoices(*ref.Mixer, blocks);
+    ref.EndCommand();
 }
-
-// What a mixer with the same voices produces, one quarter after another from clock 0, after the
-// quarter of silence the live ring plays before its first fill.
-struct Reference {
-    SoundBuffer* Mixer = CreateSoundBuffer(2, 44100, 16);
-    std::vector<uint8_t> Ring = std::vector<uint8_t>(kRingBytes);
-    std::vector<uint8_t> Stream = std::vector<uint8_t>(kQuarterBytes, 0);
-
-    ~Reference() { FreeSoundBuffer(Mixer); }
-    // The first bytes of the stream, mixing as many quarters as that takes.
-    std::vector<uint8_t> Upto(std::size_t bytes) {
-        while (Stream.size() < bytes) {
-            int32_t at = Mixer->WritePos;
-            MixBlock(Mixer, Ring.data(), kQuarterFrames);
-            Stream.insert(Stream.end(), Ring.begin() + at, Ring.begin() + at + kQuarterBytes);
-        }
-        return {Stream.begin(), Stream.begin() + static_cast<std::ptrdiff_t>(bytes)};
-    }
-};
 
 // The live output set up on a fake device, with stereo delay settings that give an audible echo
 // inside a short test. Without the worker the test serves the notifications itself.
@@ -103,7 +86,7 @@ class LiveOutputTest : public ::testing::Test {
     std::unique_ptr<LiveOutput> Live;
     int64_t Pos = 0; // stream bytes pulled so far
     std::vector<uint8_t> Stream;
-    Reference Ref;
+    StreamReference Ref;
     std::vector<SampleBlock*> Blocks; // freed once the output is torn down
 
     void SetUp() override {
@@ -124,20 +107,16 @@ class LiveOutputTest : public ::testing::Test {
         }
     }
 
-    // Plays len bytes with no worker running: every notification the play position crosses is
-    // served at once by a fill on this thread.
+    // Plays len bytes with no worker running: every quarter the device asks for is mixed at
+    // once on this thread.
     void PullServed(int32_t len, int32_t chunk) {
         std::vector<uint8_t> buf(static_cast<std::size_t>(chunk));
         for (int32_t done = 0; done < len;) {
             int32_t got = Device.Pull(buf.data(), std::min(chunk, len - done));
             ASSERT_GT(got, 0) << "the device waits for a quarter nobody was asked to mix";
             Stream.insert(Stream.end(), buf.begin(), buf.begin() + got);
-            for (int64_t p = Pos; p < Pos + got; ++p) {
-                for (const Notification& e : kNotifications) {
-                    if (e.Position == p % kRingBytes) {
-                        Live->FillQuarter();
-                    }
-                }
+            while (Live->PendingFills() > 0) {
+                Live->FillQuarter();
             }
             Pos += got;
             done += got;
@@ -168,7 +147,7 @@ class LiveOutputTest : public ::testing::Test {
 };
 
 TEST_F(LiveOutputTest, DevicePlaysExactlyWhatWasMixedWhateverItsChunks) {
-    AddTestVoices(*Live, Ref.Mixer, Blocks);
+    AddTestVoices(*Live, Ref, Blocks);
     // Chunk sizes that straddle the notification positions and the quarter boundaries.
     for (int32_t chunk : {4096, 1, 7777, 44100, 10000}) {
         PullServed(3 * 44100 + 1234, chunk);
@@ -177,7 +156,7 @@ TEST_F(LiveOutputTest, DevicePlaysExactlyWhatWasMixedWhateverItsChunks) {
 }
 
 TEST_F(LiveOutputTest, WorkerServesTheDeviceAndStopsOnRequest) {
-    AddTestVoices(*Live, Ref.Mixer, Blocks);
+    AddTestVoices(*Live, Ref, Blocks);
     Live->StartWorker();
     PullWithWorker(8 * kQuarterBytes, 4096);
     Live->StopWorker();
@@ -198,9 +177,10 @@ TEST_F(LiveOutputTest, DroppedInstrumentKeepsSoundingUntilItsVoiceEnds) {
     samples.reset();
     EXPECT_EQ(g_released.load(), 1) << "only the block that no voice plays is released";
     EXPECT_EQ(ReleaseFinishedSamples(), 1);
-    // The first fill mixes frames 0..11024 from the held-back block; the second reaches frame
-    // 22050: the voice's data has run out and it is removed.
-    PullServed(kQuarterBytes, 4096);
+    // The first fill mixes frames 0..11024 from the held-back block; the second, asked for once
+    // the device is half a quarter from its end, reaches frame 22050: the voice's data has run
+    // out and it is removed.
+    PullServed(kQuarterBytes + 20480, 4096);
     EXPECT_EQ(ReleaseFinishedSamples(), 0);
     EXPECT_EQ(g_released.load(), 2);
     // The second quarter still plays the voice.
@@ -208,8 +188,8 @@ TEST_F(LiveOutputTest, DroppedInstrumentKeepsSoundingUntilItsVoiceEnds) {
     EXPECT_TRUE(Sounds(2 * kQuarterBytes, kQuarterBytes));
 }
 
-// After "Stop" the delay's memory keeps sounding: the stream goes on exactly as a mixer whose
-// voices were cleared at the same clock.
+// "Stop" silences the voices from a frame the device has not taken yet; the delay's memory
+// keeps sounding: the stream goes on exactly as a mixer whose voices were cut at that frame.
 TEST_F(LiveOutputTest, DelayTailContinuesAfterStop) {
     Blocks.push_back(NewSample(kSampleMono, 400, [](int32_t f, int32_t) {
         return static_cast<int16_t>(f < 200 ? 30000 : -30000);
@@ -220,17 +200,18 @@ TEST_F(LiveOutputTest, DelayTailContinuesAfterStop) {
     Live->AddVoices(batch);
     AddVoice(Ref.Mixer, 2000, 44100, 32512, 128, nullptr, Blocks[0]);
     AddVoice(Ref.Mixer, 20000, 30000, 32512, 60, nullptr, Blocks[0]);
-    // Two quarters mixed beyond what has played when "Stop" comes.
-    PullServed(kQuarterBytes + 100, 4096);
-    Live->Stop();
-    EXPECT_EQ(Device.Stops.load(), 1);
-    EXPECT_EQ(Device.Plays.load(), 2);
-    Ref.Upto(3 * kQuarterBytes);
-    ClearVoices(Ref.Mixer);
+    Ref.EndCommand();
+    // The second voice (from frame 20000, stream byte 124100, for 588 frames) sounds when
+    // "Stop" comes, with three quarters mixed.
+    PullServed(124100, 4096);
+    const int64_t at = Live->Stop();
+    EXPECT_EQ(at, 20000 + kStartMarginFrames);
+    EXPECT_EQ(Device.Stops.load(), 0) << "the device plays on";
+    Ref.StopAt(at);
     PullServed(12 * kQuarterBytes, 3000);
     EXPECT_EQ(Stream, Ref.Upto(Stream.size()));
-    // The quarters mixed after "Stop" hold the echoes of the cleared voices.
-    EXPECT_TRUE(Sounds(3 * kQuarterBytes, kQuarterBytes));
+    // What follows the stop holds the echoes of the cut voices.
+    EXPECT_TRUE(Sounds(static_cast<int32_t>((at + kLeadFrames) * 4), kQuarterBytes));
 }
 
 TEST_F(LiveOutputTest, ExportWhilePlayingLeavesLiveVoicesAndClockAsTheyWere) {
@@ -248,6 +229,7 @@ TEST_F(LiveOutputTest, ExportWhilePlayingLeavesLiveVoicesAndClockAsTheyWere) {
     AppendPatternIndex(song.Tracks.EditAt(0), 0);
     Live->Play(song, samples, PlayRequest{});
     PlaySong(Ref.Mixer, song, samples, 0);
+    Ref.EndCommand();
     PullServed(2 * kQuarterBytes + 500, 4096);
 
     // The live lock is free while the export renders: the window's timers may use the output.

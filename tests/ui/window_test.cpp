@@ -94,6 +94,16 @@ class WindowTest : public QObject {
     }
     int VoicesNow() const { return static_cast<int>(rig_->Live->Voices().size()); }
     Voice LastVoice() const { return rig_->Live->Voices().back(); }
+    // The live clock's frame at which the last voice starts.
+    int64_t LastVoiceStart() const {
+        for (;;) {
+            const int64_t clock = rig_->Live->MixedFrames();
+            const Voice v = LastVoice();
+            if (clock == rig_->Live->MixedFrames()) {
+                return clock - v.Position / 4;
+            }
+        }
+    }
 
   private slots:
     void initTestCase() {
@@ -437,10 +447,16 @@ class WindowTest : public QObject {
         emit f.Track->activated(0);
         QTest::mouseClick(f.TrackEdit, Qt::LeftButton, {}, QPoint(4, 4)); // pattern 1 joins
         ClickRow(f.PlayList, 5);
+        const int64_t pulled = rig_->Live->PlayedBytes() / 4;
+        const int voices = VoicesNow();
         f.Model().PlayFrom();
-        const int64_t position = LastVoice().Position;
-        QVERIFY(position <= -4 * (65536 - 11025 * 2));
-        QVERIFY(position >= -4 * 65536);
+        // The note becomes a voice shortly before it sounds; the play starts at the next
+        // quarter the device has not taken.
+        QTRY_VERIFY_WITH_TIMEOUT(VoicesNow() > voices, 5000);
+        const int64_t start = LastVoiceStart() - 65536;
+        QCOMPARE(start % kQuarterFrames, 0);
+        QVERIFY(start + kLeadFrames >= pulled);
+        QVERIFY(start + kLeadFrames <= pulled + kQuarterFrames + 4096);
     }
 
     // While the shown pattern plays a thin line follows the step being heard; a song play marks
@@ -461,6 +477,10 @@ class WindowTest : public QObject {
 
         f.Model().Stop();
         QTRY_VERIFY_WITH_TIMEOUT(!first.data(Qt::BackgroundRole).isValid(), 1000);
+        f.MCLoop->trigger(); // Controll > "Loop" is a check item of the model's setting
+        QVERIFY(f.MCLoop->isChecked() && f.Model().Loop());
+        f.MCLoop->trigger();
+        QVERIFY(!f.Model().Loop());
         QCOMPARE(f.EditPattern->grab().toImage().convertToFormat(QImage::Format_RGB32), before);
     }
 

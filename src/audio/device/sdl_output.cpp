@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+
 namespace kellix {
 
 namespace {
@@ -12,6 +14,9 @@ void PlayCallback(void* output, Uint8* stream, int len) {
 
 struct SdlDevice final : OutputDevice {
     SDL_AudioDeviceID Id = 0;
+    int32_t Frames;
+
+    explicit SdlDevice(int32_t frames) : Frames(frames) {}
 
     bool Open() override {
         // SDL would otherwise take over SIGINT and SIGTERM.
@@ -24,7 +29,7 @@ struct SdlDevice final : OutputDevice {
         want.freq = 44100;
         want.format = AUDIO_S16LSB;
         want.channels = 2;
-        want.samples = 1024;
+        want.samples = static_cast<Uint16>(std::clamp(Frames, kMinAudioFrames, kMaxAudioFrames));
         want.callback = PlayCallback;
         want.userdata = &output;
         SDL_AudioSpec have{};
@@ -47,8 +52,8 @@ struct SdlDevice final : OutputDevice {
 
 } // namespace
 
-std::unique_ptr<OutputDevice> MakeSdlDevice() {
-    return std::make_unique<SdlDevice>();
+std::unique_ptr<OutputDevice> MakeSdlDevice(int32_t frames) {
+    return std::make_unique<SdlDevice>(frames);
 }
 
 const char* SoundDeviceReason() {

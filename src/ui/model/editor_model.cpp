@@ -375,6 +375,8 @@ void EditorModel::PlayRequested(const PlayRequest& request, PlayRecord record) {
     play_ = std::move(record);
     play_.Start = clock;
     ++keys_.Take;
+    const int64_t pass = PassFrames(doc_.Song, request);
+    RecordRepeats(play_, pass, loop_ ? kFarFrames : ClampFrames(__int128{clock} + pass));
     view_.Refresh(kViewPlaying);
 }
 

@@ -228,6 +228,10 @@ class EditorModel {
     void PlayTrack();
     void PlayPattern();
     void Stop();
+    // Controll > "Loop": play commands repeat what they play until "Stop"; turned off, the pass
+    // being played is the last.
+    void SetLoop(bool on);
+    bool Loop() const { return loop_; }
     // Where the sound being heard is in what the last play command scheduled: the live
     // output's played bytes less the quarter that leads into the first mix.
     PlayPosition PlayPositionNow() const;
@@ -362,6 +366,7 @@ class EditorModel {
     FileDialogSettings saveDialog_;
     SongHistory history_;
     PlayRecord play_;
+    bool loop_ = false;
     RecoveryStore recovery_;
     RecentSongs recent_;
     // A change since the last recovery write.

@@ -70,15 +70,28 @@ PlayRecord RecordPatternPlay(const TTrack& song, int32_t pattern, int64_t start)
     return r;
 }
 
+void RecordRepeats(PlayRecord& record, int64_t passFrames, int64_t endFrame) {
+    record.Repeats = passFrames > 0 && endFrame > record.Start + passFrames;
+    record.PassFrames = passFrames;
+    record.EndFrame = endFrame;
+}
+
 PlayPosition PositionAt(const PlayRecord& r, int64_t heardFrame, int32_t shownPattern) {
     PlayPosition p;
-    const int64_t into = heardFrame - r.Start;
+    int64_t into = heardFrame - r.Start;
     if (r.What == PlayRecord::Kind::None || r.StepFrames <= 0) {
         return p;
     }
     if (into < 0) {
         p.Waiting = true;
         return p;
+    }
+    if (r.Repeats) {
+        // Each pass shows as the first did, up to the end of the last one.
+        if (heardFrame >= r.EndFrame) {
+            return p;
+        }
+        into %= r.PassFrames;
     }
     int64_t sinceStart = into; // frames since the start of what holds the shown pattern
     bool shown = false;

@@ -21,6 +21,11 @@ struct PlayRecord {
     int32_t Track = -1;       // Kind::Track
     int32_t Pattern = -1;     // Kind::Pattern
     int64_t LengthFrames = 0; // Kind::Track and Kind::Pattern: how long the line is shown
+    // A repeated play (Loop): one pass lasts PassFrames, and the last pass ends at the live
+    // clock's EndFrame (kFarFrames while it goes on repeating).
+    bool Repeats = false;
+    int64_t PassFrames = 0;
+    int64_t EndFrame = 0;
 };
 
 // Where the sound is at a heard frame of the live mixer's clock.
@@ -39,6 +44,9 @@ struct PlayPosition {
 PlayRecord RecordSongPlay(const TTrack& song, int32_t firstEntry, int64_t start);
 PlayRecord RecordTrackPlay(const TTrack& song, int32_t track, int64_t start);
 PlayRecord RecordPatternPlay(const TTrack& song, int32_t pattern, int64_t start);
+
+// The record of a play repeated pass after pass until endFrame (kFarFrames: until "Stop").
+void RecordRepeats(PlayRecord& record, int64_t passFrames, int64_t endFrame);
 
 // The position at the heard frame, with shownPattern the pattern the editor shows (-1 none).
 PlayPosition PositionAt(const PlayRecord& record, int64_t heardFrame, int32_t shownPattern);

@@ -1,14 +1,12 @@
 #pragma once
 
+#include "audio/audio_frames.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 
 namespace kellix {
-
-// The sound device's buffer sizes Preferences offers, in frames.
-constexpr int32_t kMinAudioFrames = 64;
-constexpr int32_t kMaxAudioFrames = 16384;
 
 // What Kellix keeps across runs besides the recent songs: a small text file of key=value lines
 // ("audio_frames=512", "midi_port=..."). Unknown keys and values that make no sense are
