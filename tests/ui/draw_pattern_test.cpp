@@ -9,6 +9,7 @@
 #include <climits>
 #include <cmath>
 #include <span>
+#include <tuple>
 #include <vector>
 
 using namespace kellix;
@@ -50,23 +51,22 @@ class DrawPatternTest : public QObject {
     // or the grey frame 15 pixels square just inside a note's cell, except the fill 11 pixels
     // square inside the frame, which is coloured.
     void classicPixelsKept() {
-        const std::vector<TIdPoint> notes{Note(0, 83, 4),     Note(1, 82, 4),  Note(-1, 72, 4),
-                                          Note(3, 36, 4),     Note(20, 30, 4), Note(5, 35, 4, 0),
-                                          Note(6, 35, 4, 258)};
-        const struct {
-            int h, v, row;
-        } views[] = {{0, 0, 16}, {0, 750, 16}, {40, 700, 4}, {100, 0, 1}};
-        for (const auto& view : views) {
-            const QImage empty = Draw({.View = {view.h, view.v}, .Row = view.row});
+        const std::vector<TIdPoint> notes{Note(0, 83, 4), Note(1, 82, 4),     Note(-1, 72, 4),
+                                          Note(3, 36, 4), Note(20, 30, 4),    Note(5, 35, 4, 0),
+                                          Note(2, 80, 4), Note(6, 35, 4, 258)};
+        const std::tuple<int, int, int> views[] = {
+            {0, 0, 16}, {0, 750, 16}, {40, 700, 4}, {100, 0, 1}};
+        for (const auto& [h, v, row] : views) {
+            const QImage empty = Draw({.View = {h, v}, .Row = row});
             const QImage image =
-                Draw({.View = {view.h, view.v}, .Row = view.row, .Instrument = 4, .Notes = notes});
+                Draw({.View = {h, v}, .Row = row, .Instrument = 4, .Notes = notes});
             for (int y = 0; y < image.height(); ++y) {
                 for (int x = 0; x < image.width(); ++x) {
                     uint32_t expected = RgbAt(empty, x, y);
                     bool fill = false;
                     for (const TIdPoint& n : notes) {
-                        const int left = 64 + 16 * n.Time - view.h + 1;
-                        const int top = (83 - n.Tone) * 16 - view.v + 1;
+                        const int left = 64 + 16 * n.Time - h + 1;
+                        const int top = (83 - n.Tone) * 16 - v + 1;
                         const int dx = x - left;
                         const int dy = y - top;
                         if (dx >= 0 && dx <= 14 && dy >= 0 && dy <= 14) {
@@ -157,10 +157,8 @@ class DrawPatternTest : public QObject {
         // Width 32: step 3's line at 64 + 96 - h; Row 2 makes steps 2..3 an odd band. A note at
         // Time 3 has its frame over x 161..191 at h 0 and the line of step 4 at 192.
         const std::vector<TIdPoint> notes{Note(3, 83, 0)};
-        const struct {
-            int h, width;
-            std::vector<Probe> probes;
-        } views[] = {
+        // H, the cell width and what the view shows.
+        const std::tuple<int, int, std::vector<Probe>> views[] = {
             {0,
              32,
              {{160, 5, 0x77}, {159, 5, 0x33}, {161, 1, 0xAA}, {191, 1, 0xAA}, {192, 5, 0x77}}},
@@ -170,29 +168,32 @@ class DrawPatternTest : public QObject {
             {0, 0, {{64 + 3 * 8, 5, 0x77}}},     // clamped to 8
         };
         const QImage classic = Draw({.Row = 2});
-        for (const auto& v : views) {
-            const QImage image = Draw({.View = {v.h, 0, v.width}, .Row = 2, .Notes = notes});
-            for (const Probe& p : v.probes) {
+        for (const auto& [h, width, probes] : views) {
+            const QImage image = Draw({.View = {h, 0, width}, .Row = 2, .Notes = notes});
+            for (const Probe& p : probes) {
                 QCOMPARE(RgbAt(image, p.x, p.y), GreyRgb(p.grey));
             }
-            if (v.h == 0) {
+            if (h == 0) {
                 QCOMPARE(image.copy(0, 0, 64, 300), classic.copy(0, 0, 64, 300));
             }
         }
     }
 
     void geometry() {
-        // Cells at widths 16 and 32: grid lines belong to the cell right of and below them.
-        const struct {
-            int x, y, h, v, width, time, tone;
-        } cells[] = {
-            {64, 0, 0, 0, 16, 0, 83},  {63, 15, 0, 0, 16, -1, 83},  {96, 16, 0, 0, 32, 1, 82},
-            {95, 16, 0, 0, 32, 0, 82}, {10, 0, 86, 750, 32, 1, 37}, {0, 0, 0, 0, 32, -2, 83},
+        // Cells at widths 16 and 32: grid lines belong to the cell right of and below them; above
+        // the picture the cells continue outward, and far scroll offsets do not overflow.
+        const int m = INT_MAX;
+        // x, y, the view (H, V, cell width) and the cell's Time and Tone.
+        const std::tuple<int, int, int, int, int, int, int> cells[] = {
+            {64, 0, 0, 0, 16, 0, 83},    {63, 15, 0, 0, 16, -1, 83},
+            {96, 16, 0, 0, 32, 1, 82},   {95, 16, 0, 0, 32, 0, 82},
+            {10, 0, 86, 750, 32, 1, 37}, {0, 0, 0, 0, 32, -2, 83},
+            {64, -1, 0, 0, 16, 0, 84},   {m, m, m, m, 16, 268435451, -268435372},
         };
-        for (const auto& c : cells) {
-            const PatternCell cell = PatternCellAt(c.x, c.y, {c.h, c.v, c.width});
-            QCOMPARE(cell.Time, c.time);
-            QCOMPARE(cell.Tone, c.tone);
+        for (const auto& [x, y, h, v, width, time, tone] : cells) {
+            const PatternCell cell = PatternCellAt(x, y, {h, v, width});
+            QCOMPARE(cell.Time, time);
+            QCOMPARE(cell.Tone, tone);
         }
         const PixelBox box = CellBox(3, 80, {10, 20, 32});
         QVERIFY(box.X == 64 + 96 - 10 && box.Y == 48 - 20 && box.Width == 32 && box.Height == 16);
@@ -221,24 +222,19 @@ class DrawPatternTest : public QObject {
         // instrument 0 alone holds Time 0 Tone 83.
         const std::vector<TIdPoint> notes{Note(2, 82, 1), Note(0, 83, 0),  Note(2, 82, 1),
                                           Note(5, 80, 1), Note(-1, 83, 1), Note(2, 82, 0)};
-        // The note under a pixel, and the one a tooltip names (another instrument's too).
-        const struct {
-            int x, y, width, note, shown;
-        } hits[] = {
+        // x, y, the cell width, the note under the pixel and the one a tooltip names (another
+        // instrument's too).
+        const std::tuple<int, int, int, int, int> hits[] = {
             {100, 20, 16, 2, 2},   {96, 16, 16, 2, 2},  {95, 16, 16, -1, -1},
             {70, 5, 16, -1, 1},    {50, 5, 16, 4, 4},   {130, 20, 32, 2, 2},
             {100, 20, 32, -1, -1}, {230, 50, 32, 3, 3}, {90, 5, 32, -1, 1},
         };
-        for (const auto& h : hits) {
-            QCOMPARE(NoteAt(notes, 1, h.x, h.y, {0, 0, h.width}), h.note);
-            QCOMPARE(NoteShownAt(notes, 1, h.x, h.y, {0, 0, h.width}), h.shown);
+        for (const auto& [x, y, width, note, shown] : hits) {
+            QCOMPARE(NoteAt(notes, 1, x, y, {0, 0, width}), note);
+            QCOMPARE(NoteShownAt(notes, 1, x, y, {0, 0, width}), shown);
         }
         // Bands in image pixels, corners in any order.
-        const struct {
-            QPoint from, to;
-            int width;
-            std::vector<int32_t> covered;
-        } bands[] = {
+        const std::tuple<QPoint, QPoint, int, std::vector<int32_t>> bands[] = {
             {{64, 0}, {111, 31}, 16, {0, 2}},        // Time 0..2, tones 83..82
             {{112, 0}, {97, 47}, 16, {0, 2}},        // the line at 112 is Time 3's
             {{200, 60}, {64, 0}, 16, {0, 2, 3}},     // Time 0..8, tones 83..80
@@ -246,9 +242,8 @@ class DrawPatternTest : public QObject {
             {{128, 16}, {128, 16}, 32, {0, 2}},      // Time 2
             {{50, 0}, {300, 100}, 32, {0, 2, 3, 4}}, // the keyboard's Time -1 too
         };
-        for (const auto& b : bands) {
-            const RubberBand band{b.from, b.to};
-            QCOMPARE(NotesCovered(notes, 1, band, {0, 0, b.width}), b.covered);
+        for (const auto& [from, to, width, covered] : bands) {
+            QCOMPARE(NotesCovered(notes, 1, RubberBand{from, to}, {0, 0, width}), covered);
         }
         const CellRange range = CellsCovered({{200, 60}, {64, 0}}, {});
         QVERIFY(range.FirstTime == 0 && range.LastTime == 8 && range.LowTone == 80 &&
@@ -257,13 +252,11 @@ class DrawPatternTest : public QObject {
 
     // Tone 72 is labelled C8 on the keyboard, every octave below one less: tone 0 is C2.
     void toolTips() {
-        const struct {
-            int32_t tone;
-            const char* name;
-        } tones[] = {{72, "C8"},  {60, "C7"}, {0, "C2"},  {-12, "C1"}, {83, "B8"},
-                     {39, "D#5"}, {-1, "B1"}, {1, "C#2"}, {46, "A#5"}};
-        for (const auto& t : tones) {
-            QCOMPARE(ToneName(t.tone), QString::fromLatin1(t.name));
+        const std::pair<int32_t, const char*> tones[] = {{72, "C8"},  {60, "C7"}, {0, "C2"},
+                                                         {-12, "C1"}, {83, "B8"}, {39, "D#5"},
+                                                         {-1, "B1"},  {1, "C#2"}, {46, "A#5"}};
+        for (const auto& [tone, name] : tones) {
+            QCOMPARE(ToneName(tone), QString::fromLatin1(name));
         }
         QCOMPARE(NoteToolTip({12, 39, 1, 256, 128}),
                  QStringLiteral("Instrument 2, D#5, step 12, Vol 256, Pan 128"));

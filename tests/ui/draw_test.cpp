@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <memory>
 #include <span>
+#include <tuple>
 #include <vector>
 
 using namespace kellix;
@@ -85,42 +86,30 @@ class DrawTest : public QObject {
   private slots:
 
     void patternPixels() {
-        // Instrument 2's notes are framed, instrument 3's not.
-        std::vector<TIdPoint> notes{Note(0, 83, 2),  Note(1, 83, 3), Note(16, 82, 2),
-                                    Note(-1, 83, 2), Note(2, 37, 2), Note(2, 80, 2)};
-        const struct {
-            int h, v, row;
-            bool notes;
-            std::vector<Probe> probes;
-        } views[] = {
+        // The view (H, V, Row) and what it shows.
+        const std::tuple<int, int, int, std::vector<Probe>> views[] = {
             // H = V = 0, Row 16: grid from x 64, tone 83 in rows 0..15, tone 82 (A#) in rows
             // 16..31: the origin line, band 1 from step 16, a white key, a key separator, an odd
             // octave band, the black key A# over x 0..47, a black key over a separator.
-            {0, 0, 16, false, {{64, 0, 0x77}, {321, 1, 0x33}, {50, 1, 0xAA}, {50, 27, 0x77}}},
-            {0, 0, 16, false, {{50, 200, 0x99}, {47, 20, 0x00}, {10, 27, 0x00}}},
+            {0, 0, 16, {{64, 0, 0x77}, {321, 1, 0x33}, {50, 1, 0xAA}, {50, 27, 0x77}}},
+            {0, 0, 16, {{50, 200, 0x99}, {47, 20, 0x00}, {10, 27, 0x00}}},
             // The designed V = 750: row 2 is the line above tone 36. H = 40: the keyboard moves
             // left with the grid; the black key A# ends at x 7.
-            {0, 750, 16, false, {{100, 2, 0x77}}},
-            {40, 0, 16, false, {{8, 20, 0xAA}}},
+            {0, 750, 16, {{100, 2, 0x77}}},
+            {40, 0, 16, {{8, 20, 0xAA}}},
             // Row 0 counts as 1; a negative Row draws the bands of its size; INT_MIN none.
-            {0, 0, 0, false, {{81, 1, 0x33}}},
-            {0, 0, -16, false, {{321, 1, 0x33}}},
-            {0, 0, INT_MIN, false, {{321, 1, 0x00}}},
+            {0, 0, 0, {{81, 1, 0x33}}},
+            {0, 0, -16, {{321, 1, 0x33}}},
+            {0, 0, INT_MIN, {{321, 1, 0x00}}},
             // The lowest octave (tones -12..-1) at the bottom of the scroll range: F# black.
             // Above the world (not reachable by scrolling) the octave bands keep alternating.
-            {0, 1400, 16, false, {{10, 30, 0x00}}},
-            {0, -16, 16, false, {{50, 15, 0x99}}},
-            // Frames just inside the cells: Time 0 Tone 83 over x 65..79 (instrument 3's note at
-            // Time 1 unframed), Time -1 on the keyboard; H = 100: Time 2 Tone 80 spans x -3..11;
-            // H = 300: Time 16 Tone 82 spans x 21..35.
-            {0, 0, 16, true, {{65, 1, 0xAA}, {81, 1, 0x00}, {49, 1, 0xAA}}},
-            {100, 0, 16, true, {{0, 49, 0xAA}}},
-            {300, 0, 16, true, {{21, 17, 0xAA}}},
+            {0, 1400, 16, {{10, 30, 0x00}}},
+            {0, -16, 16, {{50, 15, 0x99}}},
         };
-        for (const auto& v : views) {
+        for (const auto& [h, v, row, probes] : views) {
             QImage image = GreyImage(400, 300, kMarker);
-            DrawPattern(image, v.h, v.v, v.row, 2, v.notes ? notes : std::vector<TIdPoint>{});
-            QCOMPARE(Mismatch(image, v.probes), QString());
+            DrawPattern(image, h, v, row, 2);
+            QCOMPARE(Mismatch(image, probes), QString());
         }
         // Other formats are converted.
         QImage grey(100, 40, QImage::Format_Grayscale8);
@@ -144,41 +133,21 @@ class DrawTest : public QObject {
         QVERIFY(none.isNull());
     }
 
-    void patternCellAt() {
-        const struct {
-            int x, y, h, v, time, tone;
-        } cases[] = {
-            {64, 0, 0, 0, 0, 83},
-            {63, 0, 0, 0, -1, 83},
-            {100, 0, 0, 750, 2, 37},
-            {64, -1, 0, 0, 0, 84}, // dragged above the picture: the cells continue outward
-            {INT_MAX, INT_MAX, INT_MAX, INT_MAX, 268435451, -268435372},
-        };
-        for (const auto& c : cases) {
-            const PatternCell cell = PatternCellAt(c.x, c.y, {c.h, c.v});
-            QCOMPARE(cell.Time, c.time);
-            QCOMPARE(cell.Tone, c.tone);
-        }
-    }
-
     void trackPixels() {
         // Six cells a row at widths 96..111, ten at 160; the track frames patterns 7, 2 and 12:
         // the last line of a row, the strip right of it, frames just inside their cells.
         // Scrolled by 20, frame 7 spans rows -3..11, frame 12 rows 13..27.
-        const struct {
-            int width, v;
-            std::vector<Probe> probes;
-        } views[] = {
+        const std::tuple<int, int, std::vector<Probe>> views[] = {
             {103, 0, {{96, 40, 0x77}, {100, 40, 0x00}, {17, 17, 0xAA}, {1, 33, 0xAA}}},
             {103, 20, {{17, 0, 0xAA}, {1, 13, 0xAA}}},
             {96, 0, {{95, 40, 0x00}}},
             {160, 0, {{113, 1, 0xAA}}},
         };
         TTrackPattern track{{7, 2, 12}};
-        for (const auto& v : views) {
-            QImage image = GreyImage(v.width, 265, kMarker);
-            DrawTrackGrid(image, v.v, 10, &track);
-            QCOMPARE(Mismatch(image, v.probes), QString());
+        for (const auto& [width, v, probes] : views) {
+            QImage image = GreyImage(width, 265, kMarker);
+            DrawTrackGrid(image, v, 10, &track);
+            QCOMPARE(Mismatch(image, probes), QString());
         }
     }
 
@@ -202,67 +171,51 @@ class DrawTest : public QObject {
     }
 
     void trackCellAt() {
-        const struct {
-            int x, y, width, v, cell;
-        } cases[] = {
+        // x, y, the picture's width, V and the cell.
+        const std::tuple<int, int, int, int, int> cases[] = {
             {20, 20, 103, 0, 7},   {20, 20, 96, 0, 7},
             {100, 5, 103, 0, 6},                      // the strip: next row
             {20, 20, 103, 20, 13}, {5, 5, 15, 0, -1}, // narrower than a cell
             {-1, 5, 103, 0, -1},   {0, INT_MAX, INT_MAX, INT_MAX, INT_MAX},
         };
-        for (const auto& c : cases) {
-            QCOMPARE(TrackCellAt(c.x, c.y, c.width, c.v), c.cell);
+        for (const auto& [x, y, width, v, cell] : cases) {
+            QCOMPARE(TrackCellAt(x, y, width, v), cell);
         }
     }
 
     void sampleColumns() {
         // h = 97: the middle is image row 48; full scale reaches 64 rows.
         // Stereo: (1000 + 3000) / 2 = 2000 -> 3; (-1000 - 3001) >> 1 = -2001 -> -4.
+        // 992 frames in 496 columns: column j >= 1 shows frames 2j - 2 .. 2j, so a peak at frame
+        // 5 shows in column 3 only.
         const std::vector<int16_t> four{32767, -32768, 0, 1000};
         const std::vector<int16_t> stereo{1000, 3000, -1000, -3001};
-        const struct {
-            uint8_t format;
-            std::vector<int16_t> values;
-            int column;
-            int from, to; // black image rows from..to; -1: column left as it was
-        } cases[] = {
+        std::vector<int16_t> peak(992, 0);
+        peak[5] = 32767;
+        // The format, the values, a column and the black image rows from..to in it (-1: the
+        // column is left as it was); other formats show as mono.
+        const std::tuple<uint8_t, std::vector<int16_t>, int, int, int> cases[] = {
             {1, four, 0, 0, 48},    {1, four, 1, 0, 96},    {1, four, 3, 47, 48},
-            {1, four, 4, -1, -1},   {0, {32767}, 0, 0, 48}, // other formats as mono
-            {2, stereo, 0, 45, 48}, {2, stereo, 1, 45, 52}, {2, stereo, 2, -1, -1},
+            {1, four, 4, -1, -1},   {0, {32767}, 0, 0, 48}, {2, stereo, 0, 45, 48},
+            {2, stereo, 1, 45, 52}, {2, stereo, 2, -1, -1}, {1, peak, 2, 48, 48},
+            {1, peak, 3, 0, 48},    {1, peak, 4, 48, 48},
         };
-        for (const auto& c : cases) {
-            QVERIFY(ColumnIs(Sampled(MakeSample(c.format, c.values)), c.column, c.from, c.to));
-        }
-        // 992 frames in 496 columns: column j >= 1 shows frames 2j - 2 .. 2j, so a peak at frame 5
-        // shows in column 3 only.
-        std::vector<int16_t> values(992, 0);
-        values[5] = 32767;
-        const QImage image = Sampled(MakeSample(1, values));
-        QVERIFY(ColumnIs(image, 2, 48, 48));
-        QVERIFY(ColumnIs(image, 3, 0, 48));
-        QVERIFY(ColumnIs(image, 4, 48, 48));
-    }
-
-    void sampleLongAndShort() {
-        const QImage longImage = Sampled(MakeSample(1, std::vector<int16_t>(10000, 0)));
-        const QImage shortImage = Sampled(MakeSample(1, std::vector<int16_t>(100, 0)));
-        for (int x = 0; x < 496; ++x) {
-            QVERIFY(ColumnIs(longImage, x, 48, 48));
-            QVERIFY(ColumnIs(shortImage, x, x < 100 ? 48 : -1, 48));
+        for (const auto& [format, values, column, from, to] : cases) {
+            QVERIFY(ColumnIs(Sampled(MakeSample(format, values)), column, from, to));
         }
     }
 
-    void sampleBadSizes() {
-        const struct {
-            uint8_t format;
-            int32_t dataSize; // also the bytes of the block's data
-            int columns;
-        } cases[] = {{1, -2, 0}, {1, 1, 0}, {1, 7, 3}, {2, 6, 1}, {2, 2, 0}};
-        for (const auto& c : cases) {
-            const QImage image = Sampled(MakeSample(c.format, std::vector<int16_t>(8, 0),
-                                                    c.dataSize, std::max(c.dataSize, 0)));
+    // Silent blocks of every size, cut, odd or negative ones too: the columns that have data show
+    // the middle line, the others are left as they were.
+    void sampleSizes() {
+        // The format, DataSize (also the bytes of the block's data) and the columns drawn.
+        const std::tuple<uint8_t, int32_t, int> cases[] = {
+            {1, -2, 0}, {1, 1, 0}, {1, 7, 3}, {2, 6, 1}, {2, 2, 0}, {1, 200, 100}, {1, 20000, 496}};
+        for (const auto& [format, dataSize, columns] : cases) {
+            const QImage image = Sampled(
+                MakeSample(format, std::vector<int16_t>(8, 0), dataSize, std::max(dataSize, 0)));
             for (int x = 0; x < 496; ++x) {
-                QVERIFY(ColumnIs(image, x, x < c.columns ? 48 : -1, 48));
+                QVERIFY(ColumnIs(image, x, x < columns ? 48 : -1, 48));
             }
         }
     }
