@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 using namespace kellix;
 using namespace std::literals;
@@ -71,29 +72,23 @@ TEST(ExportWav, RendersWhatTheLiteralModelMixesAndRefusesWhatWouldNotFit) {
     }
     EXPECT_EQ(file, expected);
 
-    struct Case {
-        int32_t speed, row, entries;
-        int64_t tail;
-        uint64_t size;
-        std::string error;
-    };
-    const Case cases[] = {
+    // Speed, Row, play-list entries, tail frames, the file's size after and a part of the error.
+    const std::tuple<int32_t, int32_t, int32_t, int64_t, uint64_t, std::string> cases[] = {
         {1, 1, 0, 0, 44, ""},
         {1 << 20, 16, 10, 0, 12, "is too long"}, // 2^20 x 32 x 16 x 10 frames x 4 bytes > 4 GiB
         {128, 16, 10, int64_t{1} << 32, 12, "and its tail are too long"},
         {-128, 16, 10, 0, 12, "negative"},
         {128, 16, 10, -1, 12, "negative"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [speed, row, entries, tail, size, part] : cases) {
         kellix::test::WriteFile(dir / "a.wav", "old contents");
-        song.Speed = c.speed;
-        song.Row = c.row;
-        ResizeTracksIndex(song, c.entries);
+        song.Speed = speed;
+        song.Row = row;
+        ResizeTracksIndex(song, entries);
         std::string error;
-        EXPECT_EQ(ExportWav(song, samples, effects, dir / "a.wav", &error, {}, c.tail),
-                  c.error.empty());
-        EXPECT_NE(error.find(c.error), std::string::npos) << error;
-        EXPECT_EQ(kellix::test::ReadFile(dir / "a.wav").size(), c.size) << c.speed << " " << c.tail;
+        EXPECT_EQ(ExportWav(song, samples, effects, dir / "a.wav", &error, {}, tail), part.empty());
+        EXPECT_NE(error.find(part), std::string::npos) << error;
+        EXPECT_EQ(kellix::test::ReadFile(dir / "a.wav").size(), size) << speed << " " << tail;
     }
     samples.Set(0, nullptr);
 }
