@@ -36,37 +36,28 @@ std::string Repeat(const std::string& line, int times) {
     return text;
 }
 
-// An instrument's sample slot: a run for it gives it the sample made and releases the one it
-// had, as the window's instrument panel does.
-struct Slot {
-    SampleBlock* Sample = nullptr;
-};
-
 class Execution : public ::testing::Test {
   protected:
     std::unique_ptr<Scripting> Scripts = scripttest::Install();
-    Slot instrument;
+    SampleBlock* instrument = nullptr; // an instrument's sample
     ScriptVariables& Vars = Scripts->Variables();
     bool overLimit = false; // the last run was refused a block for the sample memory limit
 
     void TearDown() override {
-        ReleaseSample(instrument.Sample);
+        ReleaseSample(instrument);
         Scripts.reset();
         SetSampleRelease(nullptr);
         EXPECT_EQ(MorvaneLiveSamples(), 0);
     }
-    // The run's status; with a slot the instrument takes the sample, without one RESULT keeps
-    // it until the next run.
-    std::string Exe(const std::string& code, Slot* slot) {
-        const ScriptRun run = slot ? Scripts->Run(code, slot->Sample) : Scripts->RunAlone(code);
+    // The run's status. For an instrument's sample slot, the instrument takes the sample made
+    // and releases the one it had, as the window's instrument panel does; without one RESULT
+    // keeps it until the next run.
+    std::string Exe(const std::string& code, SampleBlock** slot) {
+        const ScriptRun run = slot ? Scripts->Run(code, *slot) : Scripts->RunAlone(code);
         overLimit = run.OverSampleLimit;
-        if (!slot) {
-            return run.Status;
+        if (slot && *slot != run.Sample) {
+            ReleaseSample(std::exchange(*slot, run.Sample));
         }
-        if (slot->Sample != run.Sample) {
-            ReleaseSample(slot->Sample);
-        }
-        slot->Sample = run.Sample;
         return run.Status;
     }
 };
@@ -81,15 +72,15 @@ TEST_F(Execution, DefaultCodeGivesTheInstrumentItsSample) {
     EXPECT_STREQ(builtins[-1].EntryName, "INERT"); // TOOMANY and AFTEREND are left out
     EXPECT_STREQ(builtins[20].EntryName, "FG_SPLINE");
     EXPECT_EQ(Exe(kDefaultCode, &instrument), "Ok");
-    ASSERT_NE(instrument.Sample, nullptr);
-    EXPECT_EQ(int32_t{instrument.Sample->DataSize}, 20000);
-    int32_t old = MorvaneSampleHandle(instrument.Sample);
+    ASSERT_NE(instrument, nullptr);
+    EXPECT_EQ(int32_t{instrument->DataSize}, 20000);
+    int32_t old = MorvaneSampleHandle(instrument);
     EXPECT_EQ(Exe("Result:=CreateSample( 100 , 2 )", &instrument), "Ok");
     EXPECT_FALSE(Alive(old));
-    EXPECT_EQ(int32_t{instrument.Sample->DataSize}, 400);
-    old = MorvaneSampleHandle(instrument.Sample);
+    EXPECT_EQ(int32_t{instrument->DataSize}, 400);
+    old = MorvaneSampleHandle(instrument);
     EXPECT_EQ(Exe("GeneratorSampleMode(1)", &instrument), "Ok");
-    EXPECT_EQ(instrument.Sample, nullptr);
+    EXPECT_EQ(instrument, nullptr);
     EXPECT_FALSE(Alive(old));
 }
 
@@ -100,7 +91,7 @@ TEST_F(Execution, FailedCompilationRunsNothingARunResetsTheLibrary) {
     EXPECT_EQ(MorvaneLiveSamples(), 0);
     Exe("GeneratorSampleMode( SM_ADD )", &instrument);
     Exe("Result := CreateSample( 1 , 1 ); GConst( Result , 5 ); GConst( Result , 5 )", &instrument);
-    EXPECT_EQ(LoadS16(SampleData(instrument.Sample)), 5);
+    EXPECT_EQ(LoadS16(SampleData(instrument)), 5);
 }
 
 // A result no instrument took is freed by the next run or the program's end, or taken by the
@@ -113,7 +104,7 @@ TEST_F(Execution, ResultNoInstrumentTookIsFreedOrTakenLater) {
     void* made = MorvaneSampleBlock(Vars.Result);
     ASSERT_NE(made, nullptr);
     EXPECT_EQ(Exe("REC3(1,2,3) Foo bar", &instrument), "Error: Undeclared indentifier Foo bar");
-    EXPECT_EQ(instrument.Sample, made);
+    EXPECT_EQ(instrument, made);
     EXPECT_EQ(Vars.Result, 0);
     Exe(kDefaultCode, nullptr);
     const int32_t atEnd = Vars.Result;
@@ -129,8 +120,8 @@ TEST_F(Execution, TemporariesAreReleasedButNotTheBlocksOfResultAndWav) {
                   "S3 := CreateSample(3,1); S4 := SAME(S3); WAV := CreateSample(5,1)",
                   &instrument),
               "Ok");
-    ASSERT_NE(instrument.Sample, nullptr);
-    EXPECT_EQ(int32_t{instrument.Sample->DataSize}, 20);
+    ASSERT_NE(instrument, nullptr);
+    EXPECT_EQ(int32_t{instrument->DataSize}, 20);
     EXPECT_EQ(MorvaneLiveSamples(), 2);
     EXPECT_EQ(Vars.S[0] | Vars.S[1] | Vars.S[2] | Vars.S[3], 0);
     const int32_t wav = Vars.Wav;
@@ -147,20 +138,19 @@ TEST_F(Execution, TemporariesAreReleasedButNotTheBlocksOfResultAndWav) {
 // Voices may be playing an instrument's sample: a script naming its handle may copy it but
 // neither change nor release it.
 TEST_F(Execution, ScriptsOnlyReadAnInstrumentsSampleByItsNumber) {
-    ASSERT_EQ(Exe("Result := CreateSample( 100 , 1 ); GSample( Result , FG_SQUARE , 441 , "
-                  "1000 )",
-                  &instrument),
-              "Ok");
-    const std::vector<int16_t> before = BlockData(instrument.Sample);
-    const std::string h = std::to_string(MorvaneSampleHandle(instrument.Sample));
+    const char made[] =
+        "Result := CreateSample( 100 , 1 ); GSample( Result , FG_SQUARE , 441 , 1000 )";
+    ASSERT_EQ(Exe(made, &instrument), "Ok");
+    const std::vector<int16_t> before = BlockData(instrument);
+    const std::string h = std::to_string(MorvaneSampleHandle(instrument));
     const std::string attack = "GConst( " + h + " , 5 ); RESAMPLE( " + h + " , 0 ); FreeSample( " +
                                h + " ); Result := CloneSample( " + h + " )";
-    Slot other;
+    SampleBlock* other = nullptr;
     EXPECT_EQ(Exe(attack, &other), "Ok");
-    EXPECT_EQ(BlockData(instrument.Sample), before);
-    EXPECT_EQ(BlockData(other.Sample), before);
+    EXPECT_EQ(BlockData(instrument), before);
+    EXPECT_EQ(BlockData(other), before);
     EXPECT_FALSE(Alive(std::stoi(h)));
-    ReleaseSample(other.Sample);
+    ReleaseSample(other);
 }
 
 // Memory stays flat however often scripts run. The blocks a run lost track of (overwritten
@@ -185,8 +175,8 @@ TEST_F(Execution, MemoryStaysFlatOverRuns) {
                   " WAV := CreateSample( 40 , 1 ); WAV := CreateSample( 50 , 2 );",
                   &instrument),
               "Ok");
-    ASSERT_NE(instrument.Sample, nullptr);
-    EXPECT_EQ(int32_t{instrument.Sample->DataSize}, 40);
+    ASSERT_NE(instrument, nullptr);
+    EXPECT_EQ(int32_t{instrument->DataSize}, 40);
     EXPECT_EQ(MorvaneLiveSamples(), 2);
     EXPECT_EQ(Exe(" S3 := WAV;" + result, &instrument), "Ok");
     EXPECT_EQ(MorvaneLiveSamples(), 2);
@@ -227,7 +217,7 @@ TEST_F(Execution, SampleMemoryOfARunIsCapped) {
                                        {Repeat(line + " S1 := FreeSample( S1 );", 102), false}}) {
         EXPECT_EQ(Exe(code + " Result := CreateSample( 10 , 1 );", &instrument), "Ok");
         EXPECT_EQ(overLimit, capped);
-        EXPECT_EQ(instrument.Sample == nullptr, capped);
+        EXPECT_EQ(instrument == nullptr, capped);
         EXPECT_EQ(MorvaneLiveSamples(), capped ? 0 : 1);
     }
 }
@@ -242,11 +232,11 @@ TEST_F(Execution, WavReleasesWhatItStopsNaming) {
     EXPECT_FALSE(Alive(first));
     first = Vars.Wav;
     Exe("GConst( WAV , 9 ); Result := SAME( WAV ); WAV := CreateSample( 20 , 1 )", &instrument);
-    EXPECT_EQ(MorvaneSampleHandle(instrument.Sample), first);
-    EXPECT_EQ(BlockData(instrument.Sample), std::vector<int16_t>(10, 9));
+    EXPECT_EQ(MorvaneSampleHandle(instrument), first);
+    EXPECT_EQ(BlockData(instrument), std::vector<int16_t>(10, 9));
     Exe("GConst( WAV , 4 ); Result := SAME( WAV )", nullptr);
     Exe("Result := CloneSample( WAV )", &instrument);
-    EXPECT_EQ(BlockData(instrument.Sample), std::vector<int16_t>(20, 4));
+    EXPECT_EQ(BlockData(instrument), std::vector<int16_t>(20, 4));
     EXPECT_EQ(MorvaneLiveSamples(), 2);
 }
 
@@ -258,26 +248,26 @@ TEST_F(Execution, AnInstrumentsBlockInWavIsOnlyRead) {
     const char made[] =
         "WAV := CreateSample( 100 , 1 ); GConst( WAV , 1000 ); Result := SAME( WAV )";
     ASSERT_EQ(Exe(made, &instrument), "Ok");
-    const SampleBlock* held = instrument.Sample;
+    const SampleBlock* held = instrument;
     const std::vector<int16_t> sound(100, 1000);
-    Slot other;
+    SampleBlock* other = nullptr;
     EXPECT_EQ(Exe("GConst( WAV , 5 ); RESAMPLE( WAV , 0 ); FreeSample( WAV ); "
                   "Result := CloneSample( WAV )",
                   &other),
               "Ok");
-    EXPECT_EQ(BlockData(other.Sample), sound);
+    EXPECT_EQ(BlockData(other), sound);
     EXPECT_EQ(Exe("Result := SAME( WAV )", &instrument), "Ok");
-    EXPECT_EQ(instrument.Sample, held);
+    EXPECT_EQ(instrument, held);
     Exe("Result := SAME( WAV )", nullptr);
     Exe("S1 := SAME( WAV ); S2 := CloneSample( S1 ); WAV := SAME( S2 )", nullptr);
     Exe("S3 := CreateSample( 5 , 1 ); WAV := SAME( S3 )", nullptr);
-    EXPECT_EQ(instrument.Sample, held);
+    EXPECT_EQ(instrument, held);
     EXPECT_EQ(BlockData(held), sound);
 
     Exe(made, &instrument);
     Exe("Result := CreateSample( 10 , 1 )", &instrument);
     EXPECT_EQ(Exe("S1 := CreateSample( 100 , 1 ); Result := CloneSample( WAV )", &other), "Ok");
-    EXPECT_EQ(other.Sample, nullptr);
+    EXPECT_EQ(other, nullptr);
     EXPECT_EQ(MorvaneLiveSamples(), 1);
 }
 
@@ -299,9 +289,8 @@ TEST_F(Execution, ExampleInstrumentsSoundReasonable) {
         const std::string code = kellix::test::ReadFile(dir + file + ".txt");
         ASSERT_FALSE(code.empty());
         ASSERT_EQ(Exe(code, &instrument), "Ok");
-        ASSERT_NE(instrument.Sample, nullptr);
-        const std::vector<double> x =
-            mvtest::Channel(BlockData(instrument.Sample), instrument.Sample->Format, 0);
+        ASSERT_NE(instrument, nullptr);
+        const std::vector<double> x = mvtest::Channel(BlockData(instrument), instrument->Format, 0);
         EXPECT_GE(x.size(), 0.2 * mvtest::kRate);
         EXPECT_LE(x.size(), 3.0 * mvtest::kRate);
         const double peak = mvtest::Peak(x);
