@@ -115,11 +115,6 @@ void Type(QWidget& widget, const QString& text) {
     }
 }
 
-// The bytes of the text the box shows, worked out from the whole text.
-std::string BytesOfDocument(const CodeEditor& editor) {
-    return CodeBytes(DocumentText(*editor.document()), editor.Form());
-}
-
 } // namespace
 
 class CodeEditorTest : public QObject {
@@ -336,7 +331,9 @@ class CodeEditorTest : public QObject {
                 if (box.edits.empty()) {
                     QCOMPARE(box.editor.Code(), start);
                 } else {
-                    QCOMPARE(box.editor.Code(), BytesOfDocument(box.editor));
+                    // The bytes of the whole text the box shows.
+                    QCOMPARE(box.editor.Code(),
+                             CodeBytes(DocumentText(document), box.editor.Form()));
                     QCOMPARE(box.edits.back(), box.editor.Code());
                 }
             }
