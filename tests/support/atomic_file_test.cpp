@@ -1,6 +1,6 @@
-// FIFOs, full devices, read-only targets, a killed writer and a song written onto itself (the
-// same-file test) are checked end to end through the renderer; these are the cases it does not
-// reach.
+// FIFOs, full devices, a read-only target of another owner, a killed writer and a song written
+// onto itself (the same-file test) are checked end to end through the renderer; these are the
+// cases it does not reach.
 #include "support/atomic_file.h"
 
 #include "test_files.h"
@@ -189,6 +189,22 @@ TEST_F(AtomicFileFixture, KeepsOwnerModeAndLinks) {
             EXPECT_EQ(static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), {})),
                       link ? 2u : 1u);
         }
+    }
+}
+
+// A read-only file of the writer's own is refused, though the folder would let a rename replace
+// it, and keeps its text.
+TEST_F(AtomicFileFixture, ReadOnlyFileOfTheWritersOwnIsRefused) {
+    const uid_t user = geteuid() == 0 ? kOtherUser : geteuid();
+    const fs::path file = dir / "song.txt";
+    kellix::test::WriteFile(file, "old text");
+    ASSERT_EQ(chown(file.c_str(), user, user == geteuid() ? getegid() : user), 0);
+    ASSERT_EQ(chmod(file.c_str(), 0444), 0);
+    ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
+    for (bool named : {false, true}) {
+        const std::string error = WriteAs(user, named, file, "new");
+        EXPECT_NE(error.find("Permission denied"), std::string::npos) << error;
+        EXPECT_EQ(ReadFile(file), "old text");
     }
 }
 
