@@ -1,6 +1,6 @@
-// FIFOs, full devices, read-only targets, a killed writer and a song written onto itself (the
-// same-file test) are checked end to end through the renderer; these are the cases it does not
-// reach.
+// FIFOs, full devices, a read-only target of another owner, a killed writer and a song written
+// onto itself (the same-file test) are checked end to end through the renderer; these are the
+// cases it does not reach.
 #include "support/atomic_file.h"
 
 #include "test_files.h"
@@ -18,7 +18,9 @@
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
+#include <utility>
 
 using namespace kellix;
 using kellix::test::ReadFile;
@@ -38,41 +40,37 @@ struct AtomicFileFixture : ::testing::Test {
 };
 
 // The temporary has no name until the commit, so a program killed before leaves nothing; the
-// commit keeps the permissions. Long names fit; a link's target is written, the link stays.
-TEST_F(AtomicFileFixture, ReplacesTheWholeFileAndLeavesNoTemporary) {
+// commit keeps the permissions, an abort the old file. Long names fit; a link's target is
+// written, the link stays. A failure names the file.
+TEST_F(AtomicFileFixture, ReplacesTheWholeFileOrKeepsTheOldOne) {
     fs::path file = dir / "song.txt";
     ASSERT_TRUE(Write(file, std::string(1000, 'x')));
     ASSERT_EQ(chmod(file.c_str(), 0600), 0);
-    AtomicFile f;
     std::string error;
-    ASSERT_TRUE(AtomicFileOpen(f, file.string(), &error)) << error;
-    ASSERT_TRUE(AtomicFileWrite(f, "short", 5, &error));
-    EXPECT_EQ(Entries(), 1u);
-    ASSERT_TRUE(AtomicFileCommit(f, &error)) << error;
-    EXPECT_EQ(ReadFile(file), "short");
+    for (bool commit : {false, true}) {
+        AtomicFile f;
+        ASSERT_TRUE(AtomicFileOpen(f, file.string(), &error)) << error;
+        ASSERT_TRUE(AtomicFileWrite(f, "short", 5, &error));
+        EXPECT_EQ(Entries(), 1u);
+        if (commit) {
+            ASSERT_TRUE(AtomicFileCommit(f, &error)) << error;
+        } else {
+            AtomicFileAbort(f);
+        }
+        EXPECT_EQ(ReadFile(file), commit ? "short" : std::string(1000, 'x'));
+        EXPECT_EQ(Entries(), 1u);
+    }
     EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_TRUE(Write(dir / (std::string(250, 'n') + ".txt"), "long"));
     fs::create_symlink(file, dir / "link.txt");
     ASSERT_TRUE(Write(dir / "link.txt", "new"));
     EXPECT_TRUE(fs::is_symlink(dir / "link.txt"));
     EXPECT_EQ(ReadFile(file), "new");
-}
-
-TEST_F(AtomicFileFixture, FailureNamesTheFileAndKeepsTheOldOne) {
-    std::string error;
     fs::path missing = dir / "no-folder" / "song.txt";
     EXPECT_FALSE(Write(missing, "x", &error));
     EXPECT_NE(error.find(missing.string()), std::string::npos) << error;
     EXPECT_FALSE(Write(dir, "x", &error));
     EXPECT_NE(error.find("Is a directory"), std::string::npos) << error;
-    fs::path file = dir / "keep.txt";
-    ASSERT_TRUE(Write(file, "old"));
-    AtomicFile f;
-    ASSERT_TRUE(AtomicFileOpen(f, file.string(), &error));
-    ASSERT_TRUE(AtomicFileWrite(f, "new", 3, &error));
-    AtomicFileAbort(f);
-    EXPECT_EQ(ReadFile(file), "old");
-    EXPECT_EQ(Entries(), 1u);
 }
 
 // Everything a descriptor delivers until its writer closes it.
@@ -145,16 +143,9 @@ TEST_F(AtomicFileFixture, KeepsOwnerModeAndLinks) {
     const uid_t me = geteuid();
     // Root passes the folder's permissions, so root has another user write to the closed one.
     const uid_t user = root ? kOtherUser : me;
-    const struct {
-        const char* what;
-        mode_t folderMode;
-        mode_t fileMode;
-        uid_t owner;
-        uid_t writer;
-        bool needsRoot;
-        bool link;
-        bool inPlace;
-    } cases[] = {
+    // What is saved: the folder's and the file's modes, the owner, the writer, whether the case
+    // needs root, whether the file has another name, and whether it is written over in place.
+    const std::tuple<const char*, mode_t, mode_t, uid_t, uid_t, bool, bool, bool> cases[] = {
         {"a hard link", 0755, 0644, me, me, false, true, true},
         {"mode 0640", 0755, 0640, me, me, false, false, false},
         {"a closed folder", 0555, 0666, user, user, false, false, true},
@@ -162,42 +153,58 @@ TEST_F(AtomicFileFixture, KeepsOwnerModeAndLinks) {
         {"root's shared file saved by another user", 0777, 0666, 0, kOtherUser, true, false, true},
     };
     int number = 0;
-    for (const auto& c : cases) {
+    for (const auto& [what, dirMode, fileMode, owner, writer, needsRoot, link, inPlace] : cases) {
         for (bool named : {false, true}) {
-            if (c.needsRoot && !root) {
+            if (needsRoot && !root) {
                 continue;
             }
-            const gid_t group = c.owner == me ? getegid() : c.owner;
-            SCOPED_TRACE(std::string(c.what) + (named ? ", named temporary" : ""));
+            const gid_t group = owner == me ? getegid() : owner;
+            SCOPED_TRACE(std::string(what) + (named ? ", named temporary" : ""));
             const fs::path folder = dir / std::to_string(number++);
             fs::create_directory(folder);
             const fs::path file = folder / "song.txt";
             kellix::test::WriteFile(file, "old text");
-            if (c.link) {
+            if (link) {
                 fs::create_hard_link(file, folder / "other-name.txt");
             }
-            ASSERT_EQ(chown(file.c_str(), c.owner, group), 0);
-            ASSERT_EQ(chmod(file.c_str(), c.fileMode), 0);
-            ASSERT_EQ(chmod(folder.c_str(), c.folderMode), 0);
+            ASSERT_EQ(chown(file.c_str(), owner, group), 0);
+            ASSERT_EQ(chmod(file.c_str(), fileMode), 0);
+            ASSERT_EQ(chmod(folder.c_str(), dirMode), 0);
             for (const std::string text : {"the new, longer text", "short"}) {
                 struct stat before;
                 ASSERT_EQ(stat(file.c_str(), &before), 0);
-                EXPECT_EQ(WriteAs(c.writer, named, file, text), "");
+                EXPECT_EQ(WriteAs(writer, named, file, text), "");
                 EXPECT_EQ(ReadFile(file), text);
                 struct stat after;
                 ASSERT_EQ(stat(file.c_str(), &after), 0);
-                EXPECT_EQ(after.st_uid, c.owner);
+                EXPECT_EQ(after.st_uid, owner);
                 EXPECT_EQ(after.st_gid, group);
-                EXPECT_EQ(after.st_mode & 07777, c.fileMode);
-                EXPECT_EQ(after.st_ino == before.st_ino, c.inPlace);
-                if (c.link) {
+                EXPECT_EQ(after.st_mode & 07777, fileMode);
+                EXPECT_EQ(after.st_ino == before.st_ino, inPlace);
+                if (link) {
                     EXPECT_EQ(ReadFile(folder / "other-name.txt"), text);
                 }
             }
             chmod(folder.c_str(), 0755);
             EXPECT_EQ(static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), {})),
-                      c.link ? 2u : 1u);
+                      link ? 2u : 1u);
         }
+    }
+}
+
+// A read-only file of the writer's own is refused, though the folder would let a rename replace
+// it, and keeps its text.
+TEST_F(AtomicFileFixture, ReadOnlyFileOfTheWritersOwnIsRefused) {
+    const uid_t user = geteuid() == 0 ? kOtherUser : geteuid();
+    const fs::path file = dir / "song.txt";
+    kellix::test::WriteFile(file, "old text");
+    ASSERT_EQ(chown(file.c_str(), user, user == geteuid() ? getegid() : user), 0);
+    ASSERT_EQ(chmod(file.c_str(), 0444), 0);
+    ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
+    for (bool named : {false, true}) {
+        const std::string error = WriteAs(user, named, file, "new");
+        EXPECT_NE(error.find("Permission denied"), std::string::npos) << error;
+        EXPECT_EQ(ReadFile(file), "old text");
     }
 }
 
@@ -236,37 +243,35 @@ int g_handled = 0;
 // signal's course is kept: by default it ends the child, a handler of the program's own runs
 // and the save reports the interruption, an ignored signal stays ignored and the file is saved.
 TEST_F(AtomicFileFixture, NamedTemporaryIsRemovedOnSignals) {
-    const struct {
-        int sig;
-        void (*previous)(int);
-    } cases[] = {{SIGINT, SIG_DFL}, {SIGTERM, [](int) { ++g_handled; }}, {SIGHUP, SIG_IGN}};
-    for (const auto& c : cases) {
+    const std::pair<int, void (*)(int)> cases[] = {
+        {SIGINT, SIG_DFL}, {SIGTERM, [](int) { ++g_handled; }}, {SIGHUP, SIG_IGN}};
+    for (const auto& [sig, previous] : cases) {
         fs::path file = dir / "out.txt";
         ASSERT_TRUE(Write(file, "old"));
         pid_t pid = fork();
         if (pid == 0) {
-            signal(c.sig, c.previous);
+            signal(sig, previous);
             UseNamedTemporariesOnly(true);
             AtomicFile f;
             std::string error;
             const bool written =
                 AtomicFileOpen(f, file.string(), &error) && AtomicFileWrite(f, "new", 3, &error);
-            raise(c.sig);
+            raise(sig);
             const bool saved = written && AtomicFileCommit(f, &error);
             struct sigaction now {};
-            sigaction(c.sig, nullptr, &now);
+            sigaction(sig, nullptr, &now);
             const bool ok =
-                now.sa_handler == c.previous &&
-                (c.previous == SIG_IGN
+                now.sa_handler == previous &&
+                (previous == SIG_IGN
                      ? saved
                      : !saved && g_handled == 1 && error.find("Interrupted") != std::string::npos);
             _exit(ok ? 0 : 1);
         }
         int status = 0;
         waitpid(pid, &status, 0);
-        EXPECT_EQ(status, c.previous == SIG_DFL ? c.sig : 0) << c.sig; // killed, or exit 0
-        EXPECT_EQ(Entries(), 1u) << c.sig;
-        EXPECT_EQ(ReadFile(file), c.previous == SIG_IGN ? "new" : "old") << c.sig;
+        EXPECT_EQ(status, previous == SIG_DFL ? sig : 0) << sig; // killed, or exit 0
+        EXPECT_EQ(Entries(), 1u) << sig;
+        EXPECT_EQ(ReadFile(file), previous == SIG_IGN ? "new" : "old") << sig;
     }
 }
 

@@ -40,10 +40,18 @@ TEST(NumberText, WritesUnsignedAndSignedForms) {
 
 // The lenient rule of scripts and song files, the strict one of the number edits, and reals.
 TEST(NumberText, ReadsNumbersByTheirRules) {
-    EXPECT_EQ(TextToInt("  \t7"), 0); // blanks are skipped, a tab is not
+    // The lenient rule: the value and how many characters were read (0 when no digit). Blanks
+    // are skipped, a tab is not; a number that stops early loses its sign.
+    const std::tuple<const char*, int32_t, std::size_t> ints[] = {
+        {"  \t7", 0, 0},  {"$FFFFFFFFx", -1, 9},        {"$G", 0, 0},
+        {"-12AB", 12, 3}, {"4294967295", 429496729, 9}, {"-2147483648", INT32_MIN, 11},
+        {"-", 0, 0}};
+    std::size_t read = 99;
+    for (auto [text, value, count] : ints) {
+        EXPECT_EQ(TextToInt(text, &read), value) << text;
+        EXPECT_EQ(read, count) << text;
+    }
     EXPECT_EQ(TextToInt(nullptr), 0);
-    EXPECT_EQ(TextToInt("$FFFFFFFF"), -1);
-    EXPECT_EQ(TextToInt("-2147483648"), INT32_MIN);
     const std::pair<const char*, int32_t> accepted[] = {
         {"  -7", -7}, {"-$10", -16}, {"$FFFFFFFF", -1}, {"-2147483648", INT32_MIN}};
     int32_t value = 0;
@@ -54,26 +62,13 @@ TEST(NumberText, ReadsNumbersByTheirRules) {
         value = 4242;
         EXPECT_FALSE(StrictTextToInt(text, value) || value != 4242) << text;
     }
-    // How many characters each reads: 0 when no digit.
-    const std::pair<const char*, std::size_t> intReads[] = {
-        {"  \t7", 0}, {"$FFFFFFFFx", 9}, {"$G", 0}, {"-12AB", 3}, {"4294967295", 9}, {"-", 0}};
-    std::size_t read = 99;
-    for (auto [text, expected] : intReads) {
-        TextToInt(text, &read);
-        EXPECT_EQ(read, expected) << text;
-    }
-    const struct {
-        const char* text;
-        float real;
-        std::size_t read;
-    } reals[] = {
-        {"-1.5E-1", -0.15f, 7}, {"3.25xyz", 3.25f, 4},
-        {"7e", 7.0f, 1},        {".5", 0.5f, 2},
-        {"abc", 0.0f, 0},       {"1e99", std::numeric_limits<float>::infinity(), 4},
-    };
-    for (const auto& r : reals) {
-        EXPECT_FLOAT_EQ(TextToSingle(r.text, &read), r.real) << r.text;
-        EXPECT_EQ(read, r.read) << r.text;
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::tuple<const char*, float, std::size_t> reals[] = {
+        {"-1.5E-1", -0.15f, 7}, {"3.25xyz", 3.25f, 4}, {"7e", 7.0f, 1},
+        {".5", 0.5f, 2},        {"abc", 0.0f, 0},      {"1e99", inf, 4}};
+    for (auto [text, real, count] : reals) {
+        EXPECT_FLOAT_EQ(TextToSingle(text, &read), real) << text;
+        EXPECT_EQ(read, count) << text;
     }
 }
 

@@ -12,6 +12,7 @@
 
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace kellix;
@@ -114,11 +115,6 @@ void Type(QWidget& widget, const QString& text) {
     }
 }
 
-// The bytes of the text the box shows, worked out from the whole text.
-std::string BytesOfDocument(const CodeEditor& editor) {
-    return CodeBytes(DocumentText(*editor.document()), editor.Form());
-}
-
 } // namespace
 
 class CodeEditorTest : public QObject {
@@ -129,12 +125,7 @@ class CodeEditorTest : public QObject {
     // takes the remembered break, and Latin-1 writes '?' for what it cannot hold.
     void ShowsBytes() {
         const LineBreak crlf = LineBreak::CrLf;
-        const struct {
-            std::string bytes;
-            QString text;
-            bool latin1;
-            LineBreak lineBreak;
-        } cases[] = {
+        const std::tuple<std::string, QString, bool, LineBreak> cases[] = {
             {kDefaultCode, " GeneratorSampleMode( SM_ADD );\n Result:=CreateSample( 10000 , 1 );",
              false, crlf},
             {"a\rb", "a\nb", false, LineBreak::Cr},
@@ -144,12 +135,12 @@ class CodeEditorTest : public QObject {
             {"x\xE2\x82", QString::fromUtf16(u"x\u00E2\u0082"), true, crlf},
             {"a\xA0", QString::fromUtf16(u"a\u00A0"), true, crlf},
         };
-        for (const auto& c : cases) {
-            const ShownCode shown = ShowCode(c.bytes);
-            QCOMPARE(shown.Text, c.text);
-            QCOMPARE(shown.Form.Encoding == CodeEncoding::Latin1, c.latin1);
-            QVERIFY(shown.Form.Break == c.lineBreak);
-            QCOMPARE(CodeBytes(shown.Text, shown.Form), c.bytes);
+        for (const auto& [bytes, text, latin1, lineBreak] : cases) {
+            const ShownCode shown = ShowCode(bytes);
+            QCOMPARE(shown.Text, text);
+            QCOMPARE(shown.Form.Encoding == CodeEncoding::Latin1, latin1);
+            QVERIFY(shown.Form.Break == lineBreak);
+            QCOMPARE(CodeBytes(shown.Text, shown.Form), bytes);
         }
         const ShownCode mixed = ShowCode("a\r\nb\nc\rd"); // CR LF wins
         QCOMPARE(CodeBytes(mixed.Text, mixed.Form), std::string("a\r\nb\r\nc\r\nd"));
@@ -158,21 +149,18 @@ class CodeEditorTest : public QObject {
     }
 
     void Positions() {
-        const struct {
-            std::string bytes;
-            int bytePos, position, line;
-        } cases[] = {
+        // The byte position, the shown position and the line.
+        const std::tuple<std::string, int, int, int> cases[] = {
             {kDefaultCode, 31, 31, 1}, // the CR
             {kDefaultCode, 32, 31, 1}, // the LF of CR LF
             {"a\nb\r\nc\rd", 7, 6, 4},   {kDefaultCode, -1, 0, 1},
             {kDefaultCode, 1000, 67, 2}, {"\xC3\xA9\r\nX", 1, 0, 1}, // inside a UTF-8 character
             {BinaryText(), 255, 254, 2},
         };
-        for (const auto& c : cases) {
-            const ShownCode shown = ShowCode(c.bytes);
-            QCOMPARE(ShownPosition(c.bytes, shown.Text, shown.Form.Encoding, c.bytePos),
-                     c.position);
-            QCOMPARE(LineOfByte(c.bytes, c.bytePos), c.line);
+        for (const auto& [bytes, bytePos, position, line] : cases) {
+            const ShownCode shown = ShowCode(bytes);
+            QCOMPARE(ShownPosition(bytes, shown.Text, shown.Form.Encoding, bytePos), position);
+            QCOMPARE(LineOfByte(bytes, bytePos), line);
         }
         // A '?' written for an unknown character stands for one character: positions still meet.
         QCOMPARE(ShownPosition("\xFF\xFE?\r\nX", QString::fromUtf16(u"\u00FF\u00FE\U0001F3B5\nX"),
@@ -220,11 +208,8 @@ class CodeEditorTest : public QObject {
     void Colours() {
         const std::string code(" GeneratorSampleMode( SM_ADD ); // set 12\r\n"
                                "S1 := GSample( $1F , -1.5e3 , 1e , 'a // b' , fg_sin )");
-        const struct {
-            std::string bytes;
-            QString needle; // the first place it occurs is checked
-            int role;
-        } cases[] = {
+        // The code, a text whose first place in it is checked, and its colour.
+        const std::tuple<std::string, QString, int> cases[] = {
             {code, "GeneratorSampleMode", int(Role::Procedure)},
             {code, "SM_ADD", int(Role::Constant)},
             {code, "S1", int(Role::Variable)},
@@ -236,11 +221,10 @@ class CodeEditorTest : public QObject {
             {"a // c\nS1\r\nS1", "S1", int(Role::Comment)},
             {"a // c\rS1", "S1", int(Role::Variable)},
         };
-        for (const auto& c : cases) {
-            Box box(c.bytes);
-            const int pos = int(box.editor.toPlainText().indexOf(c.needle));
-            QVERIFY2(ColourAt(*box.editor.document(), pos) == RoleColour(c.role),
-                     qPrintable(c.needle));
+        for (const auto& [bytes, needle, role] : cases) {
+            Box box(bytes);
+            const int pos = int(box.editor.toPlainText().indexOf(needle));
+            QVERIFY2(ColourAt(*box.editor.document(), pos) == RoleColour(role), qPrintable(needle));
         }
         // Once edited, every break is a CR LF and the comment ends with its line.
         Box box("a // c\nS1\nS1\r\nb");
@@ -347,7 +331,9 @@ class CodeEditorTest : public QObject {
                 if (box.edits.empty()) {
                     QCOMPARE(box.editor.Code(), start);
                 } else {
-                    QCOMPARE(box.editor.Code(), BytesOfDocument(box.editor));
+                    // The bytes of the whole text the box shows.
+                    QCOMPARE(box.editor.Code(),
+                             CodeBytes(DocumentText(document), box.editor.Form()));
                     QCOMPARE(box.edits.back(), box.editor.Code());
                 }
             }

@@ -1,4 +1,7 @@
-// The three pictures, pixel by pixel, at coordinates worked out by hand from the drawing rules.
+// The three pictures (the piano roll with its notes, selection and zoom, the track grid and the
+// sample), pixel by pixel, and the piano roll's geometry, at coordinates worked out by hand from
+// the drawing rules: cells of 16 x 16 pixels at the default width, time step t from world column
+// 64 + t x width, tone n from world row (83 - n) x 16.
 #include "pixels.h"
 #include "test_blocks.h"
 #include "ui/draw_pattern.h"
@@ -8,9 +11,11 @@
 #include <QtTest>
 
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <span>
+#include <tuple>
 #include <vector>
 
 using namespace kellix;
@@ -63,13 +68,22 @@ QString Mismatch(const QImage& image, const std::vector<Probe>& probes) {
     return wrong;
 }
 
-TIdPoint Note(int32_t time, int32_t tone, int32_t instrument) {
-    return {time, tone, instrument, 256, 128};
+TIdPoint Note(int32_t time, int32_t tone, int32_t instrument, int32_t vol = 256) {
+    return {time, tone, instrument, vol, 128};
 }
 
-void DrawPattern(QImage& image, int h, int v, int32_t row, int32_t instrument,
-                 std::span<const TIdPoint> notes = {}) {
-    DrawPatternGrid(image, {.View = {h, v}, .Row = row, .Instrument = instrument, .Notes = notes});
+QImage Draw(const PatternPicture& picture) {
+    QImage image = GreyImage(400, 300, kMarker);
+    DrawPatternGrid(image, picture);
+    return image;
+}
+
+bool IsGrey(uint32_t rgb) {
+    return (rgb >> 16 & 0xFF) == (rgb & 0xFF) && (rgb >> 8 & 0xFF) == (rgb & 0xFF);
+}
+
+int Brightness(uint32_t rgb) {
+    return int(rgb >> 16 & 0xFF) + int(rgb >> 8 & 0xFF) + int(rgb & 0xFF);
 }
 
 QImage Sampled(const Sample& sample) {
@@ -85,100 +99,65 @@ class DrawTest : public QObject {
   private slots:
 
     void patternPixels() {
-        // Instrument 2's notes are framed, instrument 3's not.
-        std::vector<TIdPoint> notes{Note(0, 83, 2),  Note(1, 83, 3), Note(16, 82, 2),
-                                    Note(-1, 83, 2), Note(2, 37, 2), Note(2, 80, 2)};
-        const struct {
-            int h, v, row;
-            bool notes;
-            std::vector<Probe> probes;
-        } views[] = {
+        // The view (H, V, Row) and what it shows.
+        const std::tuple<int, int, int, std::vector<Probe>> views[] = {
             // H = V = 0, Row 16: grid from x 64, tone 83 in rows 0..15, tone 82 (A#) in rows
             // 16..31: the origin line, band 1 from step 16, a white key, a key separator, an odd
             // octave band, the black key A# over x 0..47, a black key over a separator.
-            {0, 0, 16, false, {{64, 0, 0x77}, {321, 1, 0x33}, {50, 1, 0xAA}, {50, 27, 0x77}}},
-            {0, 0, 16, false, {{50, 200, 0x99}, {47, 20, 0x00}, {10, 27, 0x00}}},
+            {0, 0, 16, {{64, 0, 0x77}, {321, 1, 0x33}, {50, 1, 0xAA}, {50, 27, 0x77}}},
+            {0, 0, 16, {{50, 200, 0x99}, {47, 20, 0x00}, {10, 27, 0x00}}},
             // The designed V = 750: row 2 is the line above tone 36. H = 40: the keyboard moves
             // left with the grid; the black key A# ends at x 7.
-            {0, 750, 16, false, {{100, 2, 0x77}}},
-            {40, 0, 16, false, {{8, 20, 0xAA}}},
+            {0, 750, 16, {{100, 2, 0x77}}},
+            {40, 0, 16, {{8, 20, 0xAA}}},
             // Row 0 counts as 1; a negative Row draws the bands of its size; INT_MIN none.
-            {0, 0, 0, false, {{81, 1, 0x33}}},
-            {0, 0, -16, false, {{321, 1, 0x33}}},
-            {0, 0, INT_MIN, false, {{321, 1, 0x00}}},
+            {0, 0, 0, {{81, 1, 0x33}}},
+            {0, 0, -16, {{321, 1, 0x33}}},
+            {0, 0, INT_MIN, {{321, 1, 0x00}}},
             // The lowest octave (tones -12..-1) at the bottom of the scroll range: F# black.
             // Above the world (not reachable by scrolling) the octave bands keep alternating.
-            {0, 1400, 16, false, {{10, 30, 0x00}}},
-            {0, -16, 16, false, {{50, 15, 0x99}}},
-            // Frames just inside the cells: Time 0 Tone 83 over x 65..79 (instrument 3's note at
-            // Time 1 unframed), Time -1 on the keyboard; H = 100: Time 2 Tone 80 spans x -3..11;
-            // H = 300: Time 16 Tone 82 spans x 21..35.
-            {0, 0, 16, true, {{65, 1, 0xAA}, {81, 1, 0x00}, {49, 1, 0xAA}}},
-            {100, 0, 16, true, {{0, 49, 0xAA}}},
-            {300, 0, 16, true, {{21, 17, 0xAA}}},
+            {0, 1400, 16, {{10, 30, 0x00}}},
+            {0, -16, 16, {{50, 15, 0x99}}},
         };
-        for (const auto& v : views) {
-            QImage image = GreyImage(400, 300, kMarker);
-            DrawPattern(image, v.h, v.v, v.row, 2, v.notes ? notes : std::vector<TIdPoint>{});
-            QCOMPARE(Mismatch(image, v.probes), QString());
+        for (const auto& [h, v, row, probes] : views) {
+            QCOMPARE(Mismatch(Draw({.View = {h, v}, .Row = row, .Instrument = 2}), probes),
+                     QString());
         }
         // Other formats are converted.
         QImage grey(100, 40, QImage::Format_Grayscale8);
-        DrawPattern(grey, 0, 0, 16, 0);
+        DrawPatternGrid(grey, {});
         QCOMPARE(RgbAt(grey, 64, 5), GreyRgb(0x77));
     }
 
     void patternNotesOutOfView() {
-        QImage empty = GreyImage(400, 300, kMarker);
-        DrawPattern(empty, 0, 0, 16, 2);
         std::vector<TIdPoint> notes{Note(INT_MAX, 40, 2), Note(INT_MIN, 40, 2), Note(3, INT_MIN, 2),
                                     Note(3, INT_MAX, 2),  Note(-5, 83, 2),      Note(3, -12, 2)};
-        QImage image = GreyImage(400, 300, kMarker);
-        DrawPattern(image, 0, 0, 16, 2, notes);
-        QCOMPARE(image, empty);
+        QImage image = Draw({.Instrument = 2, .Notes = notes});
+        QCOMPARE(image, Draw({.Instrument = 2}));
         // Extreme scroll offsets and an empty image draw without overflowing.
-        DrawPattern(image, INT_MAX, INT_MAX, INT_MAX, 2, notes);
-        DrawPattern(image, INT_MIN, INT_MIN, INT_MIN, 2, notes);
-        QImage none;
-        DrawPattern(none, 0, 0, 16, 2, notes);
-        QVERIFY(none.isNull());
-    }
-
-    void patternCellAt() {
-        const struct {
-            int x, y, h, v, time, tone;
-        } cases[] = {
-            {64, 0, 0, 0, 0, 83},
-            {63, 0, 0, 0, -1, 83},
-            {100, 0, 0, 750, 2, 37},
-            {64, -1, 0, 0, 0, 84}, // dragged above the picture: the cells continue outward
-            {INT_MAX, INT_MAX, INT_MAX, INT_MAX, 268435451, -268435372},
-        };
-        for (const auto& c : cases) {
-            const PatternCell cell = PatternCellAt(c.x, c.y, {c.h, c.v});
-            QCOMPARE(cell.Time, c.time);
-            QCOMPARE(cell.Tone, c.tone);
+        for (const int m : {INT_MAX, INT_MIN}) {
+            DrawPatternGrid(image, {.View = {m, m}, .Row = m, .Instrument = 2, .Notes = notes});
         }
+        QImage none;
+        DrawPatternGrid(none, {.Instrument = 2, .Notes = notes});
+        QVERIFY(none.isNull());
     }
 
     void trackPixels() {
         // Six cells a row at widths 96..111, ten at 160; the track frames patterns 7, 2 and 12:
         // the last line of a row, the strip right of it, frames just inside their cells.
         // Scrolled by 20, frame 7 spans rows -3..11, frame 12 rows 13..27.
-        const struct {
-            int width, v;
-            std::vector<Probe> probes;
-        } views[] = {
+        const std::tuple<int, int, std::vector<Probe>> views[] = {
             {103, 0, {{96, 40, 0x77}, {100, 40, 0x00}, {17, 17, 0xAA}, {1, 33, 0xAA}}},
             {103, 20, {{17, 0, 0xAA}, {1, 13, 0xAA}}},
             {96, 0, {{95, 40, 0x00}}},
             {160, 0, {{113, 1, 0xAA}}},
         };
         TTrackPattern track{{7, 2, 12}};
-        for (const auto& v : views) {
-            QImage image = GreyImage(v.width, 265, kMarker);
-            DrawTrackGrid(image, v.v, 10, &track);
-            QCOMPARE(Mismatch(image, v.probes), QString());
+        for (const auto& [width, v, probes] : views) {
+            QImage image = GreyImage(width, 265, kMarker);
+            DrawTrackGrid(image, v, 10, &track);
+            QCOMPARE(Mismatch(image, probes), QString());
         }
     }
 
@@ -202,69 +181,270 @@ class DrawTest : public QObject {
     }
 
     void trackCellAt() {
-        const struct {
-            int x, y, width, v, cell;
-        } cases[] = {
+        // x, y, the picture's width, V and the cell.
+        const std::tuple<int, int, int, int, int> cases[] = {
             {20, 20, 103, 0, 7},   {20, 20, 96, 0, 7},
             {100, 5, 103, 0, 6},                      // the strip: next row
             {20, 20, 103, 20, 13}, {5, 5, 15, 0, -1}, // narrower than a cell
             {-1, 5, 103, 0, -1},   {0, INT_MAX, INT_MAX, INT_MAX, INT_MAX},
         };
-        for (const auto& c : cases) {
-            QCOMPARE(TrackCellAt(c.x, c.y, c.width, c.v), c.cell);
+        for (const auto& [x, y, width, v, cell] : cases) {
+            QCOMPARE(TrackCellAt(x, y, width, v), cell);
         }
     }
 
     void sampleColumns() {
         // h = 97: the middle is image row 48; full scale reaches 64 rows.
         // Stereo: (1000 + 3000) / 2 = 2000 -> 3; (-1000 - 3001) >> 1 = -2001 -> -4.
+        // 992 frames in 496 columns: column j >= 1 shows frames 2j - 2 .. 2j, so a peak at frame
+        // 5 shows in column 3 only.
         const std::vector<int16_t> four{32767, -32768, 0, 1000};
         const std::vector<int16_t> stereo{1000, 3000, -1000, -3001};
-        const struct {
-            uint8_t format;
-            std::vector<int16_t> values;
-            int column;
-            int from, to; // black image rows from..to; -1: column left as it was
-        } cases[] = {
+        std::vector<int16_t> peak(992, 0);
+        peak[5] = 32767;
+        // The format, the values, a column and the black image rows from..to in it (-1: the
+        // column is left as it was); other formats show as mono.
+        const std::tuple<uint8_t, std::vector<int16_t>, int, int, int> cases[] = {
             {1, four, 0, 0, 48},    {1, four, 1, 0, 96},    {1, four, 3, 47, 48},
-            {1, four, 4, -1, -1},   {0, {32767}, 0, 0, 48}, // other formats as mono
-            {2, stereo, 0, 45, 48}, {2, stereo, 1, 45, 52}, {2, stereo, 2, -1, -1},
+            {1, four, 4, -1, -1},   {0, {32767}, 0, 0, 48}, {2, stereo, 0, 45, 48},
+            {2, stereo, 1, 45, 52}, {2, stereo, 2, -1, -1}, {1, peak, 2, 48, 48},
+            {1, peak, 3, 0, 48},    {1, peak, 4, 48, 48},
         };
-        for (const auto& c : cases) {
-            QVERIFY(ColumnIs(Sampled(MakeSample(c.format, c.values)), c.column, c.from, c.to));
-        }
-        // 992 frames in 496 columns: column j >= 1 shows frames 2j - 2 .. 2j, so a peak at frame 5
-        // shows in column 3 only.
-        std::vector<int16_t> values(992, 0);
-        values[5] = 32767;
-        const QImage image = Sampled(MakeSample(1, values));
-        QVERIFY(ColumnIs(image, 2, 48, 48));
-        QVERIFY(ColumnIs(image, 3, 0, 48));
-        QVERIFY(ColumnIs(image, 4, 48, 48));
-    }
-
-    void sampleLongAndShort() {
-        const QImage longImage = Sampled(MakeSample(1, std::vector<int16_t>(10000, 0)));
-        const QImage shortImage = Sampled(MakeSample(1, std::vector<int16_t>(100, 0)));
-        for (int x = 0; x < 496; ++x) {
-            QVERIFY(ColumnIs(longImage, x, 48, 48));
-            QVERIFY(ColumnIs(shortImage, x, x < 100 ? 48 : -1, 48));
+        for (const auto& [format, values, column, from, to] : cases) {
+            QVERIFY(ColumnIs(Sampled(MakeSample(format, values)), column, from, to));
         }
     }
 
-    void sampleBadSizes() {
-        const struct {
-            uint8_t format;
-            int32_t dataSize; // also the bytes of the block's data
-            int columns;
-        } cases[] = {{1, -2, 0}, {1, 1, 0}, {1, 7, 3}, {2, 6, 1}, {2, 2, 0}};
-        for (const auto& c : cases) {
-            const QImage image = Sampled(MakeSample(c.format, std::vector<int16_t>(8, 0),
-                                                    c.dataSize, std::max(c.dataSize, 0)));
+    // Silent blocks of every size, cut, odd or negative ones too: the columns that have data show
+    // the middle line, the others are left as they were.
+    void sampleSizes() {
+        // The format, DataSize (also the bytes of the block's data) and the columns drawn.
+        const std::tuple<uint8_t, int32_t, int> cases[] = {
+            {1, -2, 0}, {1, 1, 0}, {1, 7, 3}, {2, 6, 1}, {2, 2, 0}, {1, 200, 100}, {1, 20000, 496}};
+        for (const auto& [format, dataSize, columns] : cases) {
+            const QImage image = Sampled(
+                MakeSample(format, std::vector<int16_t>(8, 0), dataSize, std::max(dataSize, 0)));
             for (int x = 0; x < 496; ++x) {
-                QVERIFY(ColumnIs(image, x, x < c.columns ? 48 : -1, 48));
+                QVERIFY(ColumnIs(image, x, x < columns ? 48 : -1, 48));
             }
         }
+    }
+
+    // With one instrument at the default width, every pixel is the empty grid's (with its labels)
+    // or the grey frame 15 pixels square just inside a note's cell, except the fill 11 pixels
+    // square inside the frame, which is coloured.
+    void classicPixelsKept() {
+        const std::vector<TIdPoint> notes{Note(0, 83, 4), Note(1, 82, 4),     Note(-1, 72, 4),
+                                          Note(3, 36, 4), Note(20, 30, 4),    Note(5, 35, 4, 0),
+                                          Note(2, 80, 4), Note(6, 35, 4, 258)};
+        const std::tuple<int, int, int> views[] = {
+            {0, 0, 16}, {0, 750, 16}, {40, 700, 4}, {100, 0, 1}};
+        for (const auto& [h, v, row] : views) {
+            const QImage empty = Draw({.View = {h, v}, .Row = row});
+            const QImage image =
+                Draw({.View = {h, v}, .Row = row, .Instrument = 4, .Notes = notes});
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    uint32_t expected = RgbAt(empty, x, y);
+                    bool fill = false;
+                    for (const TIdPoint& n : notes) {
+                        const int left = 64 + 16 * n.Time - h + 1;
+                        const int top = (83 - n.Tone) * 16 - v + 1;
+                        const int dx = x - left;
+                        const int dy = y - top;
+                        if (dx >= 0 && dx <= 14 && dy >= 0 && dy <= 14) {
+                            if (dx == 0 || dx == 14 || dy == 0 || dy == 14) {
+                                expected = GreyRgb(0xAA);
+                            }
+                            fill = fill || (dx >= 2 && dx <= 12 && dy >= 2 && dy <= 12);
+                        }
+                    }
+                    if (fill ? IsGrey(RgbAt(image, x, y)) : RgbAt(image, x, y) != expected) {
+                        QFAIL(qPrintable(QStringLiteral("pixel (%1, %2)").arg(x).arg(y)));
+                    }
+                }
+            }
+        }
+    }
+
+    void otherInstrumentsFilled() {
+        // Instrument 2 is current; 0 and 1 have notes in cells of their own at Time 0 and 1 on
+        // tone 83 (x 64..79 and 80..95), instrument 5 shares Time 2 with instrument 2 (x 96..).
+        const std::vector<TIdPoint> notes{Note(0, 83, 0), Note(1, 83, 1), Note(2, 83, 5),
+                                          Note(2, 83, 2), Note(3, 83, 12)};
+        const QImage image = Draw({.Instrument = 2, .Notes = notes});
+        const uint32_t zero = RgbAt(image, 72, 8);
+        const uint32_t one = RgbAt(image, 88, 8);
+        QVERIFY(!IsGrey(zero) && !IsGrey(one) && zero != one);
+        // The fill leaves the frame's place to the grid: 2 .. 14 inside the cell's lines.
+        QCOMPARE(RgbAt(image, 66, 2), zero);
+        QCOMPARE(RgbAt(image, 78, 14), zero);
+        QCOMPARE(RgbAt(image, 65, 1), GreyRgb(0x00));
+        QCOMPARE(RgbAt(image, 79, 8), GreyRgb(0x00));
+        // The shared cell: the current frame on top, a ring of instrument 5 inside it, then the
+        // current instrument's own fill.
+        QCOMPARE(RgbAt(image, 97, 1), GreyRgb(0xAA));
+        QVERIFY(!IsGrey(RgbAt(image, 98, 2)));
+        QVERIFY(RgbAt(image, 98, 2) != RgbAt(image, 104, 8));
+        QVERIFY(!IsGrey(RgbAt(image, 104, 8)));
+        // The palette repeats after twelve instruments.
+        QCOMPARE(RgbAt(image, 120, 8), zero);
+    }
+
+    void volumeSetsBrightness() {
+        // Vol 258, 50, 0 and the out-of-range 1000 and -5 in cells Time 0..4 of tone 83.
+        const std::vector<TIdPoint> notes{Note(0, 83, 1, 258), Note(1, 83, 1, 50),
+                                          Note(2, 83, 1, 0), Note(3, 83, 1, 1000),
+                                          Note(4, 83, 1, -5)};
+        const QImage image = Draw({.Instrument = 1, .Notes = notes});
+        const auto at = [&](int time) { return RgbAt(image, 64 + 16 * time + 8, 8); };
+        QVERIFY(Brightness(at(0)) > Brightness(at(1)));
+        QVERIFY(Brightness(at(1)) > Brightness(at(2)));
+        QCOMPARE(at(3), at(0));
+        QCOMPARE(at(4), at(2));
+        for (int time = 0; time < 5; ++time) {
+            QVERIFY(!IsGrey(at(time)));
+        }
+    }
+
+    void selectionAndBand() {
+        // Notes 0 and 2 selected (Time 0 and 2 of tone 83), index 9 and -1 name no note.
+        const std::vector<TIdPoint> notes{Note(0, 83, 1), Note(1, 83, 1), Note(2, 83, 1)};
+        const std::vector<int32_t> selected{0, 2, 9, -1};
+        const QImage plain = Draw({.Instrument = 1, .Notes = notes});
+        const QImage image = Draw({.Instrument = 1, .Notes = notes, .Selected = selected});
+        const uint32_t highlight = RgbAt(image, 64, 8);
+        QVERIFY(!IsGrey(highlight));
+        // The cell's lines from x 64 to 80 and y 0 to 16; the middle note keeps its grid lines
+        // apart from those it shares.
+        QCOMPARE(RgbAt(image, 80, 16), highlight);
+        QCOMPARE(RgbAt(image, 72, 16), highlight);
+        QCOMPARE(RgbAt(image, 88, 16), GreyRgb(0x77));
+        QCOMPARE(RgbAt(image, 96, 0), highlight);
+        QCOMPARE(RgbAt(image, 65, 1), GreyRgb(0xAA));
+        QCOMPARE(RgbAt(image, 72, 8), RgbAt(plain, 72, 8));
+
+        // A band from (300, 250) back to (200, 100): its outline, nothing inside.
+        const QImage band = Draw({.Band = RubberBand{{300, 250}, {200, 100}}});
+        const QImage empty = Draw({});
+        const uint32_t line = RgbAt(band, 200, 100);
+        QVERIFY(!IsGrey(line));
+        QCOMPARE(RgbAt(band, 300, 250), line);
+        QCOMPARE(RgbAt(band, 250, 250), line);
+        QCOMPARE(RgbAt(band, 300, 170), line);
+        QCOMPARE(RgbAt(band, 250, 170), RgbAt(empty, 250, 170));
+        QCOMPARE(RgbAt(band, 301, 170), RgbAt(empty, 301, 170));
+    }
+
+    void zoomScalesTime() {
+        // Width 32: step 3's line at 64 + 96 - h; Row 2 makes steps 2..3 an odd band. A note at
+        // Time 3 has its frame over x 161..191 at h 0 and the line of step 4 at 192.
+        const std::vector<TIdPoint> notes{Note(3, 83, 0)};
+        // H, the cell width and what the view shows.
+        const std::tuple<int, int, std::vector<Probe>> views[] = {
+            {0,
+             32,
+             {{160, 5, 0x77}, {159, 5, 0x33}, {161, 1, 0xAA}, {191, 1, 0xAA}, {192, 5, 0x77}}},
+            {40, 32, {{120, 5, 0x77}, {121, 1, 0xAA}}},
+            {0, 8, {{88, 5, 0x77}, {89, 1, 0xAA}, {95, 1, 0xAA}, {96, 5, 0x77}}},
+            {0, 1000, {{64 + 3 * 64, 5, 0x77}}}, // clamped to 64
+            {0, 0, {{64 + 3 * 8, 5, 0x77}}},     // clamped to 8
+        };
+        const QImage classic = Draw({.Row = 2});
+        for (const auto& [h, width, probes] : views) {
+            const QImage image = Draw({.View = {h, 0, width}, .Row = 2, .Notes = notes});
+            QCOMPARE(Mismatch(image, probes), QString());
+            if (h == 0) {
+                QCOMPARE(image.copy(0, 0, 64, 300), classic.copy(0, 0, 64, 300));
+            }
+        }
+    }
+
+    void geometry() {
+        // Cells at widths 16 and 32: grid lines belong to the cell right of and below them; above
+        // the picture the cells continue outward, and far scroll offsets do not overflow.
+        const int m = INT_MAX;
+        // x, y, the view (H, V, cell width) and the cell's Time and Tone.
+        const std::tuple<int, int, int, int, int, int, int> cells[] = {
+            {64, 0, 0, 0, 16, 0, 83},    {63, 15, 0, 0, 16, -1, 83},
+            {96, 16, 0, 0, 32, 1, 82},   {95, 16, 0, 0, 32, 0, 82},
+            {10, 0, 86, 750, 32, 1, 37}, {0, 0, 0, 0, 32, -2, 83},
+            {64, -1, 0, 0, 16, 0, 84},   {m, m, m, m, 16, 268435451, -268435372},
+        };
+        for (const auto& [x, y, h, v, width, time, tone] : cells) {
+            const PatternCell cell = PatternCellAt(x, y, {h, v, width});
+            QCOMPARE(cell.Time, time);
+            QCOMPARE(cell.Tone, tone);
+        }
+        const PixelBox box = CellBox(3, 80, {10, 20, 32});
+        QVERIFY(box.X == 64 + 96 - 10 && box.Y == 48 - 20 && box.Width == 32 && box.Height == 16);
+
+        QCOMPARE(PlayLineX(2.5, {0, 0, 16}), 104);
+        QCOMPARE(PlayLineX(2.5, {30, 0, 32}), 114);
+        QCOMPARE(PlayLineX(-0.5, {}), -1);
+        QCOMPARE(PlayLineX(std::nan(""), {}), -1);
+        QCOMPARE(PlayLineX(1e300, {}), INT_MAX);
+        // Row 16: 16 x 512 + 16 world columns at width 16, twice as many steps' pixels at 32.
+        QCOMPARE(PatternScrollHMax(16, 16, 1000), 7208);
+        QCOMPARE(PatternScrollHMax(16, 32, 1000), 15400);
+        QCOMPARE(PatternScrollHMax(1, 16, 1000), 0);
+        QCOMPARE(PatternScrollHMax(INT_MAX, 64, 0), INT_MAX);
+        QCOMPARE(PatternScrollVMax(600), 954);
+        QCOMPARE(PatternScrollVMax(2000), 0);
+        // Step 2.25 stays under x 100 when the width doubles and back; the keyboard stays put.
+        QCOMPARE(ZoomedH(0, 100, 16, 32), 36);
+        QCOMPARE(ZoomedH(36, 100, 32, 16), 0);
+        QCOMPARE(ZoomedH(20, 10, 16, 64), 20);
+        QCOMPARE(ZoomedH(1000, 900, 64, 8), 0);
+    }
+
+    void hitTesting() {
+        // Two notes of instrument 1 and, after them, one of instrument 0 share Time 2 Tone 82;
+        // instrument 0 alone holds Time 0 Tone 83.
+        const std::vector<TIdPoint> notes{Note(2, 82, 1), Note(0, 83, 0),  Note(2, 82, 1),
+                                          Note(5, 80, 1), Note(-1, 83, 1), Note(2, 82, 0)};
+        // x, y, the cell width, the note under the pixel and the one a tooltip names (another
+        // instrument's too).
+        const std::tuple<int, int, int, int, int> hits[] = {
+            {100, 20, 16, 2, 2},   {96, 16, 16, 2, 2},  {95, 16, 16, -1, -1},
+            {70, 5, 16, -1, 1},    {50, 5, 16, 4, 4},   {130, 20, 32, 2, 2},
+            {100, 20, 32, -1, -1}, {230, 50, 32, 3, 3}, {90, 5, 32, -1, 1},
+        };
+        for (const auto& [x, y, width, note, shown] : hits) {
+            QCOMPARE(NoteAt(notes, 1, x, y, {0, 0, width}), note);
+            QCOMPARE(NoteShownAt(notes, 1, x, y, {0, 0, width}), shown);
+        }
+        // Bands in image pixels, corners in any order.
+        const std::tuple<QPoint, QPoint, int, std::vector<int32_t>> bands[] = {
+            {{64, 0}, {111, 31}, 16, {0, 2}},        // Time 0..2, tones 83..82
+            {{112, 0}, {97, 47}, 16, {0, 2}},        // the line at 112 is Time 3's
+            {{200, 60}, {64, 0}, 16, {0, 2, 3}},     // Time 0..8, tones 83..80
+            {{127, 16}, {127, 16}, 32, {}},          // Time 1 at width 32
+            {{128, 16}, {128, 16}, 32, {0, 2}},      // Time 2
+            {{50, 0}, {300, 100}, 32, {0, 2, 3, 4}}, // the keyboard's Time -1 too
+        };
+        for (const auto& [from, to, width, covered] : bands) {
+            QCOMPARE(NotesCovered(notes, 1, RubberBand{from, to}, {0, 0, width}), covered);
+        }
+        const CellRange range = CellsCovered({{200, 60}, {64, 0}}, {});
+        QVERIFY(range.FirstTime == 0 && range.LastTime == 8 && range.LowTone == 80 &&
+                range.HighTone == 83);
+    }
+
+    // Tone 72 is labelled C8 on the keyboard, every octave below one less: tone 0 is C2.
+    void toolTips() {
+        const std::pair<int32_t, const char*> tones[] = {{72, "C8"},  {60, "C7"}, {0, "C2"},
+                                                         {-12, "C1"}, {83, "B8"}, {39, "D#5"},
+                                                         {-1, "B1"},  {1, "C#2"}, {46, "A#5"}};
+        for (const auto& [tone, name] : tones) {
+            QCOMPARE(ToneName(tone), QString::fromLatin1(name));
+        }
+        QCOMPARE(NoteToolTip({12, 39, 1, 256, 128}),
+                 QStringLiteral("Instrument 2, D#5, step 12, Vol 256, Pan 128"));
+        QCOMPARE(NoteToolTip({0, 24, 0, 0, 0}),
+                 QStringLiteral("Instrument 1, C4, step 0, Vol 0, Pan 0"));
+        QCOMPARE(NoteToolTip({0, INT_MIN, INT_MAX, 0, 0}),
+                 QStringLiteral("Instrument 2147483648, E-178956969, step 0, Vol 0, Pan 0"));
     }
 };
 

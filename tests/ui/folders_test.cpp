@@ -59,14 +59,10 @@ class FoldersTest : public QObject {
         TempFolder home;
         const QByteArray oldHome = qgetenv("HOME");
         qputenv("HOME", QByteArray::fromStdString(home.Path.string()));
-        {
+        for (const std::filesystem::path& folder : {home.Path, home.Path / "Music"}) {
+            std::filesystem::create_directories(folder);
             TKellixForm f(ToolWindows{}, *rig_->Live, *rig_->Scripts, nullptr);
-            QCOMPARE(FolderShownBy([&] { f.Model().Open(); }), Path(home.Path));
-        }
-        std::filesystem::create_directory(home.Path / "Music");
-        {
-            TKellixForm f(ToolWindows{}, *rig_->Live, *rig_->Scripts, nullptr);
-            QCOMPARE(FolderShownBy([&] { f.Model().Open(); }), Path(home.Path / "Music"));
+            QCOMPARE(FolderShownBy([&] { f.Model().Open(); }), Path(folder));
         }
         qputenv("HOME", oldHome);
     }
