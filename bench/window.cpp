@@ -1,7 +1,7 @@
 // The window's own costs: from creating the main window to its first painted picture (the
 // default song with ten empty instruments), and "Generator Exe" (F9) on a one-second instrument
 // with the redraw of its waveform.
-#include "silent_device.h"
+#include "window_bench.h"
 
 #include "audio/live_output.h"
 #include "script/dllgen.h"
@@ -16,8 +16,6 @@
 using namespace kellix;
 
 namespace {
-
-using bench::SilentDevice;
 
 // What the window needs from the program, made in main.
 Scripting* g_scripts = nullptr;
@@ -68,18 +66,5 @@ BENCHMARK(BM_GeneratorExeOneSecond)->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const std::unique_ptr<Scripting> scripts = StartScripting();
-    SilentDevice device;
-    LiveOutput live(device);
-    g_scripts = scripts.get();
-    g_live = &live;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return kellix::bench::RunWindowBenchmarks(argc, argv, g_scripts, g_live);
 }

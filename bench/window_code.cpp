@@ -1,7 +1,7 @@
 // The code box and "Generator Exe" (F9) with a megabyte of instrument code: showing it, one
 // typed key with the repaint that follows, marking and clearing an error line, compiling it,
 // compiling and running it, and F9 in the whole window.
-#include "silent_device.h"
+#include "window_bench.h"
 
 #include "audio/live_output.h"
 #include "script/dllgen.h"
@@ -23,8 +23,6 @@
 using namespace kellix;
 
 namespace {
-
-using bench::SilentDevice;
 
 // About a megabyte of code as people write it: the default code's statements over and over,
 // with comments, a comment line and string arguments between them.
@@ -122,7 +120,8 @@ void BM_CompileMegabyte(benchmark::State& state) {
     CompiledScript program;
     CompileResult result;
     for (auto _ : state) {
-        result = program.Compile(Script().c_str(), names.data(), static_cast<int32_t>(names.size()));
+        result =
+            program.Compile(Script().c_str(), names.data(), static_cast<int32_t>(names.size()));
     }
     if (result.ErrorCode != kErrSuccess) {
         state.SkipWithError("the script did not compile");
@@ -178,18 +177,5 @@ BENCHMARK(BM_WindowGeneratorExeMegabyte)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const std::unique_ptr<Scripting> scripts = StartScripting();
-    SilentDevice device;
-    LiveOutput live(device);
-    g_scripts = scripts.get();
-    g_live = &live;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return kellix::bench::RunWindowBenchmarks(argc, argv, g_scripts, g_live);
 }
