@@ -1,22 +1,13 @@
 // The window tells what is heard and what happened: the tool windows show the song's effects
 // and switch the reverb, F9 lists the compiler's warnings, and the mends: the sample picture
 // without a sample, captions that fit, tool windows beside the main window.
-#include "pixels.h"
 #include "ui/code_editor.h"
 #include "ui/diagnostics_strip.h"
 #include "ui/env_form.h"
-#include "ui/image_view.h"
-#include "ui/main_window.h"
 #include "ui/reverb_form.h"
 #include "ui/stereo_form.h"
 #include "ui/tool_placement.h"
-#include "ui_fixture.h"
 #include "window_rig.h"
-
-#include <QtTest>
-#include <QtWidgets>
-
-#include <optional>
 
 using namespace kellix;
 using namespace kellix::test;
@@ -24,28 +15,23 @@ using namespace kellix::test;
 class EffectsWindowTest : public QObject {
     Q_OBJECT
 
-    std::optional<WindowRig> rig_;
+    WindowRig rig_;
     PreparedDialogs ask_;
     TreverbformForm reverb_;
     TFromenvForm env_;
     TformstereoForm stereo_;
     std::unique_ptr<TKellixForm> form_;
 
-    TKellixForm& Open(Dialogs* dialogs) {
-        form_ = std::make_unique<TKellixForm>(ToolWindows{&reverb_, &env_, &stereo_}, *rig_->Live,
-                                              *rig_->Scripts, dialogs);
-        form_->show();
-        [[maybe_unused]] bool shown = QTest::qWaitForWindowExposed(form_.get());
+    TKellixForm& Open() {
+        form_ = rig_.Show(&ask_, {&reverb_, &env_, &stereo_});
         return *form_;
     }
 
   private slots:
-    void initTestCase() { rig_.emplace(); }
     void cleanup() { form_.reset(); }
-    void cleanupTestCase() { rig_.reset(); }
 
     void toolWindowsShowAndSetTheSongsEffects() {
-        TKellixForm& f = Open(&ask_);
+        TKellixForm& f = Open();
         // The values heard at start; a bar whose range ends below its value stands at its end.
         QCOMPARE(stereo_.Edit3->text(), QString("9980"));
         QCOMPARE(stereo_.ScrollBar1->value(), 10000);
@@ -58,26 +44,34 @@ class EffectsWindowTest : public QObject {
         reverb_.show();
         QCheckBox* on = reverb_.CheckBox1;
         QTest::mouseClick(on, Qt::LeftButton, {}, QPoint(on->width() - 6, on->height() / 2));
-        QVERIFY(rig_->Live->Effects().ReverbOn);
+        QVERIFY(rig_.Live->Effects().ReverbOn);
         f.Model().Undo();
-        QVERIFY(!on->isChecked() && !rig_->Live->Effects().ReverbOn);
+        QVERIFY(!on->isChecked() && !rig_.Live->Effects().ReverbOn);
         reverb_.hide();
         stereo_.ScrollBar2->setValue(5000);
-        QCOMPARE(rig_->Live->Effects().Delay.DelayR, 5000);
+        QCOMPARE(rig_.Live->Effects().Delay.DelayR, 5000);
         f.Model().Undo();
         QCOMPARE(stereo_.Edit2->text(), QString("15876"));
+        // A box holding a non-number stops every send, whatever the bars do, and says why; a
+        // valid change sends what all four boxes show and takes the report away.
+        TypeOver(stereo_.Edit4, "8x");
+        stereo_.ScrollBar1->setValue(6000);
+        QCOMPARE(rig_.Live->Effects().Delay.DelayL, 3000);
+        QCOMPARE(stereo_.NumberError(), QString("'8x' is not a valid integer value"));
+        TypeOver(stereo_.Edit4, "$100");
+        QVERIFY((rig_.Live->Effects().Delay == StereoDelaySettings{9980, 256, 6000, 15876}));
+        QVERIFY(stereo_.NumberError().isEmpty());
     }
 
     // Instrument 2 a loud sine; instrument 1 a misspelled name and no sample. The picture is
     // empty for an instrument without a sample, whether run, selected or after New.
     void f9ListsTheWarningsAndThePictureShowsOnlyASample() {
-        TKellixForm& f = Open(&ask_);
+        TKellixForm& f = Open();
         bool ran = true;
         // Clicks the row, runs the code when given, and tells whether the picture shows a wave.
         const auto show = [&f, &ran](int row, const char* code) {
             if (row >= 0) {
-                const QRect r = f.Instruments->visualRect(f.Instruments->model()->index(row, 0));
-                QTest::mouseClick(f.Instruments->viewport(), Qt::LeftButton, {}, r.center());
+                ClickRow(f.Instruments, row);
             }
             if (code) {
                 f.SamCode->SetCode(code);
@@ -109,7 +103,7 @@ class EffectsWindowTest : public QObject {
     // tool windows open right of the main window, else left of it, one under the other with
     // room for a number report.
     void captionsFitAndToolWindowsOpenBeside() {
-        TKellixForm& f = Open(&ask_);
+        TKellixForm& f = Open();
         for (QWidget* panel : std::initializer_list<QWidget*>{f.PlaneOptions, f.PanelTracks,
                                                               &reverb_, &env_, &stereo_}) {
             for (const QLabel* label : panel->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {

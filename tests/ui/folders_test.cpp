@@ -1,17 +1,11 @@
 // Where the window's file dialogs start: in the user's music folder (at home without one), and
 // from Help > Example Songs... in the example songs' folder, installed or in the source tree;
-// Save as.. of a new song in the music folder.
+// Save as.. in the song's own folder, and for a new song in the music folder.
 #include "ui/example_songs.h"
-#include "ui/main_window.h"
-#include "ui_fixture.h"
 
 #include "window_rig.h"
 
-#include <QtTest>
-#include <QtWidgets>
-
 #include <filesystem>
-#include <optional>
 
 using namespace kellix;
 using namespace kellix::test;
@@ -31,15 +25,6 @@ QString FolderShownBy(const std::function<void()>& command) {
     return shown;
 }
 
-QMenu* Menu(TKellixForm& form, const QString& name) {
-    for (QAction* top : form.menuBar()->actions()) {
-        if (top->text() == name) {
-            return top->menu();
-        }
-    }
-    return nullptr;
-}
-
 QString Path(const std::filesystem::path& path) {
     return QString::fromStdString(path.lexically_normal().string());
 }
@@ -49,60 +34,44 @@ QString Path(const std::filesystem::path& path) {
 class FoldersTest : public QObject {
     Q_OBJECT
 
-    std::optional<WindowRig> rig_;
+    WindowRig rig_;
+    const std::filesystem::path source_{qgetenv("KELLIX_SOURCE_DIR").toStdString()};
 
   private slots:
-    void initTestCase() { rig_.emplace(); }
-    void cleanupTestCase() { rig_.reset(); }
-
-    void openStartsInTheMusicFolderOrAtHome() {
+    // Open starts in the music folder, at home without one; Save as.. starts in the song's own
+    // folder, and for a new song, not among the examples opened before it but in the music
+    // folder.
+    void dialogsStartInTheMusicFolderOrTheSongsOwn() {
         TempFolder home;
         const QByteArray oldHome = qgetenv("HOME");
         qputenv("HOME", QByteArray::fromStdString(home.Path.string()));
         for (const std::filesystem::path& folder : {home.Path, home.Path / "Music"}) {
             std::filesystem::create_directories(folder);
-            TKellixForm f(ToolWindows{}, *rig_->Live, *rig_->Scripts, nullptr);
+            TKellixForm f(ToolWindows{}, *rig_.Live, *rig_.Scripts, nullptr);
             QCOMPARE(FolderShownBy([&] { f.Model().Open(); }), Path(folder));
         }
+        TKellixForm f(ToolWindows{}, *rig_.Live, *rig_.Scripts, nullptr);
+        QVERIFY(f.Model().OpenPath(source_ / "songs/neon-steps.txt"));
+        QCOMPARE(FolderShownBy([&] { f.Model().SaveAs(); }), Path(source_ / "songs"));
+        QVERIFY(f.Model().New());
+        QCOMPARE(FolderShownBy([&] { f.Model().SaveAs(); }), Path(home.Path / "Music"));
         qputenv("HOME", oldHome);
     }
 
     // Run from the build folder there is no installed tree beside the program: the source
-    // tree's songs.
+    // tree's songs, from the Help menu's last item.
     void exampleSongsOpenInTheSourceTreesSongs() {
-        TKellixForm f(ToolWindows{}, *rig_->Live, *rig_->Scripts, nullptr);
-        QMenu* help = Menu(f, "Help");
-        QVERIFY(help);
-        // Below About, after a separator.
-        const QList<QAction*> items = help->actions();
-        QCOMPARE(items.size(), 3);
-        QCOMPARE(items[0]->text(), QString("About"));
-        QVERIFY(items[1]->isSeparator());
-        QCOMPARE(items[2]->text(), QString("Example Songs..."));
-        const std::filesystem::path songs =
-            std::filesystem::path(qgetenv("KELLIX_SOURCE_DIR").toStdString()) / "songs";
-        QCOMPARE(FolderShownBy([&] { items[2]->trigger(); }), Path(songs));
-    }
-
-    // A new song is not saved among the examples opened before it, but in the music folder.
-    void saveAsOfANewSongStartsInTheMusicFolder() {
-        TempFolder home;
-        std::filesystem::create_directory(home.Path / "Music");
-        const QByteArray oldHome = qgetenv("HOME");
-        qputenv("HOME", QByteArray::fromStdString(home.Path.string()));
-        TKellixForm f(ToolWindows{}, *rig_->Live, *rig_->Scripts, nullptr);
-        const auto songs = std::filesystem::path(qgetenv("KELLIX_SOURCE_DIR").toStdString());
-        QVERIFY(f.Model().OpenPath(songs / "songs/neon-steps.txt") && f.Model().New());
-        QCOMPARE(FolderShownBy([&] { f.Model().SaveAs(); }), Path(home.Path / "Music"));
-        qputenv("HOME", oldHome);
+        TKellixForm f(ToolWindows{}, *rig_.Live, *rig_.Scripts, nullptr);
+        QAction* item = f.menuBar()->actions().last()->menu()->actions().last();
+        QCOMPARE(item->text(), QString("Example Songs..."));
+        QCOMPARE(FolderShownBy([&] { item->trigger(); }), Path(source_ / "songs"));
     }
 
     // Installed, the songs are in share/kellix/songs beside the programs' bin/.
     void installedExampleSongsAreFoundBesideTheProgram() {
         TempFolder prefix;
         std::filesystem::create_directories(prefix.Path / "bin");
-        QCOMPARE(ExampleSongsFolder(Path(prefix.Path / "bin")),
-                 Path(std::filesystem::path(qgetenv("KELLIX_SOURCE_DIR").toStdString()) / "songs"));
+        QCOMPARE(ExampleSongsFolder(Path(prefix.Path / "bin")), Path(source_ / "songs"));
         std::filesystem::create_directories(prefix.Path / "share" / "kellix" / "songs");
         QCOMPARE(ExampleSongsFolder(Path(prefix.Path / "bin")),
                  Path(prefix.Path / "share" / "kellix" / "songs"));

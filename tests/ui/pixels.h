@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QRect>
 
+#include <algorithm>
 #include <cstdint>
 
 // Pixel helpers for the window's picture tests. Colours are 0xRRGGBB, without the alpha byte.
@@ -29,11 +30,7 @@ inline bool AnyPixelOtherThan(const QImage& image, const QRect& box,
     const QRect clipped = box.intersected(image.rect());
     for (int y = clipped.top(); y <= clipped.bottom(); ++y) {
         for (int x = clipped.left(); x <= clipped.right(); ++x) {
-            bool known = false;
-            for (uint32_t c : colours) {
-                known = known || RgbAt(image, x, y) == c;
-            }
-            if (!known) {
+            if (std::find(colours.begin(), colours.end(), RgbAt(image, x, y)) == colours.end()) {
                 return true;
             }
         }

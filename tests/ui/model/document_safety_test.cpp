@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <future>
 #include <sys/stat.h>
+#include <tuple>
 
 using namespace kellix;
 using namespace kellix::test;
@@ -61,28 +62,21 @@ TEST_F(ModelTest, ACancelledRenderLeavesNoFileAndTheOutputPlaysOn) {
 }
 
 TEST_F(ModelTest, PlacedNotesAndEnvelopesKeepValuesTheMixerUses) {
-    struct Case {
-        const char* vol;
-        const char* pan;
-        int32_t Vol, Pan;
-    } cases[] = {{"-5", "-1", 0, 0}, {"300", "256", 258, 255}, {"258", "255", 258, 255}};
+    // The Volume and Pan boxes' texts and the placed note's Vol and Pan.
+    const std::tuple<const char*, const char*, int32_t, int32_t> cases[] = {
+        {"-5", "-1", 0, 0}, {"300", "256", 258, 255}, {"258", "255", 258, 255}};
     int32_t time = 0;
-    for (const Case& c : cases) {
-        Model.SetNoteTexts(c.vol, c.pan);
-        Model.PlaceNote(time++, 30);
-        const TIdPoint& note = Song.Patterns[0].Points[Song.Patterns[0].PointsCount() - 1];
-        EXPECT_EQ(note.Vol, c.Vol) << c.vol;
-        EXPECT_EQ(note.Pan, c.Pan) << c.pan;
+    for (const auto& [vol, pan, Vol, Pan] : cases) {
+        Model.SetNoteTexts(vol, pan);
+        Model.PlaceNote(time, 30);
+        EXPECT_EQ(Song.Patterns[0].Points[time], (TIdPoint{time, 30, 0, Vol, Pan})) << vol;
+        ++time;
     }
     Model.SetEnvelope(0, -1);
     EXPECT_EQ(Model.EditedEnv()->Attack, 0) << "a negative duration is refused";
-    // What was placed reads back as it was saved.
     TTrack song;
     ReadSongText(song, Saved());
-    for (int32_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(song.Patterns[0].Points[i].Vol, cases[i].Vol);
-        EXPECT_EQ(song.Patterns[0].Points[i].Pan, cases[i].Pan);
-    }
+    EXPECT_EQ(song.Patterns[0], Song.Patterns[0]) << "what was placed reads back as it was saved";
 }
 
 // A zero byte ends what the reader reads: Open says so and the first Save asks. Tables left out
@@ -148,25 +142,6 @@ TEST_F(ModelTest, OpenStartsFromTheNewSongsSpeedAndRow) {
     EXPECT_EQ(Song.Row, 16);
 }
 
-TEST_F(ModelTest, SaveAsSuggestsTheSongsOwnNameNeverTheRenderedFile) {
-    Ask.SaveAnswers = {Dir / "s.wav", std::nullopt, Dir / "tune.txt", std::nullopt};
-    ASSERT_TRUE(Model.SaveResultAs());
-    Model.SaveAs();
-    EXPECT_EQ(Ask.SaveAsked.back().FileName, "untitled.txt");
-    ASSERT_TRUE(Model.SaveAs());
-    Model.SaveAs();
-    EXPECT_EQ(Ask.SaveAsked.back().FileName, Dir / "tune.txt");
-}
-
-TEST_F(ModelTest, WithoutInstrumentsThereIsNoCodeToRun) {
-    ASSERT_TRUE(Model.CommitCount(CountEdit::InstrumentCount, "0"));
-    EXPECT_FALSE(Model.CodeEditable());
-    Model.SetCodeText(kCode100);
-    Model.RunCode();
-    EXPECT_EQ(Song.InstrumentCount(), 0);
-    EXPECT_EQ(Model.LastRun().Status, "Ok") << "nothing ran";
-}
-
 // Only a song whose file is gone leaves the recent list; names are kept as the system's bytes.
 TEST_F(ModelTest, RecentSongsStayUnlessTheirFileIsGone) {
     const std::string latin1 = Dir / "caf\xe9.txt";
@@ -207,35 +182,27 @@ TEST_F(ModelBase, ARecoveryIsOfferedByOneWindowAndAFailedRestoreSaysSo) {
     const std::string state = Dir / "state";
     fs::create_directories(state);
     const std::string left = state + "/recovery-999999.txt";
-    struct Case {
-        std::string text;
-        bool removedMeanwhile;
-        const char* error;
-    } cases[] = {
+    // The file, whether it goes while the question is open, and what is said.
+    const std::tuple<std::string, bool, const char*> cases[] = {
         {SongText(NewSong()), true, "was not restored. Cannot read"},
-        {std::string("\x7f"
-                     "ELF\0\0",
-                     6),
-         false, "holds no song"},
-    };
-    for (const Case& c : cases) {
-        WriteFile(left, c.text);
+        {std::string("\177ELF\0\0", 6), false, "holds no song"}};
+    for (const auto& [text, removedMeanwhile, error] : cases) {
+        WriteFile(left, text);
         EditorModel model(View, Ask, Live, *Scripts, Files);
         model.Create();
         Ask.Errors.clear();
         Ask.RestoreAnswers = {true};
         Ask.WhileAskingRestore = [&] {
             EXPECT_FALSE(RecoveryStore(state).FindLeftOver()) << "offered by one window only";
-            if (c.removedMeanwhile) {
+            if (removedMeanwhile) {
                 fs::remove(left);
             }
         };
         EXPECT_FALSE(model.OfferRecovery());
         ASSERT_EQ(Ask.Errors.size(), 1u);
-        EXPECT_TRUE(Contains(Ask.Errors[0], c.error)) << Ask.Errors[0];
+        EXPECT_TRUE(Contains(Ask.Errors[0], error)) << Ask.Errors[0];
         EXPECT_EQ(model.Song().InstrumentCount(), 10) << "the new song stays";
         model.Destroy();
-        Ask.WhileAskingRestore = nullptr;
     }
 }
 

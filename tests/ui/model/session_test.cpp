@@ -125,9 +125,6 @@ TEST_F(ModelBase, RecentSongsLastAcrossRuns) {
     EXPECT_EQ(model.RecentPaths()[7], songs[2]);
     ASSERT_TRUE(model.OpenRecent(3));
     EXPECT_EQ(model.RecentPaths()[0], songs[6]);
-    std::filesystem::remove(songs[9]);
-    EXPECT_FALSE(model.OpenRecent(1));
-    EXPECT_EQ(model.RecentPaths().size(), 7u) << "a song that cannot be read leaves the list";
     model.Destroy();
 }
 

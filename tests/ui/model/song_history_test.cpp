@@ -58,18 +58,12 @@ TEST_F(SongHistoryTest, EveryKindOfChangeGoesBackAndForthInOneStep) {
         return [=](M& m) { m.CommitCount(edit, text); };
     };
     const auto code = [](std::function<void(M&)> store) {
-        return [=](M& m) {
-            m.SetCodeText(kCode300);
-            store(m);
-        };
+        return [=](M& m) { (m.SetCodeText(kCode300), store(m)); };
     };
     const auto cut = [](EditFocus focus) {
         return [=](M& m) { focus == EditFocus::Pattern ? m.ClearPattern() : m.ClearTrack(); };
     };
-    const struct {
-        const char* name;
-        std::function<void(M&)> change;
-    } cases[] = {
+    const std::pair<const char*, std::function<void(M&)>> cases[] = {
         {"place a note", [](M& m) { m.PlaceNote(5, 40); }},
         {"remove a note", [](M& m) { (m.BeginPatternGesture(), m.RemoveNote(1, 31)); }},
         {"add a pattern to a track", [](M& m) { m.TogglePatternInTrack(4); }},
@@ -88,13 +82,12 @@ TEST_F(SongHistoryTest, EveryKindOfChangeGoesBackAndForthInOneStep) {
         {"code stored by a click", code([](M& m) { m.SelectInstrument(2); })},
         {"code stored by a count", code(count(CountEdit::InstrumentCount, "2"))},
         {"Cut of a pattern", cut(EditFocus::Pattern)},
-        {"Cut of a track", cut(EditFocus::Track)},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        {"Cut of a track", cut(EditFocus::Track)}};
+    for (const auto& [name, change] : cases) {
+        SCOPED_TRACE(name);
         OpenSong();
         const std::string before = Saved();
-        c.change(Model);
+        change(Model);
         const std::string after = Saved();
         ASSERT_NE(after, before);
         Model.Undo();
@@ -167,8 +160,7 @@ TEST_F(SongHistoryTest, AThousandStepsAndNewForgetsThem) {
     ASSERT_TRUE(Model.CanRedo());
     Ask.SaveChangesAnswers = {SaveAnswer::Discard};
     ASSERT_TRUE(Model.New());
-    EXPECT_FALSE(Model.CanUndo());
-    EXPECT_FALSE(Model.CanRedo());
+    EXPECT_FALSE(Model.CanUndo() || Model.CanRedo());
 }
 
 TEST_F(SongHistoryTest, TheChangedMarkFollowsTheSavedState) {
