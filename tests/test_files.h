@@ -1,9 +1,10 @@
 #pragma once
 
-// Files for the tests of several folders: a temporary folder of a test's own, and whole files
-// read and written as bytes.
+// Files for the tests of several folders: a temporary folder of a test's own, whole files read
+// and written as bytes, and a checksum of bytes.
 
 #include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -35,6 +36,15 @@ inline std::string ReadFile(const std::filesystem::path& path) {
 
 inline void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// FNV-1a.
+inline uint64_t Checksum(const std::string& bytes) {
+    uint64_t h = 14695981039346656037ull;
+    for (char b : bytes) {
+        h = (h ^ static_cast<uint8_t>(b)) * 1099511628211ull;
+    }
+    return h;
 }
 
 } // namespace kellix::test

@@ -15,7 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
+#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <malloc.h>
@@ -86,38 +86,6 @@ MasterEffects EchoAndReverb(bool reverb) {
     return e;
 }
 
-// A device whose thread pulls 512-frame chunks at a steady pace, many times faster than real
-// time, and keeps what it was given.
-struct SteadyDevice final : OutputDevice {
-    std::thread Thread;
-    std::atomic<bool> Quit{false};
-    std::atomic<bool> Playing{false};
-    std::vector<uint8_t> Stream; // the device thread's until Close
-
-    bool Open() override { return true; }
-    bool CreateStream(LiveOutput& output) override {
-        Thread = std::thread([this, &output] {
-            std::vector<uint8_t> chunk(kChunkBytes);
-            while (!Quit.load()) {
-                if (Playing.load()) {
-                    const int32_t got = output.Pull(chunk.data(), kChunkBytes);
-                    Stream.insert(Stream.end(), chunk.begin(), chunk.begin() + got);
-                }
-                std::this_thread::sleep_for(std::chrono::microseconds(300));
-            }
-        });
-        return true;
-    }
-    void Play() override { Playing = true; }
-    void Stop() override { Playing = false; }
-    void Close() override {
-        Quit = true;
-        if (Thread.joinable()) {
-            Thread.join();
-        }
-    }
-};
-
 class LiveStream : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -145,7 +113,7 @@ TEST_F(LiveStream, RandomCommandsGiveTheReferenceStream) {
         SampleSet samples;
         RandomSong(rng, song, samples);
         FakeDevice fake;
-        SteadyDevice steady;
+        ThreadedDevice steady(kChunkBytes, std::chrono::microseconds(300));
         OutputDevice& device = s.Threaded ? static_cast<OutputDevice&>(steady) : fake;
         auto live = std::make_unique<LiveOutput>(device);
         live->SetEffects(EchoAndReverb(s.Reverb));
@@ -165,11 +133,8 @@ TEST_F(LiveStream, RandomCommandsGiveTheReferenceStream) {
                 std::this_thread::sleep_for(std::chrono::microseconds(rng() % 3000));
             } else {
                 for (int32_t k = static_cast<int32_t>(rng() % 12); k >= 0; --k) {
-                    const int32_t got = fake.Pull(chunk.data(), kChunkBytes);
+                    const int32_t got = fake.PullServed(chunk.data(), kChunkBytes);
                     stream.insert(stream.end(), chunk.begin(), chunk.begin() + got);
-                    while (live->PendingFills() > 0) {
-                        live->FillQuarter();
-                    }
                 }
             }
             const int64_t pulled = live->PlayedBytes() / 4;
@@ -199,19 +164,12 @@ TEST_F(LiveStream, RandomCommandsGiveTheReferenceStream) {
                               kQuarterFrames + 512);
                 }
                 const int64_t pass = PassFrames(song, request);
+                // In the order of PlayRequest::What: song, track, pattern.
+                const auto play =
+                    std::array{PlayFrom, PlayTrack, PlayPattern}[static_cast<int>(request.Kind)];
                 for (int64_t base = at; base == at || (s.Loop && pass > 0 && base < length * 2);
                      base += pass) {
-                    switch (request.Kind) {
-                    case PlayRequest::What::Song:
-                        PlayFrom(ref.Mixer, song, samples, request.Index, base);
-                        break;
-                    case PlayRequest::What::Track:
-                        PlayTrack(ref.Mixer, song, samples, request.Index, base);
-                        break;
-                    case PlayRequest::What::Pattern:
-                        PlayPattern(ref.Mixer, song, samples, request.Index, base);
-                        break;
-                    }
+                    play(ref.Mixer, song, samples, request.Index, base);
                 }
                 ref.EndCommand();
             } else {
@@ -250,18 +208,12 @@ TEST_F(LiveStream, SongPlaysAsExported) {
             std::vector<uint8_t> stream(static_cast<std::size_t>(silence) + wav.size() +
                                         kRingBytes);
             for (int32_t at = 0; at < silence; at += kChunkBytes) {
-                device.Pull(stream.data() + at, kChunkBytes);
-                while (live.PendingFills() > 0) {
-                    live.FillQuarter();
-                }
+                device.PullServed(stream.data() + at, kChunkBytes);
             }
             const int64_t start = StreamByte(live.Play(song, samples, PlayRequest{}));
             for (auto at = static_cast<std::size_t>(silence); at + kChunkBytes <= stream.size();
                  at += kChunkBytes) {
-                device.Pull(stream.data() + at, kChunkBytes);
-                while (live.PendingFills() > 0) {
-                    live.FillQuarter();
-                }
+                device.PullServed(stream.data() + at, kChunkBytes);
             }
             EXPECT_TRUE(std::equal(wav.begin(), wav.end(), stream.begin() + start))
                 << seed << " after " << silence;
@@ -302,10 +254,7 @@ TEST_F(LiveStream, LongSongsPlayInLittleMemory) {
         live.Play(song, samples, PlayRequest{});
         std::vector<uint8_t> chunk(kChunkBytes);
         for (int32_t n = 0; n < 40 * kQuarterBytes / kChunkBytes; ++n) {
-            device.Pull(chunk.data(), kChunkBytes);
-            while (live.PendingFills() > 0) {
-                live.FillQuarter();
-            }
+            device.PullServed(chunk.data(), kChunkBytes);
             most = std::max(most, HeapBytes());
             sounded =
                 sounded || std::any_of(chunk.begin(), chunk.end(), [](uint8_t b) { return b; });
@@ -336,10 +285,7 @@ TEST_F(LiveStream, LoopEndsWhereSetLoopSays) {
     std::size_t at = 0;
     auto pull = [&](std::size_t upto) {
         for (; at < upto; at += kChunkBytes) {
-            device.Pull(stream.data() + at, kChunkBytes);
-            while (live.PendingFills() > 0) {
-                live.FillQuarter();
-            }
+            device.PullServed(stream.data() + at, kChunkBytes);
         }
     };
     pull(130 * kChunkBytes);

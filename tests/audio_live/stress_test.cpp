@@ -13,49 +13,11 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <random>
 #include <thread>
 
 namespace kellix::test {
 namespace {
-
-// A device with a thread of its own that plays the ring about ten times faster than real time,
-// so that fills come one after another. Like a real device it holds its own lock while it
-// pulls, which is how Stop knows that no pull is running.
-struct RacingDevice final : OutputDevice {
-    std::mutex Lock;
-    bool Playing = false;
-    std::atomic<bool> Quit{false};
-    std::thread Thread;
-
-    bool Open() override { return true; }
-    bool CreateStream(LiveOutput& output) override {
-        Thread = std::thread([this, &output] {
-            std::vector<uint8_t> buf(4096);
-            while (!Quit.load()) {
-                {
-                    std::lock_guard lock(Lock);
-                    if (Playing) {
-                        output.Pull(buf.data(), static_cast<int32_t>(buf.size()));
-                    }
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            }
-        });
-        return true;
-    }
-    void Play() override { Set(true); }
-    void Stop() override { Set(false); }
-    void Set(bool playing) {
-        std::lock_guard lock(Lock);
-        Playing = playing;
-    }
-    void Close() override {
-        Quit = true;
-        Thread.join();
-    }
-};
 
 // Blocks made and released: each is freed on release, so that AddressSanitizer sees any later
 // read.
@@ -101,7 +63,8 @@ TEST(LiveStressTest, CommandsRaceTheWorker) {
         ++g_released;
         std::free(block);
     });
-    RacingDevice device;
+    // About ten times faster than real time, so that fills come one after another.
+    ThreadedDevice device(4096, std::chrono::milliseconds(2));
     auto live = std::make_unique<LiveOutput>(device);
     live->StartWorker();
     live->PlayOutput();

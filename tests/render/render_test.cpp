@@ -97,28 +97,15 @@ constexpr const char* kSong = R"( Const
    ( Time: 4; Tone: 24; Instrument: 2; Vol: 256; Pan: 64),
    ( Time: 6; Tone: 24; Instrument: 1; Vol: 256; Pan: 64));
 
-  Patterns: array [0..0] of TPattern=(
-   ( PointsCount: 3; Points: @Point0 ));
-
+  Patterns: array [0..0] of TPattern=( ( PointsCount: 3; Points: @Point0 ));
   PatternIndex0: array [0..0] of longint=(0);
-
-  Tracks: array [0..0] of TTrackPattern=(
-   ( PatternCount: 1; PatternIndex: @PatternIndex0 ));
+  Tracks: array [0..0] of TTrackPattern=( ( PatternCount: 1; PatternIndex: @PatternIndex0 ));
 
   TracksIndex: array [0..1] of Longint=(0,0);
 
-  Track:TTrack=(
-   TrackIndexCount: 2;
-   TrackCount: 1;
-   PatternCount: 1;
-   InstrumentCount: 4;
-   Speed: 64;
-   Row: 8;
-   TracksIndex: @TracksIndex;
-   Tracks: @Tracks;
-   Patterns: @Patterns;
-   Instrument: @Instruments;
-  );
+  Track:TTrack=( TrackIndexCount: 2; TrackCount: 1; PatternCount: 1; InstrumentCount: 4;
+   Speed: 64; Row: 8; TracksIndex: @TracksIndex; Tracks: @Tracks; Patterns: @Patterns;
+   Instrument: @Instruments; );
 
 Function InitSample0:pointer;
 begin
@@ -439,11 +426,7 @@ TEST(ExampleSongs, ResaveUnchangedAndMatchTheirChecksums) {
         ASSERT_EQ(r.status, 0) << name << ": " << r.err;
         EXPECT_EQ(r.err, "") << name; // every instrument compiled
         EXPECT_EQ(ReadFile(dir / name), ReadFile(source / "songs" / name)) << name;
-        // FNV-1a of the WAV file.
-        uint64_t h = 14695981039346656037ull;
-        for (char b : ReadFile(dir / "song.wav")) {
-            h = (h ^ static_cast<uint8_t>(b)) * 1099511628211ull;
-        }
+        const uint64_t h = kellix::test::Checksum(ReadFile(dir / "song.wav"));
         EXPECT_EQ(std::stoull(sum, nullptr, 16), h)
             << name << ": the rendered sound changed: " << std::hex << h;
     }

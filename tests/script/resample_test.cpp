@@ -128,16 +128,14 @@ TEST(Resample, MonoAndStereoMatchTheDirectTransform) {
     }
 }
 
-// The doubled square wave overshoots to about +-36213 at frames 2 and 6.
-TEST(Resample, ValuesBeyondFullScaleSaturate) {
+// The doubled square wave overshoots to about +-36213 at frames 2 and 6; nothing to work on is
+// left alone.
+TEST(Resample, ValuesBeyondFullScaleSaturateAndNothingToDo) {
     std::vector<int16_t> v(16, 30000);
     std::fill(v.begin() + 8, v.end(), static_cast<int16_t>(-30000));
     const std::vector<int16_t> got = Resampled(kSampleMono, v);
     EXPECT_EQ(got[2], 32767);
     EXPECT_EQ(got[6], -32768);
-}
-
-TEST(Resample, NothingToDo) {
     ResampleBlock(nullptr);
     uint8_t oneByte[10] = {0, 0, 0, 0, kSampleMono, 1, 0, 0, 0, 0xA5};
     ResampleBlock(reinterpret_cast<SampleBlock*>(oneByte));

@@ -91,10 +91,11 @@ TEST_F(TrackFixture, CopiesAreValuesThatShareUnchangedArrays) {
 TEST_F(TrackFixture, EntriesAreFoundAppendedDeletedAndResized) {
     ResizePatterns(song, 1);
     TPattern& p = song.Patterns.EditAt(0);
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(AppendPoint(p, {i, 24, 0, 256, 128}), i);
-    }
-    p.Points.EditAt(3) = {1, 24, 0, 100, 0}; // same time, tone and instrument as event 1
+    // Event 3 has the same time, tone and instrument as event 1.
+    p.Points = {
+        {0, 24, 0, 256, 128}, {1, 24, 0, 256, 128}, {2, 24, 0, 256, 128}, {1, 24, 0, 100, 0}};
+    EXPECT_EQ(AppendPoint(p, {9, 24, 0, 256, 128}), 4);
+    DeletePoint(p, 4);
     EXPECT_EQ(FindPoint(p, 1, 24, 0), 3);
     DeletePoint(p, 1);
     DeletePoint(p, 7);
@@ -104,18 +105,14 @@ TEST_F(TrackFixture, EntriesAreFoundAppendedDeletedAndResized) {
 
     ResizeTracks(song, 2);
     TTrackPattern& t = song.Tracks.EditAt(1);
-    for (int v : {5, 6, 5, 7}) {
-        AppendPatternIndex(t, v);
-    }
+    t.PatternIndex = {5, 6, 5, 7};
     EXPECT_EQ(FindPatternIndex(t, 5), 2);
     EXPECT_EQ(FindPatternIndex(t, 9), -1);
     DeletePatternIndex(t, 0);
     // Resizing keeps the first elements and zeroes new ones; unknown indices are ignored.
     ResizePatternIndex(song, 1, 2);
     ResizePatternIndex(song, 2, 3);
-    EXPECT_EQ(std::vector<int32_t>(song.Tracks[1].PatternIndex.begin(),
-                                   song.Tracks[1].PatternIndex.end()),
-              (std::vector<int32_t>{6, 5}));
+    EXPECT_EQ(song.Tracks[1].PatternIndex, (SharedArray<int32_t>{6, 5}));
     ResizePoints(song, 0, 5);
     ResizePoints(song, 1, 4);
     ResizePoints(song, -1, 4);

@@ -24,12 +24,6 @@ std::string WithRecord(const std::string& record) {
     std::string text = kSmallSongText;
     return text.insert(text.find("Function InitSample0"), record);
 }
-std::string Upper(std::string word) {
-    for (char& c : word) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    return word;
-}
 TTrack Read(const std::string& text) {
     TTrack song;
     ReadSongText(song, text);
@@ -65,7 +59,10 @@ TEST(EffectsRecord, AReaderThatDoesNotKnowItSkipsIt) {
     std::string words = kRecord;
     for (char* w = std::strtok(words.data(), " ,.:;()[]'=<>\r\n"); w;
          w = std::strtok(nullptr, " ,.:;()[]'=<>\r\n")) {
-        const std::string upper = Upper(w);
+        std::string upper = w;
+        for (char& c : upper) {
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        }
         EXPECT_TRUE(upper.rfind("POINT", 0) && upper.rfind("PATTERNINDEX", 0)) << upper;
         for (const char* name :
              {"INSTRUMENTS", "PATTERNS", "TRACKSINDEX", "TRACKS", "TRACK", "FUNCTION"}) {

@@ -1,14 +1,11 @@
-#include "support/blocks.h"
 #include "support/cpu.h"
 #include "support/fatal.h"
 #include "support/numtext.h"
 #include "support/random.h"
 #include "support/text.h"
-#include "support/tokenizer.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <limits>
 #include <string>
 #include <tuple>
@@ -72,33 +69,9 @@ TEST(NumberText, ReadsNumbersByTheirRules) {
     }
 }
 
-TEST(WordSplitter, SplitsInPlaceAndKeepsTheDelimiterRun) {
-    char text[] = "A, B";
-    WordSplitter ws;
-    EXPECT_STREQ(NextToken(ws, text, " ,"), "A");
-    EXPECT_EQ(ws.Delimiters, ", ");
-    EXPECT_EQ(ws.Resume, text + 3);
-    EXPECT_STREQ(NextToken(ws, nullptr, " ,"), "B");
-    EXPECT_EQ(ws.Resume, nullptr);
-    EXPECT_EQ(NextToken(ws, nullptr, " ,"), nullptr);
-    // Empty words and a run that reaches the end of the text.
-    char runs[] = ";;x;;";
-    EXPECT_STREQ(NextToken(ws, runs, ";"), "");
-    EXPECT_STREQ(NextToken(ws, nullptr, ";"), "x");
-    EXPECT_EQ(ws.Delimiters, ";;");
-}
-
-TEST(Text, RoutinesOnZeroTerminatedTextsAndBlocks) {
-    char s[] = "aBz{`\xe4";
-    TextUpper(s);
-    EXPECT_STREQ(s, "ABZ{`\xe4");
-    char* copy = TextDuplicate("abcdef", 3);
-    EXPECT_STREQ(copy, "abc");
-    FreeBlock(copy);
-    EXPECT_EQ(copy, nullptr);
-    char* p = reinterpret_cast<char*>(1);
-    AllocBlock(p, 0);
-    EXPECT_EQ(p, nullptr);
+// The word splitter and the upper-casing of words are checked through the song reader (its
+// table and the slow model of its function bodies).
+TEST(Text, LineOfPosition) {
     const std::tuple<const char*, std::ptrdiff_t, int> cases[] = {
         {"abc", 99, 1}, {"a\r\nb", 2, 1}, {"a\rb\nc", 4, 3}, {"a\nb\0\nc", 6, 2}, {nullptr, 5, 1}};
     for (auto [text, pos, line] : cases) {
