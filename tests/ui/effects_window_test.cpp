@@ -15,20 +15,15 @@ using namespace kellix::test;
 class EffectsWindowTest : public QObject {
     Q_OBJECT
 
-    WindowRig rig_;
-    PreparedDialogs ask_;
     TreverbformForm reverb_;
     TFromenvForm env_;
     TformstereoForm stereo_;
-    std::unique_ptr<TKellixForm> form_;
+    WindowRig rig_;
 
-    TKellixForm& Open() {
-        form_ = rig_.Show(&ask_, {&reverb_, &env_, &stereo_});
-        return *form_;
-    }
+    TKellixForm& Open() { return rig_.Show({&reverb_, &env_, &stereo_}); }
 
   private slots:
-    void cleanup() { form_.reset(); }
+    void cleanup() { rig_.Form.reset(); }
 
     void toolWindowsShowAndSetTheSongsEffects() {
         TKellixForm& f = Open();
@@ -67,18 +62,15 @@ class EffectsWindowTest : public QObject {
     // empty for an instrument without a sample, whether run, selected or after New.
     void f9ListsTheWarningsAndThePictureShowsOnlyASample() {
         TKellixForm& f = Open();
-        bool ran = true;
         // Clicks the row, runs the code when given, and tells whether the picture shows a wave.
-        const auto show = [&f, &ran](int row, const char* code) {
+        const auto show = [&f](int row, const char* code) {
             if (row >= 0) {
                 ClickRow(f.Instruments, row);
             }
             if (code) {
                 f.SamCode->SetCode(code);
                 f.Model().SetCodeText(code);
-                QSignalSpy done(&f, &TKellixForm::GeneratorRan);
-                QTest::keyClick(&f, Qt::Key_F9);
-                ran = done.wait(5000) && ran;
+                PressF9(f);
             }
             const QImage shown = f.SampleImage->grab().toImage();
             return AnyPixelOtherThan(shown, shown.rect(), {0xFFFFFFu});
@@ -87,7 +79,6 @@ class EffectsWindowTest : public QObject {
                         "30000 );"));
         QVERIFY(!show(
             0, " GeneratorSampleMode( SM_ADD );\r\n GSample( Result , FG_SQUAR , 440 , 100 );"));
-        QVERIFY(ran);
         const QString warning =
             "line 2: \"FG_SQUAR\" is no number, string or known name: passed as 0";
         QVERIFY(f.WarningStrip->isVisible());
@@ -95,7 +86,7 @@ class EffectsWindowTest : public QObject {
         QCOMPARE(f.WarningStrip->toolTip(), warning);
         QCOMPARE(f.SamCode->WarningMarks(), std::vector<int>{2});
         QVERIFY(show(1, nullptr) && !show(0, nullptr) && show(1, nullptr));
-        ask_.SaveChangesAnswers = {SaveAnswer::Discard};
+        rig_.Ask.SaveChangesAnswers = {SaveAnswer::Discard};
         QVERIFY(f.Model().New() && !show(-1, nullptr));
     }
 

@@ -40,30 +40,29 @@ class PianoRollTest : public QObject {
     Q_OBJECT
 
     WindowRig rig_;
-    PreparedDialogs ask_;
-    std::unique_ptr<TKellixForm> form_;
 
     TKellixForm& Open() {
-        form_ = rig_.Show(&ask_);
-        form_->ScrollHPattern->setValue(0);
-        form_->ScrollVPattern->setValue(0);
-        return *form_;
+        TKellixForm& f = rig_.Show();
+        f.ScrollHPattern->setValue(0);
+        f.ScrollVPattern->setValue(0);
+        return f;
     }
-    std::vector<TIdPoint> Notes(int pattern = 0) const { return PatternNotes(*form_, pattern); }
     void Place(std::initializer_list<QPoint> cells) {
         for (QPoint at : cells) {
-            QTest::mouseClick(form_->EditPattern, Qt::LeftButton, {}, at);
+            QTest::mouseClick(rig_.Form->EditPattern, Qt::LeftButton, {}, at);
         }
     }
     void Key(int key, Qt::KeyboardModifiers keys = {}) {
-        QTest::keyClick(form_->EditPattern, Qt::Key(key), keys);
+        QTest::keyClick(rig_.Form->EditPattern, Qt::Key(key), keys);
     }
     // Edit menu keys go to the window, whose menu takes them.
-    void MenuKey(int key) { QTest::keyClick(form_.get(), Qt::Key(key), Qt::ControlModifier); }
-    uint32_t Shown(QPoint at) const { return RgbAt(form_->EditPattern->Image(), at.x(), at.y()); }
+    void MenuKey(int key) { QTest::keyClick(rig_.Form.get(), Qt::Key(key), Qt::ControlModifier); }
+    uint32_t Shown(QPoint at) const {
+        return RgbAt(rig_.Form->EditPattern->Image(), at.x(), at.y());
+    }
 
   private slots:
-    void cleanup() { form_.reset(); }
+    void cleanup() { rig_.Form.reset(); }
 
     void classicPixelsKeptAndOtherInstrumentsShown() {
         TKellixForm& f = Open();
@@ -96,9 +95,10 @@ class PianoRollTest : public QObject {
         QTest::mousePress(f.EditPattern, Qt::LeftButton, {}, Cell(1, 82));
         MouseMove(f.EditPattern, Cell(3, 83), Qt::LeftButton);
         QTest::mouseRelease(f.EditPattern, Qt::LeftButton, {}, Cell(3, 83));
-        QCOMPARE(Notes(), (std::vector{N(2, 83), N(3, 83), N(2, 80)})); // the third not selected
+        // The third note was not selected.
+        QCOMPARE(rig_.Notes(), (std::vector{N(2, 83), N(3, 83), N(2, 80)}));
         MenuKey(Qt::Key_Z);
-        QCOMPARE(Notes(), (std::vector{N(0, 82), N(1, 82), N(2, 80)}));
+        QCOMPARE(rig_.Notes(), (std::vector{N(0, 82), N(1, 82), N(2, 80)}));
         // Shift+click takes one note out; Escape all.
         QTest::mouseClick(f.EditPattern, Qt::LeftButton, Qt::ShiftModifier, Cell(0, 82));
         QCOMPARE(f.Model().Selected().Notes, (std::vector<int32_t>{1}));
@@ -116,30 +116,29 @@ class PianoRollTest : public QObject {
         emit f.Pattern->activated(1);
         MouseMove(f.EditPattern, Cell(3, 70), Qt::NoButton); // pastes at the step under the mouse
         MenuKey(Qt::Key_V);
-        QCOMPARE(Notes(1), (std::vector{N(3, 83), N(5, 81)}));
+        QCOMPARE(rig_.Notes(1), (std::vector{N(3, 83), N(5, 81)}));
         QCOMPARE(f.Model().Selected().Notes, (std::vector<int32_t>{0, 1}));
         MenuKey(Qt::Key_Z);
-        QCOMPARE(Notes(1).size(), std::size_t{0});
+        QCOMPARE(rig_.Notes(1).size(), std::size_t{0});
 
         // Another window takes the text, at its step cursor while the mouse is elsewhere.
-        form_.reset();
         TKellixForm& g = Open();
         QTest::mouseClick(g.EditPattern, Qt::LeftButton, {}, {10, 10}); // the keyboard
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(g.EditPattern, &leave);
         MenuKey(Qt::Key_V);
-        QCOMPARE(Notes(), (std::vector{N(0, 83), N(2, 81)}));
+        QCOMPARE(rig_.Notes(), (std::vector{N(0, 83), N(2, 81)}));
 
         // Hand-written elements, as copied out of a song file, become this instrument's notes.
         QApplication::clipboard()->setText("( Time: 0; Tone: 60; Instrument: 7; Vol: 999; "
                                            "Pan: 3)\n( time: 1; tone: 62; instrument: 7; "
                                            "vol: 100; pan: 4)");
         MenuKey(Qt::Key_V);
-        QCOMPARE(Notes()[2], (TIdPoint{0, 60, 0, 258, 3}));
+        QCOMPARE(rig_.Notes()[2], (TIdPoint{0, 60, 0, 258, 3}));
         MenuKey(Qt::Key_X);
-        QCOMPARE(Notes().size(), std::size_t{2});
+        QCOMPARE(rig_.Notes().size(), std::size_t{2});
         MenuKey(Qt::Key_X); // nothing selected: the whole pattern goes
-        QCOMPARE(Notes().size(), std::size_t{0});
+        QCOMPARE(rig_.Notes().size(), std::size_t{0});
 
         // In the track editor the keys copy and paste the track's pattern list.
         QTest::mouseClick(g.TrackEdit, Qt::LeftButton, {}, {20, 4}); // pattern 2 joins track 1
@@ -159,22 +158,22 @@ class PianoRollTest : public QObject {
         Place({Cell(0, 83), Cell(1, 80)});
         Key(Qt::Key_A, Qt::ControlModifier);
         Key(Qt::Key_Up);
-        QCOMPARE(Notes()[0].Tone, 83);
+        QCOMPARE(rig_.Notes()[0].Tone, 83);
         QVERIFY(f.StatusPanel->text().startsWith("Not moved"));
         Key(Qt::Key_Down, Qt::ShiftModifier);
         Key(Qt::Key_Right);
-        QCOMPARE(Notes(), (std::vector{N(1, 71), N(2, 68)}));
+        QCOMPARE(rig_.Notes(), (std::vector{N(1, 71), N(2, 68)}));
         Key(Qt::Key_Delete);
-        QCOMPARE(Notes().size(), std::size_t{0});
+        QCOMPARE(rig_.Notes().size(), std::size_t{0});
         MenuKey(Qt::Key_Z);
-        QCOMPARE(Notes(), (std::vector{N(1, 71), N(2, 68)}));
+        QCOMPARE(rig_.Notes(), (std::vector{N(1, 71), N(2, 68)}));
 
         MenuItem(f, "Duplicate Pattern")->trigger();
         QCOMPARE(f.Pattern->count(), 11);
         QCOMPARE(f.Pattern->currentIndex(), 10);
-        QCOMPARE(Notes(10), Notes(0));
+        QCOMPARE(rig_.Notes(10), rig_.Notes(0));
         MenuItem(f, "Clear Pattern")->trigger();
-        QCOMPARE(Notes(10).size(), std::size_t{0});
+        QCOMPARE(rig_.Notes(10).size(), std::size_t{0});
         MenuKey(Qt::Key_Z);
         MenuKey(Qt::Key_Z);
         QCOMPARE(f.Pattern->count(), 10);
@@ -229,8 +228,8 @@ class PianoRollTest : public QObject {
         QApplication::sendEvent(f.EditPattern, &help);
         QCOMPARE(QToolTip::text(), QString("Instrument 1, B8, step 0, Vol 256, Pan 128"));
 
-        f.SpeedTrack->setText("100");
-        QTest::keyClick(f.SpeedTrack, Qt::Key_Return);
+        // 100 x 32 = 3200 frames: 72.56 ms; 44100 x 60 / (100 x 32 x 4) = 206.72 BPM.
+        TypeOver(f.SpeedTrack, "100", Qt::Key_Return);
         const QString tempo("Speed 100: a step lasts 72.6 ms, 206.7 BPM at four steps a beat");
         QCOMPARE(f.StatusPanel->text(), tempo);
         QCOMPARE(f.SpeedTrack->toolTip(), tempo);

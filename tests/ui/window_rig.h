@@ -21,33 +21,51 @@
 
 namespace kellix::test {
 
+// Sixty seconds of sound: even at the top tone its voices outlast every check, while the SDL
+// dummy device plays on and the worker mixes.
+constexpr const char* kLong = " Result:=CreateSample( 2646000 , 1 );";
+
 struct WindowRig {
     std::unique_ptr<Scripting> Scripts = StartScripting();
     std::unique_ptr<OutputDevice> Device = MakeSdlDevice();
     std::unique_ptr<LiveOutput> Live = std::make_unique<LiveOutput>(*Device);
+    PreparedDialogs Ask;
+    std::unique_ptr<TKellixForm> Form; // the window shown, closed by the tests' cleanup
 
-    // A main window on this output, shown and active.
-    std::unique_ptr<TKellixForm> Show(Dialogs* dialogs, ToolWindows tools = {}) {
-        auto form = std::make_unique<TKellixForm>(tools, *Live, *Scripts, dialogs);
-        form->show();
-        form->activateWindow();
-        [[maybe_unused]] bool active = QTest::qWaitForWindowActive(form.get());
-        return form;
+    // A main window on this output, shown and active, in place of the one before.
+    TKellixForm& Show(ToolWindows tools = {}) {
+        Form.reset();
+        Form = std::make_unique<TKellixForm>(tools, *Live, *Scripts, &Ask);
+        Form->show();
+        Form->activateWindow();
+        [[maybe_unused]] bool active = QTest::qWaitForWindowActive(Form.get());
+        return *Form;
     }
+    // The notes of one of the shown song's patterns.
+    std::vector<TIdPoint> Notes(int pattern = 0) const {
+        const SharedArray<TIdPoint>& p = Form->Model().Song().Patterns[pattern].Points;
+        return {p.begin(), p.end()};
+    }
+    int Voices() const { return static_cast<int>(Live->Voices().size()); }
 };
 
-// The notes of one of the shown song's patterns.
-inline std::vector<TIdPoint> PatternNotes(TKellixForm& form, int pattern = 0) {
-    const SharedArray<TIdPoint>& p = form.Model().Song().Patterns[pattern].Points;
-    return {p.begin(), p.end()};
+// F9 runs the code once the window is back in its event loop.
+inline void PressF9(TKellixForm& f) {
+    QSignalSpy ran(&f, &TKellixForm::GeneratorRan);
+    QTest::keyClick(&f, Qt::Key_F9);
+    QVERIFY(ran.wait(5000));
 }
 
-// Replaces the whole text of a box by typing, as a person does after selecting it all.
-inline void TypeOver(QLineEdit* box, const QString& text) {
+// Replaces the whole text of a box by typing, as a person does after selecting it all, then
+// presses the key given (Return commits a count).
+inline void TypeOver(QLineEdit* box, const QString& text, Qt::Key then = Qt::Key_unknown) {
     QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(box, text);
     if (text.isEmpty()) {
         QTest::keyClick(box, Qt::Key_Backspace);
+    }
+    if (then != Qt::Key_unknown) {
+        QTest::keyClick(box, then);
     }
 }
 

@@ -35,7 +35,6 @@ TEST_F(ModelTest, SwitchingInstrumentsStoresAndLoadsCode) {
     Model.SelectInstrument(2);
     EXPECT_EQ(CodeOf(0), DefaultInstrumentCode);
     ASSERT_NE(SampleOf(2), nullptr) << "a click generates a missing sample";
-    EXPECT_EQ(View.Drawn.back(), SampleOf(2));
 
     Model.SelectInstrument(0);
     Model.SetCodeText(kCode100);
@@ -67,7 +66,6 @@ TEST_F(ModelTest, NewAndOpenAskAboutUnsavedChanges) {
     Ask.SaveChangesAnswers = {SaveAnswer::Discard};
     Ask.OpenAnswers = {path};
     ASSERT_TRUE(Model.Open());
-    EXPECT_EQ(Ask.OpenAsked.back().Filter, "Text files (*.txt)|*.TXT");
     EXPECT_EQ(Model.Title(), "Kellix - " + path);
     EXPECT_NE(SampleOf(1), nullptr);
     EXPECT_FALSE(Model.Changed());

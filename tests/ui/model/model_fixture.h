@@ -17,9 +17,8 @@
 namespace kellix::test {
 
 struct RecordingView final : EditorView {
-    std::vector<const SampleBlock*> Drawn;
     uint32_t Parts = 0;
-    void DrawSample(const SampleBlock* sample) override { Drawn.push_back(sample); }
+    void DrawSample(const SampleBlock*) override {}
     void Refresh(uint32_t parts) override { Parts |= parts; }
 };
 
@@ -69,6 +68,10 @@ class ModelTest : public ModelBase {
     std::string Saved() const { return SongText(Model.Song()); }
     const SampleBlock* SampleOf(int32_t instrument) const {
         return Model.Doc().Samples.At(instrument);
+    }
+    std::vector<TIdPoint> NotesOf(int32_t pattern = 0) const {
+        const SharedArray<TIdPoint>& p = Model.Song().Patterns[pattern].Points;
+        return {p.begin(), p.end()};
     }
     const std::string& CodeOf(int32_t instrument) const {
         return InstrumentCodeAt(Model.Song(), instrument).Text();

@@ -88,16 +88,12 @@ TEST(SongLabels, NamesFromTheFirstCommentAndTempoFromTheSpeed) {
     for (auto [code, name] : names) {
         EXPECT_EQ(InstrumentName(code), name) << code;
     }
-    // 128 x 32 = 4096 frames: 92.88 ms, 2646000 / 16384 = 161.50 BPM; 100: 72.56 ms, 206.72.
-    EXPECT_EQ(TempoText(128), "Speed 128: a step lasts 92.9 ms, 161.5 BPM at four steps a beat");
+    // Speed 0 has no tempo (the window's test reads the tempo of Speed 100).
     EXPECT_EQ(TempoText(0), "Speed 0: a step of no length, no tempo");
 }
 
 // What the window's tests do not reach: a removed note, Set Volume/Pan, another instrument.
 TEST_F(ModelTest, TheSelectionFollowsTheSongAndTheInstrument) {
-    const auto notes = [this] {
-        return Notes(Song.Patterns[0].Points.begin(), Song.Patterns[0].Points.end());
-    };
     for (int32_t t : {0, 1, 2, 3}) {
         Model.PlaceNote(t, 10 + t);
     }
@@ -107,7 +103,7 @@ TEST_F(ModelTest, TheSelectionFollowsTheSongAndTheInstrument) {
     EXPECT_EQ(Model.Selected().Notes, (Indices{0, 2})) << "indices follow a removed note";
     Model.SetNoteTexts("999", "-4");
     Model.SetSelectionVolPan();
-    EXPECT_EQ(notes(), (Notes{{1, 11, 0, 258, 0}, N(2, 12), {3, 13, 0, 258, 0}}));
+    EXPECT_EQ(NotesOf(), (Notes{{1, 11, 0, 258, 0}, N(2, 12), {3, 13, 0, 258, 0}}));
     EXPECT_FALSE(Model.PasteNotes("( Time: 0; Tone: 84; Instrument: 0; Vol: 1; Pan: 1)", 0));
     EXPECT_EQ(Model.Status(), "Nothing pasted: a note would leave the grid (before step 0, or "
                               "outside tones C1 to B8)");

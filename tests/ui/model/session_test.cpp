@@ -4,7 +4,6 @@
 
 #include "audio/sequencer.h"
 #include "ui/model/play_position.h"
-#include "ui/model/recovery.h"
 
 #include <csignal>
 #include <filesystem>
@@ -15,14 +14,13 @@ using namespace kellix::test;
 
 namespace {
 
-// Patterns counted from 0: track 1 plays patterns 5 and 3 together; pattern 4 lasts 41 steps
-// of 4096 frames (a note at step 40); every play-list entry lasts 65536 frames.
+// Patterns counted from 0: track 1 plays patterns 5 and 3 together; steps last 4096 frames and
+// every play-list entry 65536.
 TEST(PlayPosition, FollowsTheEntriesAndTheShownPattern) {
     TTrack song = NewSong();
     ResizeTracksIndex(song, 3); // tracks 0, 1, 2
     AppendPatternIndex(song.Tracks.EditAt(1), 5);
     AppendPatternIndex(song.Tracks.EditAt(1), 3);
-    AppendPoint(song.Patterns.EditAt(4), {40, 0, 0, 0, 0});
     const int64_t t = 1000; // the first frame heard
     const PlayRecord played = RecordSongPlay(song, 0, t);
     EXPECT_FALSE(PositionAt(played, t - 1, 3).Playing) << "scheduled, not heard yet";
@@ -32,10 +30,6 @@ TEST(PlayPosition, FollowsTheEntriesAndTheShownPattern) {
     EXPECT_DOUBLE_EQ(PositionAt(played, t + 65536, 0).Step, -1.0) << "another pattern shown";
     EXPECT_FALSE(PositionAt(played, t + 65536 * 3, 3).Playing);
     EXPECT_FALSE(PositionAt(RecordSongPlay(song, 3, t), t, 0).Playing) << "past the play list";
-    EXPECT_EQ(PositionAt(RecordSongPlay(song, 1, t), t, 3).Entry, 1);
-    const PlayRecord pattern = RecordPatternPlay(song, 4, t);
-    EXPECT_DOUBLE_EQ(PositionAt(pattern, t + 4096 * 40, 4).Step, 40.0);
-    EXPECT_FALSE(PositionAt(pattern, t + 4096 * 41, 4).Playing);
     EXPECT_DOUBLE_EQ(PositionAt(RecordTrackPlay(song, 1, t), t + 4096 * 3, 5).Step, 3.0);
 }
 
@@ -91,41 +85,19 @@ TEST_F(ModelBase, AKilledRunLeavesItsWorkForTheNextStart) {
     }
 }
 
-// A write that fails keeps the previous file but says so, so that the timer tries again.
-TEST(RecoveryStore, AFailedWriteIsReportedWhileAnOlderFileStays) {
-    TempFolder dir;
-    RecoveryStore store(dir / "state");
-    ASSERT_TRUE(store.Write("first", {}, nullptr));
-    const std::string path = store.Path();
-    std::filesystem::remove(path);
-    std::filesystem::create_directories(path + "/in-the-way"); // the file cannot replace it
-    std::string error;
-    EXPECT_FALSE(store.Write("second", {}, &error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_TRUE(store.HasFile());
-    std::filesystem::remove_all(path);
-}
-
-TEST_F(ModelBase, RecentSongsLastAcrossRuns) {
+// The next run reads the list as this one left it.
+TEST_F(ModelTest, RecentSongsLastAcrossRuns) {
     std::vector<std::string> songs;
-    {
-        EditorModel model(View, Ask, Live, *Scripts, Files);
-        model.Create();
-        for (int i = 0; i < 10; ++i) {
-            songs.push_back(Dir / ("song" + std::to_string(i) + ".txt"));
-            Ask.SaveAnswers = {songs.back()};
-            ASSERT_TRUE(model.SaveAs());
-        }
-        model.Destroy();
+    for (int i = 0; i < 10; ++i) {
+        songs.push_back(Dir / ("song" + std::to_string(i) + ".txt"));
+        Ask.SaveAnswers = {songs.back()};
+        ASSERT_TRUE(Model.SaveAs());
     }
-    EditorModel model(View, Ask, Live, *Scripts, Files);
-    model.Create();
-    ASSERT_EQ(model.RecentPaths().size(), 8u);
-    EXPECT_EQ(model.RecentPaths()[0], songs[9]);
-    EXPECT_EQ(model.RecentPaths()[7], songs[2]);
-    ASSERT_TRUE(model.OpenRecent(3));
-    EXPECT_EQ(model.RecentPaths()[0], songs[6]);
-    model.Destroy();
+    ASSERT_TRUE(Model.OpenRecent(3));
+    const std::vector<std::string> next = RecentSongs(Files.RecentFile).Paths();
+    ASSERT_EQ(next.size(), 8u);
+    EXPECT_EQ(next[0], songs[6]);
+    EXPECT_EQ(next[7], songs[2]);
 }
 
 } // namespace
