@@ -21,17 +21,15 @@ namespace kellix::test {
 // Stands in for the sound device: nothing plays by itself (the live mixer keeps its voices until
 // a test pulls the output), and it counts what it was told.
 struct FakeDevice final : OutputDevice {
-    bool OpenResult = true;
-    bool StreamResult = true;
     std::atomic<int> Plays{0};
     std::atomic<int> Stops{0};
     std::function<void()> OnStop;
 
-    bool Open() override { return OpenResult; }
+    bool Open() override { return true; }
     LiveOutput* Output = nullptr; // the output the device pulls from
     bool CreateStream(LiveOutput& output) override {
         Output = &output;
-        return StreamResult;
+        return true;
     }
     int32_t Pull(uint8_t* out, int32_t len) { return Output->Pull(out, len); }
     // Pulls, then mixes on this thread every quarter the pull asked for (no worker runs).

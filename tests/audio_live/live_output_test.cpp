@@ -1,7 +1,6 @@
 // The live output on a fake device that the test thread drives itself, against a reference
 // mixer: the quarters the device asks for (live_stream_test races the worker), "Stop", the
-// release of sample blocks that voices may still play, an export while playing, and the fatal
-// set-up failures.
+// release of sample blocks that voices may still play, and an export while playing.
 #include "stream_reference.h"
 #include "test_blocks.h"
 #include "test_files.h"
@@ -205,19 +204,6 @@ TEST_F(LiveOutputTest, ExportWhilePlayingLeavesLiveVoicesAndClockAsTheyWere) {
     // Live playback resumes as if the export had not happened.
     PullServed(6 * kQuarterBytes, 5000);
     EXPECT_EQ(Stream, Ref.Upto(Stream.size()));
-}
-
-// The SDL device's failure is checked through kellix-render --play.
-TEST(SetUpFailureDeathTest, EndsTheProgramWithItsMessage) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    FakeDevice device;
-    device.OpenResult = false;
-    EXPECT_EXIT(LiveOutput{device}, ::testing::ExitedWithCode(1),
-                "Error!: Failed to create IDirectSound object");
-    device.OpenResult = true;
-    device.StreamResult = false;
-    EXPECT_EXIT(LiveOutput{device}, ::testing::ExitedWithCode(1),
-                "Error!: Failed to create IDirectSoundBuffer object");
 }
 
 } // namespace

@@ -80,48 +80,35 @@ TEST(LiveStressTest, CommandsRaceTheWorker) {
     int exports = 0;
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
     while (std::chrono::steady_clock::now() < end) {
-        int32_t inst = static_cast<int32_t>(rng() % 4);
+        const auto inst = static_cast<int32_t>(rng() % 4);
         const uint32_t op = rng() % 9;
-        switch (op) {
-        case 0:
-        case 1:
+        if (op < 2) {
             live->Play(song, *samples, PlayRequest{});
-            break;
-        case 2:
+        } else if (op == 2) {
             live->Preview(song, *samples, inst, 24, 256, 100);
-            break;
-        case 3:
-            live->Stop();
-            break;
-        case 4:
-        case 5:
-            // "Generator Exe" clears the voices before the old block goes; the script side
-            // replaces a block that may still sound.
-            if (op == 4) {
+        } else if (op < 6) {
+            // "Stop"; "Generator Exe" clears the voices before the old block goes; the script
+            // side replaces a block that may still sound.
+            if (op < 5) {
                 live->Stop();
             }
-            samples->Set(inst, MakeBlock(rng));
-            break;
-        case 6:
+            if (op > 3) {
+                samples->Set(inst, MakeBlock(rng));
+            }
+        } else if (op == 6) {
             // "New" then a song with instruments again, while the old voices sound.
             samples = std::make_unique<SampleSet>();
             samples->Resize(4);
             FillSong(song, *samples, rng);
-            break;
-        case 7:
-            if (exports < 10) {
-                ++exports;
-                EXPECT_TRUE(live->Export(song, *samples, live->Effects(), dir / "export.wav"));
-            }
-            break;
-        default: {
+        } else if (op == 7 && exports < 10) {
+            ++exports;
+            EXPECT_TRUE(live->Export(song, *samples, live->Effects(), dir / "export.wav"));
+        } else {
             MasterEffects effects = live->Effects();
             SetStereoDelay(effects, static_cast<int32_t>(rng() % 20000), 9000,
                            static_cast<int32_t>(rng() % 44100), 15876);
             live->SetEffects(effects);
             ReleaseFinishedSamples();
-            break;
-        }
         }
         std::this_thread::sleep_for(std::chrono::microseconds(rng() % 3000));
     }

@@ -4,7 +4,6 @@
 #include "morvane_call.h"
 
 #include <atomic>
-#include <cctype>
 #include <set>
 #include <thread>
 
@@ -69,28 +68,6 @@ TEST(Handles, KeptBlocksAreOnlyRead) {
     FreeSample(kept);
     EXPECT_EQ(MorvaneLiveSampleBytes(), bytes + 3 * 9 + 400 + 200 + 200);
     EXPECT_EQ(Call("CloneSample", kept), 0);
-}
-
-// Names in upper case, at most 16 parameters, procedures and functions only; the type bytes
-// list the last parameter first.
-TEST(Table, ListsEveryProcedureInUpperCaseWithReversedTypes) {
-    int entries = 0;
-    for (const MorvaneIdentEntry* e = GetSampleTableAddres(); e->Address != 0; ++e, ++entries) {
-        EXPECT_EQ(intptr_t{e->Address}, GetSampleProcAddres(e->EntryName));
-        for (const char* c = e->EntryName; *c; ++c) {
-            EXPECT_FALSE(std::islower(static_cast<unsigned char>(*c))) << e->EntryName;
-        }
-        EXPECT_LE(int32_t{e->ParamCount}, 16);
-        EXPECT_LE(e->Kind, 1);
-    }
-    EXPECT_EQ(entries, 23);
-    EXPECT_EQ(GetSampleProcAddres("NoSuchThing") | GetSampleProcAddres(nullptr), 0);
-    EXPECT_EQ(GetRasterProcAddres("CreateRaster") | GetModelProcAddres("CreateModel"), 0);
-    EXPECT_EQ(int{Entry("CreateSample")->Kind}, 1);
-    // GSample(sample, shape, frequency, amplitude): the real is the second slot from the end.
-    const MorvaneIdentEntry* g = Entry("GSample");
-    EXPECT_EQ(std::vector<uint8_t>(g->ParamTypes, g->ParamTypes + 4),
-              (std::vector<uint8_t>{0, 1, 0, 0}));
 }
 
 TEST(Handles, LookupsFromAnotherThreadWhileBlocksComeAndGo) {
