@@ -24,12 +24,13 @@ struct FakeDevice final : OutputDevice {
     std::atomic<int> Plays{0};
     std::atomic<int> Stops{0};
     std::function<void()> OnStop;
+    bool StreamResult = true;
 
     bool Open() override { return true; }
     LiveOutput* Output = nullptr; // the output the device pulls from
     bool CreateStream(LiveOutput& output) override {
         Output = &output;
-        return true;
+        return StreamResult;
     }
     int32_t Pull(uint8_t* out, int32_t len) { return Output->Pull(out, len); }
     // Pulls, then mixes on this thread every quarter the pull asked for (no worker runs).

@@ -206,5 +206,14 @@ TEST_F(LiveOutputTest, ExportWhilePlayingLeavesLiveVoicesAndClockAsTheyWere) {
     EXPECT_EQ(Stream, Ref.Upto(Stream.size()));
 }
 
+// A sound device that cannot start ends the program with the message of the step that failed.
+TEST(SetUpFailureDeathTest, EndsTheProgramWithItsMessage) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    FakeDevice device;
+    device.StreamResult = false;
+    EXPECT_EXIT(LiveOutput{device}, ::testing::ExitedWithCode(1),
+                "Error!: Failed to create IDirectSoundBuffer object");
+}
+
 } // namespace
 } // namespace kellix::test
