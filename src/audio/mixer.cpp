@@ -298,7 +298,7 @@ void InitVoice(Voice* v, int32_t rate, int64_t elapsed, int32_t step, int32_t pe
     if (env) {
         v->Env = {std::max(env->Attack, 0), std::max(env->Cont, 0), std::max(env->Ende, 0)};
     } else {
-        v->Env = {0, 268435455, 0};
+        v->Env = kHeldEnvelope;
     }
     v->Next = nullptr;
     v->Prev = nullptr;
@@ -415,7 +415,6 @@ void VoiceBatch::Add(int64_t startAfterClock, int32_t step, int32_t peak, int32_
     v->Prev = last_;
     (last_ ? last_->Next : first_) = v;
     last_ = v;
-    ++count_;
 }
 
 void ClearVoices(SoundBuffer* mixer) {
@@ -425,15 +424,6 @@ void ClearVoices(SoundBuffer* mixer) {
     while (mixer->First) {
         RemoveVoice(mixer, mixer->First);
     }
-}
-
-bool MixerUsesSample(const SoundBuffer* mixer, const SampleBlock* sample) {
-    for (const Voice* v = mixer ? mixer->First : nullptr; v; v = v->Next) {
-        if (v->Sample == sample) {
-            return true;
-        }
-    }
-    return false;
 }
 
 void AddVoicesToBlock(SoundBuffer* mixer, uint8_t* ring, int32_t n) {

@@ -87,20 +87,15 @@ class VoiceBatch {
     // As AddVoice, with the start counted from the frame of the hand-over.
     void Add(int64_t startAfterClock, int32_t step, int32_t peak, int32_t pan, const TEnvelope* env,
              const SampleBlock* sample);
-    int32_t Count() const { return count_; }
     // The voices in their order (Next links them); starts are -Position / 4 frames after the
     // clock at the hand-over.
     const Voice* First() const { return first_; }
 
   private:
     int32_t rate_;
-    int32_t count_ = 0;
     Voice* first_ = nullptr;
     Voice* last_ = nullptr;
 };
-
-// True when a voice of the mixer plays the block.
-bool MixerUsesSample(const SoundBuffer* mixer, const SampleBlock* sample);
 
 // Renders n frames (n x 4 bytes) into the ring at WritePos, wrapping at Size, applies the
 // stereo delay and advances WritePos and the clock. The ring must hold Size bytes.

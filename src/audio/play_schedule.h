@@ -68,7 +68,6 @@ class PlaySchedule {
     int64_t EndFrame(bool repeat) const;
     bool Uses(const SampleBlock* block) const;
     uint64_t Command() const { return command_; }
-    int64_t Start() const { return start_; }
 
   private:
     // One pattern of one walked entry: the next of its notes in time order.
