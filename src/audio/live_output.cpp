@@ -14,6 +14,21 @@
 
 namespace kellix {
 
+namespace {
+
+// Whether every value of the quarter lies within one step of silence.
+bool QuarterIsQuiet(const uint8_t* quarter) {
+    for (int32_t i = 0; i < kQuarterBytes; i += 2) {
+        int16_t v = LoadS16(quarter + i);
+        if (v > 1 || v < -1) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 LiveOutput::LiveOutput(OutputDevice& device) : device_(device), fence_(kNoFence) {
     std::memset(ring_, 0, sizeof ring_);
     if (!device_.Open()) {
@@ -125,15 +140,11 @@ void LiveOutput::FillQuarter() {
         }
         signal_.wait(seen, std::memory_order_acquire);
     }
-    idle_.store(false);
-    {
-        std::lock_guard lock(lock_);
-        // A wait ended for the thread's shutdown has nothing to mix.
-        if (PendingFills() > 0) {
-            MixNextQuarter();
-        }
+    std::lock_guard lock(lock_);
+    // A wait ended for the thread's shutdown has nothing to mix.
+    if (PendingFills() > 0) {
+        MixNextQuarter();
     }
-    idle_.store(true);
 }
 
 void LiveOutput::ScheduleBefore(int64_t frontier) {
@@ -210,16 +221,6 @@ void LiveOutput::MixNextQuarter() {
         ++fillsWithoutVoices_;
         quietFills_ = QuarterIsQuiet(block) ? quietFills_ + 1 : 0;
     }
-}
-
-bool LiveOutput::QuarterIsQuiet(const uint8_t* quarter) const {
-    for (int32_t i = 0; i < kQuarterBytes; i += 2) {
-        int16_t v = LoadS16(quarter + i);
-        if (v > 1 || v < -1) {
-            return false;
-        }
-    }
-    return true;
 }
 
 bool LiveOutput::Export(const TTrack& song, const SampleSet& samples, const MasterEffects& effects,

@@ -142,8 +142,6 @@ class LiveOutput {
     // worker a caller may serve the requests itself: PendingFills tells how many are waiting.
     void FillQuarter();
     int64_t PendingFills() const;
-    // False while a fill is in progress.
-    bool Idle() const { return idle_.load(); }
 
   private:
     // A quarter not yet played through: the mixer's memory at its start and its voices before
@@ -163,7 +161,6 @@ class LiveOutput {
     bool Remix(int64_t from, const std::vector<LiveNote>* added);
     bool Replace(int64_t fromByte);
     int64_t AddNow(const std::vector<LiveNote>& notes);
-    bool QuarterIsQuiet(const uint8_t* quarter) const;
 
     OutputDevice& device_;
     // The live mixer at the end of what is mixed, and a second one that a re-mix works on and
@@ -174,8 +171,6 @@ class LiveOutput {
     // Held for every fill, re-mix and change of the notes. Never wait for the worker while
     // holding it.
     mutable std::mutex lock_;
-    // False while the worker is in a fill; written only by the worker.
-    std::atomic<bool> idle_{true};
     // Raised (and notified) when the device asks for more or the worker is to end its wait.
     std::atomic<uint32_t> signal_{0};
     std::atomic<bool> wake_{false};
