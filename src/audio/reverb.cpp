@@ -23,11 +23,6 @@ int16_t Sat16(int64_t v) {
     return static_cast<int16_t>(std::clamp<int64_t>(v, -32768, 32767));
 }
 
-bool SameSettings(const ReverbSettings& a, const ReverbSettings& b) {
-    return a.Amplitude == b.Amplitude && a.Spare == b.Spare && a.Step == b.Step &&
-           a.Band == b.Band && a.Cutoff == b.Cutoff;
-}
-
 void SetUpTaps(ReverbState& s, int32_t amplitude, int32_t step) {
     RandomGenerator g;
     RandomSeed(g, 1, 1);
@@ -125,7 +120,7 @@ void SetUpReverb(ReverbState& state, const ReverbSettings& settings, bool on) {
         ResetReverb(state);
     }
     state.On = on;
-    if (SameSettings(settings, state.Settings)) {
+    if (settings == state.Settings) {
         return;
     }
     state.Settings = settings;
