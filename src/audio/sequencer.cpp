@@ -69,14 +69,4 @@ void PlaySong(SoundBuffer* mixer, const TTrack& song, const SampleSet& samples, 
     PlayFrom(mixer, song, samples, 0, base);
 }
 
-void PreviewNote(SoundBuffer* mixer, const TTrack& song, const SampleSet& samples,
-                 int32_t instrument, int32_t tone, int32_t vol, int32_t pan) {
-    if (!mixer || instrument < 0 || instrument >= song.InstrumentCount()) {
-        return;
-    }
-    if (const SampleBlock* sample = samples.At(instrument)) {
-        AddNote(mixer, song.Instrument[instrument], sample, 0, tone, vol, pan);
-    }
-}
-
 } // namespace kellix

@@ -20,9 +20,6 @@ void PlayTrack(SoundBuffer* mixer, const TTrack& song, const SampleSet& samples,
 void PlaySong(SoundBuffer* mixer, const TTrack& song, const SampleSet& samples, int64_t base);
 void PlayFrom(SoundBuffer* mixer, const TTrack& song, const SampleSet& samples, int32_t first,
               int64_t base);
-// One voice of the instrument at the mixer's clock; nothing when the instrument has no sample.
-void PreviewNote(SoundBuffer* mixer, const TTrack& song, const SampleSet& samples,
-                 int32_t instrument, int32_t tone, int32_t vol, int32_t pan);
 
 // What a note of the instrument becomes: the rate from the pitch rule with the instrument's
 // tuning, peak Vol x 127, the note's pan and the instrument's envelope.

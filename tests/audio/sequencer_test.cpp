@@ -30,9 +30,9 @@ std::string Voices(const SoundBuffer* m) {
     return got;
 }
 
-// The scheduling of whole songs is checked by the export against the model; here the preview,
-// what cannot play and what would overflow, on the default song whose instrument 0 alone has a
-// sample.
+// The scheduling of whole songs is checked by the export against the model; here one note's
+// voice, what cannot play and what would overflow, on the default song whose instrument 0 alone
+// has a sample.
 TEST(Sequencer, SkipsWhatCannotPlayAndClampsWhatWouldOverflow) {
     TestSample sample(kellix::test::NewBlock(kSampleMono, 200, 200)); // 100 silent frames
     TTrack song = NewSong();
@@ -45,17 +45,16 @@ TEST(Sequencer, SkipsWhatCannotPlayAndClampsWhatWouldOverflow) {
     SoundBuffer* m = CreateSoundBuffer(2, 44100, 16);
     m->Total = 777;
     // Levels past the peak range clamp (the product with 127 must not overflow). Events without
-    // a playable instrument, and patterns or instruments that do not exist, add nothing.
+    // a playable instrument, and patterns that do not exist, add nothing.
     add(0, {0, 24, 0, 20000000, 128});
     add(0, {0, 24, 0, -20000000, 128});
     add(0, {1, 24, 1, 256, 9});
     add(0, {1, 24, -1, 256, 9});
     PlayPattern(m, song, samples, 0, 0);
     PlayPattern(m, song, samples, 10, 0);
-    for (int32_t instrument : {0, 1, 42}) {
-        PreviewNote(m, song, samples, instrument, 12, 100, 0);
-    }
-    EXPECT_EQ(Voices(m), "777:44100:32767:128 777:44100:0:128 777:22050:12700:0");
+    const NoteVoice v = VoiceOfNote(song.Instrument[0], 12, 100, 0);
+    EXPECT_EQ(std::tuple(v.Step, v.Peak, v.Pan), std::tuple(22050, 12700, 0));
+    EXPECT_EQ(Voices(m), "777:44100:32767:128 777:44100:0:128");
 
     // Huge times saturate at 2^60 frames instead of wrapping into the past: a step in a
     // pattern, and an entry of the play list (0..9, track 9 playing pattern 2).
