@@ -26,7 +26,6 @@ template <class T> class SharedArray {
     const T* begin() const { return data_ ? data_->data() : nullptr; }
     const T* end() const { return data_ ? data_->data() + data_->size() : nullptr; }
     const T* data() const { return begin(); }
-    const T& back() const { return data_->back(); }
 
     // The array to change, no longer shared with any copy.
     std::vector<T>& Edit() {
@@ -38,6 +37,19 @@ template <class T> class SharedArray {
         return *data_;
     }
     T& EditAt(int32_t i) { return Edit()[static_cast<std::size_t>(i)]; }
+
+    // Removes element i keeping the order of the others; an index outside does nothing.
+    void EraseAt(int32_t i) {
+        if (i < 0 || i >= size()) {
+            return;
+        }
+        if (size() == 1) {
+            data_.reset();
+            return;
+        }
+        std::vector<T>& values = Edit();
+        values.erase(values.begin() + i);
+    }
 
     // n elements: the first min(n, size) kept, new ones value-initialised; n < 1 empties it.
     void Resize(int32_t n) {

@@ -1,7 +1,5 @@
 #include "song/track.h"
 
-#include <algorithm>
-
 namespace kellix {
 
 const std::string& CodeText::Empty() {
@@ -62,15 +60,7 @@ int32_t AppendPoint(TPattern& pattern, const TIdPoint& point) {
 }
 
 void DeletePoint(TPattern& pattern, int32_t index) {
-    if (index < 0 || index >= pattern.PointsCount()) {
-        return;
-    }
-    if (pattern.PointsCount() == 1) {
-        pattern.Points.Resize(0);
-        return;
-    }
-    std::vector<TIdPoint>& points = pattern.Points.Edit();
-    points.erase(points.begin() + index);
+    pattern.Points.EraseAt(index);
 }
 
 int32_t FindPatternIndex(const TTrackPattern& track, int32_t pattern) {
@@ -88,15 +78,7 @@ int32_t AppendPatternIndex(TTrackPattern& track, int32_t pattern) {
 }
 
 void DeletePatternIndex(TTrackPattern& track, int32_t index) {
-    if (index < 0 || index >= track.PatternCount()) {
-        return;
-    }
-    if (track.PatternCount() == 1) {
-        track.PatternIndex.Resize(0);
-        return;
-    }
-    std::vector<int32_t>& list = track.PatternIndex.Edit();
-    list.erase(list.begin() + index);
+    track.PatternIndex.EraseAt(index);
 }
 
 const CodeText& InstrumentCodeAt(const TTrack& song, int32_t index) {
@@ -120,6 +102,5 @@ TTrack NewSong() {
     song.Speed = kDefaultSpeed;
     return song;
 }
-
 
 } // namespace kellix
