@@ -1,6 +1,5 @@
 #include "script/dllgen.h"
 
-
 #include "morvane.h"
 
 #include <cstddef>

@@ -61,8 +61,7 @@ struct Scripting::State {
     // Releases a block that scripts own; a block an instrument holds is the instrument's to
     // release (through ReleaseSample).
     void ReleaseOwned(int32_t handle) const {
-        if (handle != 0 && Generator.FreeSample && Generator.BlockOf &&
-            Generator.BlockOf(handle)) {
+        if (handle != 0 && Generator.FreeSample && Generator.BlockOf && Generator.BlockOf(handle)) {
             Generator.FreeSample(handle);
         }
     }

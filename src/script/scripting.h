@@ -18,7 +18,8 @@ namespace kellix {
 // compiled.
 struct ScriptRun {
     // The block RESULT held at the end, handed over to the caller (release it through
-    // ReleaseSample, or give it to a SampleSet); none after an error or without a result.
+    // ReleaseSample, or give it to a SampleSet); none without a result. A failed compilation
+    // runs nothing, so RESULT then holds what a run for no instrument left there, if anything.
     SampleBlock* Sample = nullptr;
     int32_t ErrorCode = kErrSuccess;
     // The byte offset of the offending token in the code, -1 without an error.

@@ -89,7 +89,6 @@ class CompiledScript {
     // Number of compiled statements, and statement n (1-based); false when there is none.
     int32_t StatementCount() const;
     bool ReadStatement(int32_t n, Statement& out);
-    TRecords& Records() { return program_; }
 
   private:
     TRecords program_;
