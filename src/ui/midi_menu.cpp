@@ -97,18 +97,15 @@ void MidiMenu::Choose(const std::string& port) {
     SaveSettings(settingsFile_, settings);
 }
 
-bool MidiMenu::OpenNamed(const std::string& port) {
+void MidiMenu::OpenNamed(const std::string& port) {
     std::string error;
     const std::shared_ptr<Inbox> inbox = inbox_;
-    if (!input_->Open(
+    if (input_->Open(
             port, [inbox](const MidiMessage& message) { Deliver(inbox, message); }, &error)) {
-        if (OnError) {
-            OnError(QString::fromStdString("MIDI Input: " + error));
-        }
-        return false;
+        open_ = port;
+    } else if (OnError) {
+        OnError(QString::fromStdString("MIDI Input: " + error));
     }
-    open_ = port;
-    return true;
 }
 
 void MidiMenu::Deliver(const std::shared_ptr<Inbox>& inbox, const MidiMessage& message) {

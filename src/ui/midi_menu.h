@@ -32,8 +32,6 @@ class MidiMenu : public QObject {
 
     // Another MIDI system in place of the one in use; the remembered port is opened on it.
     void UseInput(std::unique_ptr<MidiInput> input);
-    // The port open now, empty for none.
-    const std::string& OpenPort() const { return open_; }
     // A port that could not be opened, with the reason.
     std::function<void(const QString& message)> OnError;
 
@@ -48,7 +46,7 @@ class MidiMenu : public QObject {
 
     void Rebuild();
     void Choose(const std::string& port);
-    bool OpenNamed(const std::string& port);
+    void OpenNamed(const std::string& port);
     void OpenRemembered();
     void Drain();
 

@@ -17,7 +17,6 @@ namespace kellix {
 constexpr int kKeyboardWidth = 64;
 constexpr int kToneHeight = 16;
 constexpr int32_t kTopTone = 83;
-constexpr int32_t kBottomTone = -12;
 constexpr int kPatternWorldHeight = 1536;
 constexpr int kPatternScrollHeight = 1554;
 constexpr int kPatternDesignedV = 750;
@@ -82,9 +81,6 @@ struct PatternCell {
 };
 // The cell under image pixel (x, y); a cell owns the grid lines at its left and top.
 PatternCell PatternCellAt(int x, int y, const PatternView& view);
-inline PatternCell PatternCellAt(int x, int y, int h, int v) {
-    return PatternCellAt(x, y, PatternView{h, v, kDefaultCellWidth});
-}
 
 // A rectangle of image pixels, wide enough for cells far outside the image.
 struct PixelBox {
