@@ -170,6 +170,9 @@ void PianoRollInput::Drag(QMouseEvent* event) {
         // The selection follows as far as it fits, on each axis that still fits.
         const int32_t dTime = cell.Time - pressed_.Time;
         const int32_t dTone = cell.Tone - pressed_.Tone;
+        if (dTime == dTime_ && dTone == dTone_) {
+            return; // still over the cell the selection is shown at
+        }
         const auto fits = [this](int32_t t, int32_t n) {
             return (t == 0 && n == 0) || model_.SelectionMoveFits(t, n);
         };
