@@ -21,6 +21,14 @@ uint32_t Selection::Repair(const TTrack& song) {
         (SeenTracks == 0 && song.TrackCount() > 0)) {
         refill |= kRefillTracks;
     }
+    KeepShownNotes(song);
+    SeenInstruments = instruments;
+    SeenTracks = song.TrackCount();
+    SeenEntries = song.TrackIndexCount();
+    return refill;
+}
+
+void Selection::KeepShownNotes(const TTrack& song) {
     const TPattern* shown =
         Pattern >= 0 && Pattern < song.PatternCount() ? &song.Patterns[Pattern] : nullptr;
     const int32_t notes = shown ? shown->PointsCount() : 0;
@@ -29,10 +37,6 @@ uint32_t Selection::Repair(const TTrack& song) {
     });
     std::sort(Notes.begin(), Notes.end());
     Notes.erase(std::unique(Notes.begin(), Notes.end()), Notes.end());
-    SeenInstruments = instruments;
-    SeenTracks = song.TrackCount();
-    SeenEntries = song.TrackIndexCount();
-    return refill;
 }
 
 void Selection::NoteRemoved(int32_t index) {

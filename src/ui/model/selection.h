@@ -41,6 +41,9 @@ struct Selection {
     // first element (or none); notes past the shown pattern or of another instrument are no
     // longer selected.
     uint32_t Repair(const TTrack& song);
+    // Keeps the selected notes that name a note of Instrument in the shown pattern, ascending and
+    // once each.
+    void KeepShownNotes(const TTrack& song);
     // Note index of the shown pattern was removed: it is no longer selected, and the selected
     // notes after it move down by one.
     void NoteRemoved(int32_t index);
