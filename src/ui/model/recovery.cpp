@@ -89,8 +89,9 @@ bool RecoveryStore::Claim(std::string* error) {
     std::error_code ec;
     fs::create_directories(folder_, ec);
     lockFd_ = open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600);
-    const int err = errno;
+    int err = errno;
     if (lockFd_ >= 0 && flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
+        err = errno;
         close(lockFd_);
         lockFd_ = -1;
     }
