@@ -1,10 +1,6 @@
 // The editor model's edits of notes, tracks, the play list and the envelope.
 #include "ui/model/editor_model.h"
 
-#include "support/numtext.h"
-
-#include <algorithm>
-
 namespace kellix {
 
 void EditorModel::ShowPattern(int32_t item) {
@@ -34,17 +30,13 @@ void EditorModel::PlaceNote(int32_t time, int32_t tone) {
         view_.Refresh(kViewPattern);
         return;
     }
-    // The edits are read leniently at the moment of the click: "12x" is 12. Values are kept in
-    // the ranges the mixer uses, so that the note sounds and saves as it was heard.
-    const int32_t vol = std::clamp(TextToInt(volumeText_.c_str()), 0, kMaxNoteVol);
-    const int32_t pan = std::clamp(TextToInt(panningText_.c_str()), 0, kMaxNotePan);
     if (ActiveSample()) {
-        live_.Preview(doc_.Song, doc_.Samples, sel_.Active(), tone, vol, pan);
+        live_.Preview(doc_.Song, doc_.Samples, sel_.Active(), tone, noteVol_, notePan_);
     }
     if (time >= 0) {
         BeforeChange(ChangeKind::Edit);
         AppendPoint(doc_.Song.Patterns.EditAt(sel_.Pattern),
-                    TIdPoint{time, tone, sel_.Instrument, vol, pan});
+                    TIdPoint{time, tone, sel_.Instrument, noteVol_, notePan_});
         SongChanged(0);
     }
     view_.Refresh(kViewPattern);

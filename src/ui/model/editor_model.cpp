@@ -268,9 +268,11 @@ void EditorModel::SetCodeText(std::string text) {
     recoveryDirty_ = true;
 }
 
-void EditorModel::SetNoteTexts(std::string volume, std::string panning) {
-    volumeText_ = std::move(volume);
-    panningText_ = std::move(panning);
+void EditorModel::SetNoteTexts(const std::string& volume, const std::string& panning) {
+    // Read leniently ("12x" is 12) and kept in the ranges the mixer uses, so that a note sounds
+    // and saves as it was heard.
+    noteVol_ = std::clamp(TextToInt(volume.c_str()), 0, kMaxNoteVol);
+    notePan_ = std::clamp(TextToInt(panning.c_str()), 0, kMaxNotePan);
 }
 
 // ---- Instrument panel.

@@ -135,9 +135,6 @@ class EditorModel {
     std::string CountText(CountEdit which) const;
     // The effects the live output applies and a render uses: the song's.
     MasterEffects Effects() const;
-    // The dialogs' remembered settings.
-    const FileDialogSettings& OpenDialogSettings() const { return openDialog_; }
-    const FileDialogSettings& SaveDialogSettings() const { return saveDialog_; }
 
     // ---- Edits.
     // Puts the song's values back into the six count edits, discarding uncommitted text: every
@@ -149,8 +146,8 @@ class EditorModel {
     bool CommitCount(CountEdit which, const std::string& text);
     // The code box's text after the user changed it.
     void SetCodeText(std::string text);
-    // The texts of the Volume and Panning edits, read when a note is placed.
-    void SetNoteTexts(std::string volume, std::string panning);
+    // The texts of the Volume and Panning edits, whose values placed and played notes get.
+    void SetNoteTexts(const std::string& volume, const std::string& panning);
     void SetEditFocus(EditFocus focus) { focus_ = focus; }
     // Empties the pattern picked in the Pattern box, or the shown track's pattern list.
     void ClearPattern();
@@ -293,7 +290,7 @@ class EditorModel {
     // Puts a note of the current instrument at the tone into the shown pattern where Record
     // says, unless the instrument has a note in that cell.
     void RecordNote(int32_t tone, int32_t vol);
-    // The status bar's text for the keys: "Octave 4", "Octave 4, Record at step 3".
+    // The status bar's text for the keys: "Octave 4", "Octave 4, Record, step 3".
     std::string LiveInputText() const;
 
   private:
@@ -357,8 +354,9 @@ class EditorModel {
     RunNotes runNotes_;
     // The render's tail last chosen.
     double tailSeconds_ = 0.0;
-    std::string volumeText_ = "256";
-    std::string panningText_ = "128";
+    // The Volume and Panning boxes' values.
+    int32_t noteVol_ = 256;
+    int32_t notePan_ = 128;
     EditFocus focus_ = EditFocus::Code;
     // The code box's text when the model last set it or stored it, or the song was saved.
     std::string cleanCode_;

@@ -2,7 +2,7 @@
 // grid play the current instrument, and Record puts what the keys play into the shown pattern.
 #include "ui/model/editor_model.h"
 
-#include "support/numtext.h"
+#include "ui/model/note_edits.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,7 +12,7 @@ namespace kellix {
 namespace {
 
 bool OnKeyboard(int32_t tone) {
-    return tone >= kLowestKeyTone && tone <= kHighestKeyTone;
+    return tone >= kLowestTone && tone <= kHighestTone;
 }
 
 // A step wrapped into the pattern's rows (a Row below 1 counts as 1).
@@ -27,12 +27,10 @@ void EditorModel::PlayKey(int32_t tone, int32_t velocity) {
     if (!OnKeyboard(tone)) {
         return;
     }
-    const int32_t boxVol = std::clamp(TextToInt(volumeText_.c_str()), 0, kMaxNoteVol);
-    const int32_t pan = std::clamp(TextToInt(panningText_.c_str()), 0, kMaxNotePan);
     const int32_t vol =
-        (boxVol * std::clamp(velocity, 0, kMaxVelocity) + kMaxVelocity / 2) / kMaxVelocity;
+        (noteVol_ * std::clamp(velocity, 0, kMaxVelocity) + kMaxVelocity / 2) / kMaxVelocity;
     if (ActiveSample()) {
-        live_.Preview(doc_.Song, doc_.Samples, sel_.Active(), tone, vol, pan);
+        live_.Preview(doc_.Song, doc_.Samples, sel_.Active(), tone, vol, notePan_);
     }
     HoldKey(tone);
     if (keys_.Recording) {
@@ -108,10 +106,9 @@ void EditorModel::RecordNote(int32_t tone, int32_t vol) {
         keys_.StepCursor = Wrapped(int64_t{time} + 1, row);
     }
     if (FindPoint(*pattern, time, tone, instrument) < 0) {
-        const int32_t pan = std::clamp(TextToInt(panningText_.c_str()), 0, kMaxNotePan);
         BeforeChange(ChangeKind::RecordTake, keys_.Take);
         AppendPoint(doc_.Song.Patterns.EditAt(sel_.Pattern),
-                    TIdPoint{time, tone, instrument, std::clamp(vol, 0, kMaxNoteVol), pan});
+                    TIdPoint{time, tone, instrument, std::clamp(vol, 0, kMaxNoteVol), notePan_});
         SongChanged(0);
     }
     view_.Refresh(kViewPattern | kViewLiveInput);

@@ -5,10 +5,6 @@
 
 namespace kellix {
 
-// The tones the keyboard beside the pattern grid shows: a key pressed outside them is ignored.
-constexpr int32_t kLowestKeyTone = -12;
-constexpr int32_t kHighestKeyTone = 83;
-
 // The computer keyboard plays two rows of keys from the C of its octave, which the keyboard
 // beside the grid labels the same way (octave 2 starts at tone 0).
 constexpr int32_t kMinOctave = 1;

@@ -5,8 +5,6 @@
 #include "ui/model/clipboard_text.h"
 #include "ui/model/editor_model.h"
 
-#include "support/numtext.h"
-
 #include <algorithm>
 #include <unordered_set>
 
@@ -107,14 +105,8 @@ std::vector<int32_t> AddNotes(std::vector<TIdPoint>& notes, std::span<const TIdP
 // ---- The editor model's commands on the selection.
 
 void EditorModel::SelectNotes(std::vector<int32_t> notes) {
-    const TPattern* pattern = ActivePattern();
-    const int32_t count = pattern ? pattern->PointsCount() : 0;
-    std::erase_if(notes, [&](int32_t i) {
-        return i < 0 || i >= count || pattern->Points[i].Instrument != sel_.Instrument;
-    });
-    std::sort(notes.begin(), notes.end());
-    notes.erase(std::unique(notes.begin(), notes.end()), notes.end());
     sel_.Notes = std::move(notes);
+    sel_.KeepShownNotes(doc_.Song);
     view_.Refresh(kViewPattern);
 }
 
@@ -246,15 +238,13 @@ void EditorModel::SetSelectionVolPan() {
     if (!pattern || sel_.Notes.empty()) {
         return;
     }
-    const int32_t vol = std::clamp(TextToInt(volumeText_.c_str()), 0, kMaxNoteVol);
-    const int32_t pan = std::clamp(TextToInt(panningText_.c_str()), 0, kMaxNotePan);
     std::vector<TIdPoint> notes(pattern->Points.begin(), pattern->Points.end());
     bool changed = false;
     for (const int32_t i : sel_.Notes) {
         TIdPoint& note = notes[static_cast<std::size_t>(i)];
-        changed = changed || note.Vol != vol || note.Pan != pan;
-        note.Vol = vol;
-        note.Pan = pan;
+        changed = changed || note.Vol != noteVol_ || note.Pan != notePan_;
+        note.Vol = noteVol_;
+        note.Pan = notePan_;
     }
     if (changed) {
         std::vector<int32_t> selected = sel_.Notes;

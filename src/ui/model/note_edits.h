@@ -9,7 +9,7 @@
 namespace kellix {
 
 // The cells a note may be moved or pasted to: steps from 0, tones from C1 (-12) to B8 (83), the
-// rows of the piano roll.
+// rows of the piano roll and the keys beside them (a key pressed outside them is ignored).
 constexpr int32_t kLowestTone = -12;
 constexpr int32_t kHighestTone = 83;
 
