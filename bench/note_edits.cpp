@@ -31,6 +31,7 @@ struct NoDialogs final : Dialogs {
     bool Progress(int64_t, int64_t) override { return true; }
     void EndProgress() override {}
     bool AskRestoreRecovery() override { return false; }
+    std::optional<double> AskTail(double) override { return {}; }
 };
 
 // A model showing pattern 1 with 1000 notes of instrument 2 and 1000 of instrument 1, the
