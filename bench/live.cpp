@@ -66,7 +66,7 @@ void BM_FillQuarter(benchmark::State& state) {
     int64_t fills = 0;
     for (auto _ : state) {
         if (static_cast<int>(live.Voices().size()) < voices) {
-            live.ClearVoices();
+            live.Stop();
             AddVoices(live, voices, samples);
         }
         while (live.PendingFills() == 0) {
@@ -88,7 +88,7 @@ void BM_FillQuarter(benchmark::State& state) {
     state.counters["longest_ms"] = longest * 1e3;
     state.counters["longest_cpu_ms"] = longestCpu * 1e3;
     state.counters["mean_ms"] = sum / static_cast<double>(std::max<int64_t>(fills, 1)) * 1e3;
-    live.ClearVoices();
+    live.Stop();
     for (SampleBlock* s : samples) {
         std::free(s);
     }

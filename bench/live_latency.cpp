@@ -66,7 +66,7 @@ struct Rig {
     }
     ~Rig() {
         Live.StopWorker();
-        Live.ClearVoices();
+        Live.Stop();
         Samples.Resize(0);
     }
 
@@ -152,7 +152,7 @@ void BM_PreviewCost(benchmark::State& state) {
     }
     state.counters["longest_ms"] = longest * 1e3;
     rig.Live.StopWorker();
-    rig.Live.ClearVoices();
+    rig.Live.Stop();
     for (SampleBlock* s : longSamples) {
         std::free(s);
     }

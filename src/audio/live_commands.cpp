@@ -208,10 +208,6 @@ int64_t LiveOutput::Stop() {
     return at;
 }
 
-void LiveOutput::ClearVoices() {
-    Stop();
-}
-
 int64_t LiveOutput::SetLoop(bool loop) {
     std::lock_guard lock(lock_);
     loop_ = loop;

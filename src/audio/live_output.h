@@ -99,8 +99,6 @@ class LiveOutput {
     // delay's and the reverb's memories are kept, so their tails fade out. Returns the frame of
     // the live clock from which the voices are silent.
     int64_t Stop();
-    // Stops every live voice (before an instrument's sample is made again): "Stop".
-    void ClearVoices();
     // Play commands repeat while on (Controll > "Loop"): a pass is followed by the next when the
     // next one is due and the repeat is on then. Returns the frame at which the last play
     // command's passes end (kFarFrames while it may go on repeating), or -1 when none plays.

@@ -364,7 +364,7 @@ void EditorModel::RunCode() {
         return;
     }
     // Everything that sounds stops, so that no voice still plays the sample about to go.
-    live_.ClearVoices();
+    live_.Stop();
     RunFor(code_);
     StoreCodeBox();
     view_.Refresh(kViewSample);
